@@ -1,0 +1,44 @@
+# The front door: `make` builds, `make test` installs what is missing and runs every
+# test, `make run` builds and starts the program.
+
+BUILD ?= build
+CMAKE_FLAGS ?= -DCMAKE_BUILD_TYPE=RelWithDebInfo
+JOBS ?= $(shell nproc 2>/dev/null || echo 2)
+ARGS ?= --help
+
+# Debian 12 packages the build and the tests need.
+PACKAGES = g++ cmake ninja-build pkg-config libsqlite3-dev libgtest-dev
+
+.PHONY: all build test run deps clean format
+
+all: build
+
+build:
+	@test -f $(BUILD)/build.ninja || cmake -S . -B $(BUILD) -G Ninja $(CMAKE_FLAGS)
+	cmake --build $(BUILD) -j $(JOBS)
+
+deps:
+	@missing=$$(for p in $(PACKAGES); do dpkg-query -W -f='$${Status}\n' $$p 2>/dev/null \
+	    | grep -q 'install ok installed' || echo $$p; done); \
+	if [ -n "$$missing" ]; then \
+	    if [ "$$(id -u)" = 0 ]; then \
+	        echo "Installing: $$missing"; \
+	        apt-get update -qq && DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends $$missing; \
+	    else \
+	        echo "Missing packages. Install them with:"; \
+	        echo "  sudo apt-get install $$missing"; \
+	        exit 1; \
+	    fi; \
+	fi
+
+test: deps build
+	cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
+
+run: build
+	$(BUILD)/qvl $(ARGS)
+
+clean:
+	rm -rf $(BUILD)
+
+format:
+	clang-format -i $$(git ls-files '*.cpp' '*.h')

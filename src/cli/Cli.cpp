@@ -1,0 +1,217 @@
+#include "cli/Cli.h"
+
+#include "indexer/DriveCatalogue.h"
+#include "indexer/IndexRun.h"
+#include "search/History.h"
+#include "search/Search.h"
+
+#include <cctype>
+#include <chrono>
+#include <cstdio>
+#include <iostream>
+
+#ifndef QVL_VERSION
+#define QVL_VERSION "0"
+#endif
+
+namespace qvl::cli {
+
+namespace {
+
+constexpr const char* kUsage = R"(usage:
+  qvl drives                         one line per drive: letter, type, root
+  qvl index [LETTERS]                rebuild the index of those drives (default: every fixed drive)
+  qvl find [-e] [-d LETTERS] [-0] TEXT
+                                     folders whose name contains TEXT (-e: is exactly TEXT),
+                                     case ignored, "%" and "_" as wildcards; -d: only on those
+                                     drives; prints each folder's full path, one per line
+                                     (-0: NUL after each)
+  qvl history [--clear]              the search history, oldest first, or empty it
+  qvl --help | --version
+Exit status of find: 0 folders found, 1 none found, 2 error.
+)";
+
+int usageError(std::ostream& err, const std::string& why) {
+    err << "qvl: " << why << "\n" << kUsage;
+    return 2;
+}
+
+// "CD", "c,d" and "C: D:" all name the drives C and D.
+bool parseLetters(const std::string& text, std::string& letters) {
+    letters.clear();
+    for (char c : text) {
+        if (std::isalpha(static_cast<unsigned char>(c)))
+            letters += static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+        else if (c != ':' && c != ',' && c != ' ')
+            return false;
+    }
+    return true;
+}
+
+int drivesCommand(std::ostream& out, std::ostream& err) {
+    indexer::DriveCatalogue catalogue;
+    std::string problem = catalogue.load();
+    if (!problem.empty()) {
+        err << "qvl: " << problem << "\n";
+        return 2;
+    }
+    for (const indexer::Drive& d : catalogue.drives()) {
+        const char* text = indexer::driveTypeText(d.type);
+        out << d.letter << ":\t" << (*text ? text : "(not indexed)") << "\t" << d.root << "\n";
+    }
+    return 0;
+}
+
+int indexCommand(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
+                 const CliContext& context) {
+    indexer::DriveCatalogue catalogue;
+    std::string problem = catalogue.load();
+    if (!problem.empty()) {
+        err << "qvl: " << problem << "\n";
+        return 2;
+    }
+    std::string letters;
+    if (args.size() > 2)
+        return usageError(err, "index takes one list of drive letters");
+    if (args.size() == 2) {
+        if (!parseLetters(args[1], letters) || letters.empty())
+            return usageError(err, "not a list of drive letters: " + args[1]);
+        for (char c : letters) {
+            const indexer::Drive* d = catalogue.find(c);
+            if (!d || !d->usable()) {
+                err << "qvl: there is no drive " << c << ": to index (see 'qvl drives')\n";
+                return 2;
+            }
+        }
+    } else {
+        indexer::DriveSelection ticks;
+        indexer::MarkAllDrives(catalogue, indexer::DriveFixed, ticks);
+        letters = indexer::selectedLetters(ticks);
+    }
+
+    std::atomic<bool> localStop{false};
+    std::atomic<bool>& stop = context.StopRequested ? *context.StopRequested : localStop;
+    const auto started = std::chrono::steady_clock::now();
+    indexer::IndexRunCallbacks callbacks;
+    if (context.progressToTerminal) {
+        callbacks.progress = [&](const std::string& path, int64_t rows) {
+            double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+            std::string shown = path.size() > 60 ? "..." + path.substr(path.size() - 57) : path;
+            std::fprintf(stderr, "\r\033[K%lld folders, %.1f s, %s", static_cast<long long>(rows), seconds,
+                         shown.c_str());
+            std::fflush(stderr);
+        };
+    }
+    indexer::IndexRunResult result = indexer::runIndex(context.location, catalogue, letters, stop, callbacks);
+    if (context.progressToTerminal) {
+        std::fprintf(stderr, "\r\033[K");
+        std::fflush(stderr);
+    }
+    out << result.caption() << "\n";
+    if (!result.error.empty()) {
+        err << "qvl: " << result.error << "\n";
+        return 2;
+    }
+    return 0;
+}
+
+int findCommand(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
+                const CliContext& context) {
+    search::SearchQuery query;
+    char terminator = '\n';
+    bool haveText = false;
+    for (size_t i = 1; i < args.size(); ++i) {
+        const std::string& a = args[i];
+        if (a == "-e") {
+            query.mode = search::ExactSearch;
+        } else if (a == "-0") {
+            terminator = '\0';
+        } else if (a == "-d") {
+            if (++i == args.size())
+                return usageError(err, "-d needs drive letters");
+            if (!parseLetters(args[i], query.drives))
+                return usageError(err, "not a list of drive letters: " + args[i]);
+            query.allDrives = false;
+        } else if (a == "--" && i + 2 == args.size()) {
+            query.text = args[++i];
+            haveText = true;
+        } else if (!haveText && (a.empty() || a[0] != '-')) {
+            query.text = a;
+            haveText = true;
+        } else {
+            return usageError(err, "unexpected argument: " + a);
+        }
+    }
+    if (!haveText)
+        return usageError(err, "find needs a text to look for");
+
+    search::SearchCursor cursor;
+    if (cursor.open(store::BuildConnectString(context.location), query) != search::SearchError::None) {
+        err << "qvl: " << cursor.message() << "\n";
+        return 2;
+    }
+    search::SearchHit hit;
+    bool any = false;
+    while (cursor.next(hit)) {
+        out.write(hit.fullDirectory.data(), static_cast<std::streamsize>(hit.fullDirectory.size()));
+        out.put(terminator);
+        any = true;
+    }
+    out.flush();
+    if (cursor.error() != search::SearchError::None) {
+        err << "qvl: " << cursor.message() << "\n";
+        return 2;
+    }
+    return any ? 0 : 1;
+}
+
+int historyCommand(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
+                   const CliContext& context) {
+    const std::string db = store::BuildConnectString(context.location);
+    if (args.size() == 2 && args[1] == "--clear") {
+        std::string problem = search::clearSearchHistory(db);
+        if (!problem.empty()) {
+            err << "qvl: cannot clear the history: " << problem << "\n";
+            return 2;
+        }
+        return 0;
+    }
+    if (args.size() != 1)
+        return usageError(err, "history takes only --clear");
+    std::vector<std::string> texts;
+    std::string problem = search::listSearchHistory(db, texts);
+    if (!problem.empty()) {
+        err << "qvl: cannot read the history: " << problem << "\n";
+        return 2;
+    }
+    for (const std::string& t : texts)
+        out << t << "\n";
+    return 0;
+}
+
+} // namespace
+
+int run(const std::vector<std::string>& args, std::ostream& out, std::ostream& err, const CliContext& context) {
+    if (args.empty())
+        return usageError(err, "no command given");
+    const std::string& command = args[0];
+    if (command == "--help" || command == "-h" || command == "help") {
+        out << kUsage;
+        return 0;
+    }
+    if (command == "--version") {
+        out << "qvl " << QVL_VERSION << "\n";
+        return 0;
+    }
+    if (command == "drives" && args.size() == 1)
+        return drivesCommand(out, err);
+    if (command == "index")
+        return indexCommand(args, out, err, context);
+    if (command == "find")
+        return findCommand(args, out, err, context);
+    if (command == "history")
+        return historyCommand(args, out, err, context);
+    return usageError(err, "unknown command: " + command);
+}
+
+} // namespace qvl::cli

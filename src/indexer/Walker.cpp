@@ -1,0 +1,209 @@
+#include "indexer/Walker.h"
+
+#include "platform/Platform.h"
+#include "search/TextFold.h"
+
+#include <algorithm>
+#include <chrono>
+#include <condition_variable>
+#include <mutex>
+#include <numeric>
+#include <thread>
+
+namespace qvl::indexer {
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+constexpr auto kProgressInterval = std::chrono::milliseconds(40);
+
+struct Task {
+    uint32_t node;
+    std::string relPath; // below the root, names joined by the separator; "" for the root
+};
+
+// What one thread gathers from one folder before it takes the lock once to publish it.
+struct Listing {
+    std::string raw, folded;
+    std::vector<uint32_t> rawEnd, foldedEnd, order;
+
+    void clear() {
+        raw.clear();
+        folded.clear();
+        rawEnd.clear();
+        foldedEnd.clear();
+    }
+    std::string_view rawName(uint32_t i) const {
+        uint32_t b = i ? rawEnd[i - 1] : 0;
+        return {raw.data() + b, rawEnd[i] - b};
+    }
+    std::string_view foldedName(uint32_t i) const {
+        uint32_t b = i ? foldedEnd[i - 1] : 0;
+        return {folded.data() + b, foldedEnd[i] - b};
+    }
+    static void onSubdir(void* ctx, std::string_view name) {
+        if (name.empty() || name[0] == '.')
+            return;
+        auto* self = static_cast<Listing*>(ctx);
+        self->raw.append(name);
+        self->rawEnd.push_back(static_cast<uint32_t>(self->raw.size()));
+        search::foldAppend(name, self->folded);
+        self->foldedEnd.push_back(static_cast<uint32_t>(self->folded.size()));
+    }
+    void sort() {
+        order.resize(rawEnd.size());
+        std::iota(order.begin(), order.end(), 0u);
+        std::sort(order.begin(), order.end(), [this](uint32_t a, uint32_t b) {
+            int c = foldedName(a).compare(foldedName(b));
+            return c != 0 ? c < 0 : rawName(a) < rawName(b);
+        });
+    }
+};
+
+class Walk {
+public:
+    Walk(const platform::WalkRoot& root, DirTree& tree, const std::atomic<bool>& stop, const ProgressFn& progress)
+        : m_root(root)
+        , m_tree(tree)
+        , m_stop(stop)
+        , m_progress(progress) {}
+
+    void run(unsigned threads) {
+        m_tasks.push_back({0, {}});
+        std::vector<std::thread> helpers;
+        for (unsigned i = 1; i < threads; ++i)
+            helpers.emplace_back([this] { work(); });
+        work();
+        for (std::thread& t : helpers)
+            t.join();
+    }
+
+    WalkStatus status;
+
+private:
+    void work() {
+        Listing listing;
+        std::vector<char> buffer;
+        while (true) {
+            Task task;
+            {
+                std::unique_lock lock(m_mutex);
+                m_wake.wait(lock, [this] { return !m_tasks.empty() || m_busy == 0 || m_halted; });
+                if (m_halted || m_tasks.empty())
+                    return;
+                task = std::move(m_tasks.back());
+                m_tasks.pop_back();
+                ++m_busy;
+            }
+            listing.clear();
+            int err = m_root.listSubdirs(task.relPath, buffer, &Listing::onSubdir, &listing);
+            listing.sort();
+            publish(task, listing, err);
+            m_wake.notify_all();
+            reportProgress(task.relPath);
+        }
+    }
+
+    void publish(const Task& task, const Listing& listing, int err) {
+        std::lock_guard lock(m_mutex);
+        --m_busy;
+        if (platform::WalkRoot::isFatal(err) && status.fatalError.empty()) {
+            status.fatalError = "Could not list " + m_tree.rootPath + task.relPath + ": " +
+                                platform::WalkRoot::describe(err) + ". Close other programs and index again.";
+            m_halted = true;
+        }
+        auto first = static_cast<uint32_t>(m_tree.nodes.size());
+        m_tree.nodes[task.node].firstChild = first;
+        m_tree.nodes[task.node].childCount = static_cast<uint32_t>(listing.order.size());
+        for (uint32_t i : listing.order) {
+            DirNode n;
+            std::string_view raw = listing.rawName(i), folded = listing.foldedName(i);
+            n.nameOffset = static_cast<uint32_t>(m_tree.names.size());
+            n.nameLength = static_cast<uint16_t>(raw.size());
+            m_tree.names.append(raw);
+            if (folded == raw) {
+                n.foldedOffset = n.nameOffset;
+            } else {
+                n.foldedOffset = static_cast<uint32_t>(m_tree.names.size());
+                m_tree.names.append(folded);
+            }
+            n.foldedLength = static_cast<uint16_t>(folded.size());
+            m_tree.nodes.push_back(n);
+        }
+        status.rows += static_cast<int64_t>(listing.order.size());
+        if (m_stop.load(std::memory_order_relaxed)) {
+            status.stopped = true;
+            m_halted = true;
+        }
+        if (m_halted)
+            return;
+        // Last child on top, so the first is listed next: the stack stays about as deep
+        // as the tree and the walk goes roughly in index order.
+        for (size_t k = listing.order.size(); k-- > 0;) {
+            std::string_view name = listing.rawName(listing.order[k]);
+            std::string rel;
+            rel.reserve(task.relPath.size() + name.size() + 1);
+            if (!task.relPath.empty())
+                (rel += task.relPath) += platform::kSeparator;
+            rel += name;
+            m_tasks.push_back({first + static_cast<uint32_t>(k), std::move(rel)});
+        }
+    }
+
+    void reportProgress(const std::string& relPath) {
+        if (!m_progress)
+            return;
+        auto now = Clock::now().time_since_epoch().count();
+        auto due = m_nextProgress.load(std::memory_order_relaxed);
+        if (now < due || !m_progressMutex.try_lock())
+            return;
+        std::lock_guard lock(m_progressMutex, std::adopt_lock);
+        if (m_nextProgress.compare_exchange_strong(due, now + std::chrono::duration_cast<Clock::duration>(
+                                                                  kProgressInterval)
+                                                                  .count())) {
+            int64_t rows;
+            {
+                std::lock_guard statusLock(m_mutex);
+                rows = status.rows;
+            }
+            m_progress(m_tree.rootPath + relPath, rows);
+        }
+    }
+
+    const platform::WalkRoot& m_root;
+    DirTree& m_tree;
+    const std::atomic<bool>& m_stop;
+    const ProgressFn& m_progress;
+
+    std::mutex m_mutex;
+    std::condition_variable m_wake;
+    std::vector<Task> m_tasks; // guarded by m_mutex, like m_tree and status
+    unsigned m_busy = 0;
+    bool m_halted = false;
+
+    std::mutex m_progressMutex;
+    std::atomic<Clock::rep> m_nextProgress{0};
+};
+
+} // namespace
+
+WalkStatus ScanDirectory(std::string& path, char driveLetter, DirTree& tree, const std::atomic<bool>& StopRequested,
+                         const ProgressFn& progress, unsigned threads) {
+    if (path.empty() || path.back() != platform::kSeparator)
+        path += platform::kSeparator;
+    tree = DirTree();
+    tree.driveLetter = driveLetter;
+    tree.rootPath = path;
+    tree.nodes.emplace_back();
+
+    platform::WalkRoot root(path);
+    if (root.error() != 0)
+        return {}; // a root that cannot be opened contributes nothing
+    if (threads == 0)
+        threads = std::clamp(std::thread::hardware_concurrency(), 1u, 8u);
+    Walk walk(root, tree, StopRequested, progress);
+    walk.run(threads);
+    return walk.status;
+}
+
+} // namespace qvl::indexer

@@ -1,0 +1,32 @@
+#pragma once
+// The folder walker: every folder below a drive's root becomes one row of the tree.
+
+#include "indexer/DirTree.h"
+
+#include <atomic>
+#include <functional>
+#include <string>
+
+namespace qvl::indexer {
+
+// Called with the folder being listed and the rows so far, a few dozen times a second at
+// most, from one of the walking threads (never two calls at once).
+using ProgressFn = std::function<void(const std::string& path, int64_t rows)>;
+
+struct WalkStatus {
+    int64_t rows = 0;
+    bool stopped = false;    // StopRequested was seen
+    std::string fatalError;  // the walk could not go on (out of handles or memory)
+};
+
+// Walks the folder `path` (a drive's root) into `tree`: every folder below it, whose
+// name does not begin with a period, is one row; names beginning with a period are
+// skipped with everything below them. No link, junction or mount point is followed, and
+// depth is bounded only by the tree. A folder that cannot be listed keeps its row and
+// has no children. `path` is given back ending in the separator. `StopRequested` is read
+// once per folder listed; the rows found until then stay. `threads` 0 picks one per core.
+WalkStatus ScanDirectory(std::string& path, char driveLetter, DirTree& tree,
+                         const std::atomic<bool>& StopRequested, const ProgressFn& progress = {},
+                         unsigned threads = 0);
+
+} // namespace qvl::indexer

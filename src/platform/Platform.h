@@ -1,0 +1,69 @@
+#pragma once
+// The small operating-system layer of the core: program and data folders, the mount
+// table, and listing the subdirectories of one folder below a walk's root.
+// Everything here is implemented once per system (Platform_posix.cpp, Platform_win32.cpp).
+
+#include <cstdint>
+#include <filesystem>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace qvl::platform {
+
+#ifdef _WIN32
+inline constexpr char kSeparator = '\\';
+#else
+inline constexpr char kSeparator = '/';
+#endif
+
+// The folder that holds the running executable; empty when it cannot be found.
+std::filesystem::path executableDir();
+// The per-user data folder of the program (not created here).
+std::filesystem::path userDataDir();
+// Whether the folder exists and this process may create files in it.
+bool isWritableDir(const std::filesystem::path& dir);
+// The value of an environment variable, "" when unset.
+std::string getEnv(const char* name);
+
+struct Mount {
+    std::string root;   // where it is mounted, native form
+    std::string fsType; // the file system's type name ("ext4", "nfs", ...)
+};
+// The mounted file systems in mount-table order (empty where the system has no such table).
+std::vector<Mount> mountedFileSystems();
+
+// A folder whose subtree is being walked. Folders below it are opened by their path
+// relative to it, never through a symbolic link or junction and never across a mount
+// point, and no handle is kept between calls, so neither depth nor link loops can
+// exhaust handles. Thread-safe: several threads may list folders at once.
+class WalkRoot {
+public:
+    explicit WalkRoot(const std::string& rootPath);
+    ~WalkRoot();
+    WalkRoot(const WalkRoot&) = delete;
+    WalkRoot& operator=(const WalkRoot&) = delete;
+
+    // 0 when the root could be opened, else the system's error number.
+    int error() const { return m_error; }
+
+    // Calls onSubdir(ctx, name) for each entry of the folder at relPath ("" for the root
+    // itself, else names joined by kSeparator) that is a folder and not a link; "." and
+    // ".." are left out, every other name is passed byte for byte. `buffer` is scratch
+    // space the caller reuses. Returns 0, or the error number when the folder could not
+    // be opened or read (entries already passed stay passed).
+    using SubdirFn = void (*)(void* ctx, std::string_view name);
+    int listSubdirs(std::string_view relPath, std::vector<char>& buffer, SubdirFn onSubdir, void* ctx) const;
+
+    // Whether an error number from listSubdirs means the whole walk cannot go on
+    // (out of handles or memory) rather than that one folder is unreadable.
+    static bool isFatal(int error);
+    static std::string describe(int error);
+
+private:
+    intptr_t m_handle = -1;
+    std::uint64_t m_device = 0;
+    int m_error = 0;
+};
+
+} // namespace qvl::platform

@@ -1,0 +1,217 @@
+#include "platform/Platform.h"
+
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <dirent.h>
+#include <fcntl.h>
+#include <fstream>
+#include <sys/stat.h>
+#include <sys/syscall.h>
+#include <unistd.h>
+
+#if __has_include(<linux/openat2.h>)
+#include <linux/openat2.h>
+#define QVL_HAVE_OPENAT2 1
+#endif
+
+namespace qvl::platform {
+
+std::filesystem::path executableDir() {
+    std::error_code ec;
+    auto exe = std::filesystem::read_symlink("/proc/self/exe", ec);
+    return ec ? std::filesystem::path() : exe.parent_path();
+}
+
+std::filesystem::path userDataDir() {
+    std::string base = getEnv("XDG_DATA_HOME");
+    if (base.empty()) {
+        std::string home = getEnv("HOME");
+        base = (home.empty() ? std::string("/tmp") : home) + "/.local/share";
+    }
+    return std::filesystem::path(base) / "quorvel";
+}
+
+bool isWritableDir(const std::filesystem::path& dir) {
+    return !dir.empty() && ::access(dir.c_str(), W_OK | X_OK) == 0;
+}
+
+std::string getEnv(const char* name) {
+    const char* v = std::getenv(name);
+    return v ? v : "";
+}
+
+namespace {
+
+// mountinfo escapes blanks, tabs, newlines and backslashes as \ooo.
+std::string unescapeMountField(std::string_view s) {
+    std::string out;
+    for (size_t i = 0; i < s.size(); ++i) {
+        if (s[i] == '\\' && i + 3 < s.size()) {
+            int v = (s[i + 1] - '0') * 64 + (s[i + 2] - '0') * 8 + (s[i + 3] - '0');
+            out += static_cast<char>(v);
+            i += 3;
+        } else {
+            out += s[i];
+        }
+    }
+    return out;
+}
+
+} // namespace
+
+std::vector<Mount> mountedFileSystems() {
+    std::vector<Mount> mounts;
+    std::ifstream in("/proc/self/mountinfo");
+    std::string line;
+    while (std::getline(in, line)) {
+        // id parent major:minor root mountpoint options [optional...] - fstype source superopts
+        std::vector<std::string_view> f;
+        std::string_view rest(line);
+        while (!rest.empty()) {
+            size_t sp = rest.find(' ');
+            f.push_back(rest.substr(0, sp));
+            rest = sp == std::string_view::npos ? std::string_view() : rest.substr(sp + 1);
+        }
+        size_t dash = 6;
+        while (dash < f.size() && f[dash] != "-")
+            ++dash;
+        if (f.size() < 5 || dash + 1 >= f.size())
+            continue;
+        mounts.push_back({unescapeMountField(f[4]), std::string(f[dash + 1])});
+    }
+    return mounts;
+}
+
+namespace {
+
+// Opens a folder below `dirFd` without following any link and without crossing into
+// another file system. openat2() does both in the kernel (Linux 5.6+); elsewhere the
+// fallback opens with O_NOFOLLOW and compares device numbers.
+int openBelow(int dirFd, const char* rel, dev_t rootDev) {
+    const int flags = O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC;
+#ifdef QVL_HAVE_OPENAT2
+    static bool noOpenat2 = false;
+    if (!noOpenat2) {
+        open_how how{};
+        how.flags = flags;
+        how.resolve = RESOLVE_NO_XDEV | RESOLVE_NO_SYMLINKS | RESOLVE_NO_MAGICLINKS;
+        long fd = ::syscall(SYS_openat2, dirFd, rel, &how, sizeof how);
+        if (fd >= 0 || (errno != ENOSYS && errno != EPERM))
+            return static_cast<int>(fd);
+        noOpenat2 = true;
+    }
+#endif
+    int fd = ::openat(dirFd, rel, flags);
+    if (fd < 0)
+        return -1;
+    struct stat st;
+    if (::fstat(fd, &st) != 0 || st.st_dev != rootDev) {
+        ::close(fd);
+        errno = EXDEV;
+        return -1;
+    }
+    return fd;
+}
+
+// Linux's getdents64 record; glibc 2.36 has no wrapper for the call.
+struct LinuxDirent64 {
+    ino64_t d_ino;
+    off64_t d_off;
+    unsigned short d_reclen;
+    unsigned char d_type;
+    // the NUL-terminated name follows at offsetof(d_type) + 1
+};
+
+dev_t deviceOf(intptr_t fd) {
+    struct stat st;
+    return ::fstat(static_cast<int>(fd), &st) == 0 ? st.st_dev : 0;
+}
+
+} // namespace
+
+WalkRoot::WalkRoot(const std::string& rootPath) {
+    int fd = ::open(rootPath.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0)
+        m_error = errno;
+    else
+        m_device = deviceOf(fd);
+    m_handle = fd;
+}
+
+WalkRoot::~WalkRoot() {
+    if (m_handle >= 0)
+        ::close(static_cast<int>(m_handle));
+}
+
+int WalkRoot::listSubdirs(std::string_view relPath, std::vector<char>& buffer, SubdirFn onSubdir,
+                          void* ctx) const {
+    if (m_handle < 0)
+        return m_error;
+    const auto rootDev = static_cast<dev_t>(m_device);
+
+    // A path longer than the system accepts in one call is opened piece by piece,
+    // holding at most two handles at a time.
+    constexpr size_t kPiece = 3072;
+    std::string rel(relPath.empty() ? std::string_view(".") : relPath);
+    int fd = static_cast<int>(m_handle);
+    bool ownFd = false;
+    size_t pos = 0;
+    while (true) {
+        size_t end = rel.size();
+        if (end - pos > kPiece) {
+            end = rel.rfind('/', pos + kPiece);
+            if (end == std::string::npos || end <= pos)
+                end = rel.find('/', pos + 1);
+            if (end == std::string::npos)
+                end = rel.size();
+        }
+        std::string piece = rel.substr(pos, end - pos);
+        int next = openBelow(fd, piece.c_str(), rootDev);
+        int err = errno;
+        if (ownFd)
+            ::close(fd);
+        if (next < 0)
+            return err;
+        fd = next;
+        ownFd = true;
+        if (end >= rel.size())
+            break;
+        pos = end + 1;
+    }
+
+    if (buffer.size() < 32768)
+        buffer.resize(32768);
+    int result = 0;
+    while (true) {
+        long n = ::syscall(SYS_getdents64, fd, buffer.data(), buffer.size());
+        if (n <= 0) {
+            if (n < 0)
+                result = errno;
+            break;
+        }
+        for (long off = 0; off < n;) {
+            auto* d = reinterpret_cast<LinuxDirent64*>(buffer.data() + off);
+            off += d->d_reclen;
+            const char* name = reinterpret_cast<const char*>(&d->d_type) + 1;
+            if (name[0] == '.' && (name[1] == 0 || (name[1] == '.' && name[2] == 0)))
+                continue;
+            bool isDir = d->d_type == DT_DIR;
+            if (d->d_type == DT_UNKNOWN) {
+                // Some file systems do not say the type; ask, without following links.
+                struct stat st;
+                isDir = ::fstatat(fd, name, &st, AT_SYMLINK_NOFOLLOW) == 0 && S_ISDIR(st.st_mode);
+            }
+            if (isDir)
+                onSubdir(ctx, std::string_view(name));
+        }
+    }
+    ::close(fd);
+    return result;
+}
+
+bool WalkRoot::isFatal(int error) { return error == EMFILE || error == ENFILE || error == ENOMEM; }
+
+std::string WalkRoot::describe(int error) { return std::strerror(error); }
+
+} // namespace qvl::platform

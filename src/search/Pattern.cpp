@@ -1,0 +1,127 @@
+#include "search/Pattern.h"
+
+#include "search/TextFold.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace qvl::search {
+
+namespace {
+
+// Length of the character starting at s[i]: a UTF-8 sequence when its continuation
+// bytes are there, else one byte. Folded text keeps stray bytes as they are.
+size_t charLength(std::string_view s, size_t i) {
+    auto c = static_cast<unsigned char>(s[i]);
+    size_t len = c >= 0xF0 ? 4 : c >= 0xE0 ? 3 : c >= 0xC0 ? 2 : 1;
+    if (i + len > s.size())
+        return 1;
+    for (size_t k = 1; k < len; ++k)
+        if ((static_cast<unsigned char>(s[i + k]) & 0xC0) != 0x80)
+            return 1;
+    return len;
+}
+
+size_t startOf(const uint32_t* ends, size_t i) { return i == 0 ? 1 : ends[i - 1] + 1; }
+
+} // namespace
+
+bool likeMatch(std::string_view name, std::string_view pattern) {
+    // Greedy match with one backtrack point, at the last "%": linear for the usual
+    // patterns, at worst name length times pattern length.
+    size_t n = 0, p = 0;
+    size_t starP = std::string_view::npos, starN = 0;
+    while (n < name.size()) {
+        if (p < pattern.size() && pattern[p] == '%') {
+            starP = ++p;
+            starN = n;
+        } else if (p < pattern.size() && pattern[p] == '_') {
+            n += charLength(name, n);
+            ++p;
+        } else if (p < pattern.size() && pattern[p] == name[n]) {
+            ++n;
+            ++p;
+        } else if (starP != std::string_view::npos) {
+            starN += charLength(name, starN);
+            n = starN;
+            p = starP;
+        } else {
+            return false;
+        }
+    }
+    while (p < pattern.size() && pattern[p] == '%')
+        ++p;
+    return p == pattern.size();
+}
+
+NameMatcher::NameMatcher(std::string_view text, int mode) {
+    std::string folded = fold(text);
+    bool hasNul = folded.find('\0') != std::string::npos;
+    if (mode == ExactSearch) {
+        m_kind = folded.empty() || hasNul ? Kind::Nothing : Kind::Exact;
+        m_needle = std::string(1, '\0') + folded + std::string(1, '\0');
+    } else if (mode == ContainingSearch) {
+        if (hasNul) {
+            m_kind = Kind::Nothing;
+        } else if (folded.find_first_not_of('%') == std::string::npos) {
+            m_kind = Kind::Everything;
+        } else if (folded.find_first_of("%_") != std::string::npos) {
+            m_kind = Kind::Like;
+            m_needle = "%" + folded + "%";
+        } else {
+            m_kind = Kind::Substring;
+            m_needle = std::move(folded);
+        }
+    } else {
+        m_kind = Kind::Everything;
+    }
+}
+
+size_t NameMatcher::findNext(const char* names, size_t size, const uint32_t* ends, size_t count,
+                             size_t from) const {
+    if (from >= count)
+        return count;
+    switch (m_kind) {
+    case Kind::Nothing:
+        return count;
+    case Kind::Everything:
+        return from;
+    case Kind::Substring:
+    case Kind::Exact: {
+        // The exact needle carries the NULs around the name, so it starts on the NUL
+        // before the name; a substring needle has no NUL and cannot span two names.
+        size_t start = startOf(ends, from) - (m_kind == Kind::Exact ? 1 : 0);
+        const void* hit = memmem(names + start, size - start, m_needle.data(), m_needle.size());
+        if (!hit)
+            return count;
+        auto pos = static_cast<uint32_t>(static_cast<const char*>(hit) - names);
+        return static_cast<size_t>(std::upper_bound(ends, ends + count, pos) - ends);
+    }
+    case Kind::Like:
+        for (size_t i = from; i < count; ++i) {
+            size_t s = startOf(ends, i);
+            if (likeMatch(std::string_view(names + s, ends[i] - s), m_needle))
+                return i;
+        }
+        return count;
+    }
+    return count;
+}
+
+bool NameMatcher::matches(std::string_view foldedName) const {
+    switch (m_kind) {
+    case Kind::Nothing:
+        return false;
+    case Kind::Everything:
+        return true;
+    case Kind::Substring:
+        return foldedName.find(m_needle) != std::string_view::npos;
+    case Kind::Exact:
+        return foldedName == std::string_view(m_needle).substr(1, m_needle.size() - 2);
+    case Kind::Like:
+        return likeMatch(foldedName, m_needle);
+    }
+    return false;
+}
+
+} // namespace qvl::search

@@ -1,0 +1,38 @@
+#pragma once
+// What a search compares each folded folder name with, and the scan over a block of
+// names that finds the next name that matches.
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace qvl::search {
+
+enum SearchMode : int16_t { ContainingSearch = 1, ExactSearch = 2 };
+
+// Whether `name` matches the LIKE pattern `pattern` ("%": any run of characters, "_":
+// exactly one character, anything else itself). Both are compared byte for byte, so
+// callers fold them first. A character is one UTF-8 sequence, or one stray byte.
+bool likeMatch(std::string_view name, std::string_view pattern);
+
+class NameMatcher {
+public:
+    // `text` as typed; mode 1 finds names containing it ("%" and "_" are wildcards),
+    // mode 2 names equal to it, any other mode every name. Case is ignored.
+    NameMatcher(std::string_view text, int mode);
+
+    // A block of names: names[0] is NUL, then each folded name followed by NUL;
+    // ends[i] is the offset of the NUL after name i. Returns the first i >= from whose
+    // name matches, or count.
+    size_t findNext(const char* names, size_t size, const uint32_t* ends, size_t count, size_t from) const;
+
+    bool matches(std::string_view foldedName) const;
+
+private:
+    enum class Kind { Nothing, Everything, Substring, Exact, Like };
+    Kind m_kind;
+    std::string m_needle;
+};
+
+} // namespace qvl::search

@@ -1,0 +1,181 @@
+#include "search/Search.h"
+
+#include "platform/Platform.h"
+#include "search/TextFold.h"
+#include "store/SearchIndex.h"
+#include "store/Sqlite.h"
+
+#include <bitset>
+#include <cctype>
+#include <cstring>
+#include <filesystem>
+#include <vector>
+
+namespace qvl::search {
+
+using store::Db;
+using store::Stmt;
+
+struct SearchCursor::Impl {
+    explicit Impl(const SearchQuery& query)
+        : matcher(query.text, query.mode) {}
+
+    NameMatcher matcher;
+    std::bitset<256> drives;
+    bool allDrives = true;
+    Db db;
+    std::unique_ptr<Stmt> blocks;        // the stored blocks, in order
+    std::vector<store::Block> rebuilt;   // or blocks built here when none are stored
+    size_t rebuiltNext = 0;
+
+    store::BlockView block;              // the block being searched
+    std::vector<uint32_t> ends;          // its name ends, aligned
+    store::PathDecoder paths;
+    size_t nextRow = 0, decodedRows = 0; // rows searched / paths decoded in this block
+    bool haveBlock = false;
+
+    SearchError error = SearchError::None;
+    std::string message;
+
+    SearchError fail(SearchError e, std::string why) {
+        error = e;
+        message = std::move(why);
+        return e;
+    }
+
+    bool loadBlock() {
+        if (blocks) {
+            int rc = blocks->step();
+            if (rc != SQLITE_ROW) {
+                if (rc != SQLITE_DONE)
+                    fail(SearchError::Damaged, "Cannot read the index: " + blocks->error());
+                return false;
+            }
+            block = {blocks->blob(0), blocks->blob(1), blocks->blob(2), blocks->blob(3)};
+        } else {
+            if (rebuiltNext == rebuilt.size())
+                return false;
+            block = rebuilt[rebuiltNext++].view();
+        }
+        if (block.ends.size() != block.count() * 4 || block.names.empty()) {
+            fail(SearchError::Damaged, "The index is damaged: run an index again.");
+            return false;
+        }
+        ends.resize(block.count());
+        std::memcpy(ends.data(), block.ends.data(), block.ends.size());
+        paths = store::PathDecoder(block.paths);
+        nextRow = decodedRows = 0;
+        return true;
+    }
+
+    // Builds the blocks from tblDirs when the stored ones are missing or older than it.
+    std::string rebuildBlocks() {
+        Stmt rows(db, "SELECT DriveLetter, FullDirectory, Directory FROM tblDirs"
+                      " ORDER BY FullDirectory COLLATE QVLPATH");
+        if (!rows.ok())
+            return rows.error();
+        store::BlockBuilder builder;
+        std::string folded;
+        int rc;
+        while ((rc = rows.step()) == SQLITE_ROW) {
+            std::string_view drive = rows.text(0);
+            folded.clear();
+            foldAppend(rows.text(2), folded);
+            builder.add(drive.empty() ? '?' : drive[0], rows.text(1), folded);
+            if (builder.full())
+                rebuilt.push_back(builder.take());
+        }
+        if (!builder.empty())
+            rebuilt.push_back(builder.take());
+        return rc == SQLITE_DONE ? std::string() : rows.error();
+    }
+};
+
+SearchCursor::SearchCursor() = default;
+SearchCursor::~SearchCursor() = default;
+SearchCursor::SearchCursor(SearchCursor&&) noexcept = default;
+SearchCursor& SearchCursor::operator=(SearchCursor&&) noexcept = default;
+
+SearchError SearchCursor::open(const std::string& dbConnect, const SearchQuery& query) {
+    m = std::make_unique<Impl>(query);
+    m->allDrives = query.allDrives;
+    for (char c : query.drives)
+        m->drives.set(static_cast<unsigned char>(std::toupper(static_cast<unsigned char>(c))));
+    if (!query.allDrives && m->drives.none())
+        return m->fail(SearchError::WrongCriteria, "Wrong Criteria");
+
+    std::error_code ec;
+    if (!std::filesystem::exists(dbConnect, ec))
+        return m->fail(SearchError::NoIndex, "There is no index yet (" + dbConnect + "): index the drives first.");
+    std::string err = m->db.open(dbConnect, Db::Mode::ReadOnly);
+    // Blocks are read straight from the mapped file when it can be mapped.
+    if (err.empty())
+        err = m->db.exec("PRAGMA mmap_size = 4294967296");
+    Stmt fresh(m->db, "SELECT (SELECT Value FROM qvlMeta WHERE Key = 'rows') ="
+                      " (SELECT ifnull(max(rowid), 0) FROM tblDirs)");
+    if (err.empty() && !fresh.ok())
+        err = fresh.error();
+    if (err.empty()) {
+        int rc = fresh.step();
+        if (rc != SQLITE_ROW)
+            err = fresh.error();
+        else if (fresh.integer(0) == 1)
+            m->blocks = std::make_unique<Stmt>(m->db, "SELECT Names, Ends, Drives, Paths FROM qvlBlocks ORDER BY Block");
+        else
+            err = m->rebuildBlocks();
+    }
+    if (err.empty() && m->blocks && !m->blocks->ok())
+        err = m->blocks->error();
+    if (!err.empty())
+        return m->fail(SearchError::Damaged,
+                       "The index " + dbConnect + " cannot be read (" + err + "): index the drives again.");
+    m->haveBlock = m->loadBlock();
+    return m->error;
+}
+
+bool SearchCursor::next(SearchHit& hit) {
+    if (!m)
+        return false;
+    Impl& s = *m;
+    while (s.haveBlock) {
+        size_t count = s.block.count();
+        size_t i = s.matcher.findNext(s.block.names.data(), s.block.names.size(), s.ends.data(), count, s.nextRow);
+        while (i < count && !s.allDrives && !s.drives.test(static_cast<unsigned char>(s.block.drives[i])))
+            i = s.matcher.findNext(s.block.names.data(), s.block.names.size(), s.ends.data(), count, i + 1);
+        if (i == count) {
+            s.haveBlock = s.loadBlock();
+            continue;
+        }
+        std::string_view path;
+        while (s.decodedRows <= i) {
+            if (!s.paths.next(path)) {
+                s.fail(SearchError::Damaged, "The index is damaged: run an index again.");
+                s.haveBlock = false;
+                return false;
+            }
+            ++s.decodedRows;
+        }
+        if (path.size() < 2) {
+            s.fail(SearchError::Damaged, "The index is damaged: run an index again.");
+            s.haveBlock = false;
+            return false;
+        }
+        s.nextRow = i + 1;
+        size_t nameEnd = path.size() - 1;
+        size_t sep = path.rfind(platform::kSeparator, nameEnd - 1);
+        hit.driveLetter = s.block.drives[i];
+        hit.fullDirectory = path;
+        hit.directory = path.substr(sep + 1, nameEnd - sep - 1);
+        return true;
+    }
+    return false;
+}
+
+SearchError SearchCursor::error() const { return m ? m->error : SearchError::None; }
+
+const std::string& SearchCursor::message() const {
+    static const std::string none;
+    return m ? m->message : none;
+}
+
+} // namespace qvl::search

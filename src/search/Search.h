@@ -1,0 +1,50 @@
+#pragma once
+// The search: which folders of the index match a text, in index order, read a block at
+// a time so that a million hits never sit in memory at once.
+
+#include "search/Pattern.h"
+
+#include <memory>
+#include <string>
+#include <string_view>
+
+namespace qvl::search {
+
+struct SearchQuery {
+    std::string text;
+    int mode = ContainingSearch; // 1 containing, 2 exact
+    bool allDrives = true;       // false: only the drives in `drives`
+    std::string drives;          // drive letters, for allDrives == false
+};
+
+struct SearchHit {
+    char driveLetter;
+    std::string_view fullDirectory; // valid until the next call of next()
+    std::string_view directory;
+};
+
+enum class SearchError { None, WrongCriteria, NoIndex, Damaged };
+
+class SearchCursor {
+public:
+    SearchCursor();
+    ~SearchCursor();
+    SearchCursor(SearchCursor&&) noexcept;
+    SearchCursor& operator=(SearchCursor&&) noexcept;
+
+    // Opens the search on the index at dbConnect. WrongCriteria: a search limited to
+    // drives with no drive given; NoIndex: there is no index file; Damaged: the file is
+    // not an index that can be read. The file is never changed.
+    SearchError open(const std::string& dbConnect, const SearchQuery& query);
+    // The next hit; false at the end, or on a read failure (then error() is set).
+    bool next(SearchHit& hit);
+    SearchError error() const;
+    // What went wrong, for a person.
+    const std::string& message() const;
+
+private:
+    struct Impl;
+    std::unique_ptr<Impl> m;
+};
+
+} // namespace qvl::search

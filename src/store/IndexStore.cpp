@@ -1,0 +1,159 @@
+#include "store/IndexStore.h"
+
+#include "platform/Platform.h"
+#include "store/SearchIndex.h"
+#include "store/Sqlite.h"
+
+namespace qvl::store {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+// Schema version 1. The page size is set before the first table so that a search
+// block fits in one page. qvlBlocks holds the search blocks; qvlMeta's "rows" is the
+// number of tblDirs rows the blocks were built from.
+constexpr const char* kSchema = R"sql(
+PRAGMA page_size = 65536;
+PRAGMA journal_mode = DELETE;
+BEGIN;
+CREATE TABLE tblDirs (DriveLetter TEXT NOT NULL, FullDirectory TEXT NOT NULL, Directory TEXT NOT NULL);
+CREATE TABLE tblLastSearch (SearchID INTEGER PRIMARY KEY AUTOINCREMENT, SearchDesc TEXT);
+CREATE TABLE qvlBlocks (Block INTEGER PRIMARY KEY, Names BLOB NOT NULL, Ends BLOB NOT NULL,
+                        Drives BLOB NOT NULL, Paths BLOB NOT NULL);
+CREATE TABLE qvlMeta (Key TEXT PRIMARY KEY, Value INTEGER);
+INSERT INTO qvlMeta VALUES ('rows', 0);
+PRAGMA user_version = 1;
+COMMIT;
+)sql";
+
+} // namespace
+
+StoreLocation locateStore() {
+    StoreLocation location;
+    fs::path exeDir = platform::executableDir();
+    location.templateFile = exeDir / TemplateFileName;
+    std::string dataDir = platform::getEnv("QVL_DATA_DIR");
+    if (!dataDir.empty())
+        location.dataDir = dataDir;
+    else if (platform::isWritableDir(exeDir))
+        location.dataDir = exeDir;
+    else
+        location.dataDir = platform::userDataDir();
+    return location;
+}
+
+std::string BuildConnectString(const StoreLocation& location) { return location.dbFile().string(); }
+
+std::string createEmptyDatabase(const fs::path& file) {
+    std::error_code ec;
+    if (fs::exists(file, ec))
+        return "already exists: " + file.string();
+    Db db;
+    std::string err = db.open(file.string(), Db::Mode::Create);
+    if (err.empty())
+        err = db.exec(kSchema);
+    return err;
+}
+
+int32_t CountRows(const std::string& dbConnect, std::string_view table) {
+    // Only the two tables of the store can be counted: the name goes into the statement.
+    if (table != "tblDirs" && table != "tblLastSearch")
+        return 0;
+    Db db;
+    if (!db.open(dbConnect, Db::Mode::ReadOnly).empty())
+        return 0;
+    Stmt count(db, "SELECT Count(*) From " + std::string(table));
+    return count.step() == SQLITE_ROW ? static_cast<int32_t>(count.integer(0)) : 0;
+}
+
+bool IndexHasRows(const std::string& dbConnect) {
+    Db db;
+    if (!db.open(dbConnect, Db::Mode::ReadOnly).empty())
+        return false;
+    Stmt any(db, "SELECT EXISTS (SELECT 1 FROM tblDirs)");
+    return any.step() == SQLITE_ROW && any.integer(0) != 0;
+}
+
+std::string ClearIndex(const std::string& dbConnect) {
+    Db db;
+    std::string err = db.open(dbConnect, Db::Mode::ReadWrite);
+    if (err.empty())
+        err = db.exec("BEGIN; DELETE FROM tblDirs; DELETE FROM qvlBlocks;"
+                      " UPDATE qvlMeta SET Value = 0 WHERE Key = 'rows'; COMMIT;");
+    return err;
+}
+
+struct IndexWriter::Impl {
+    Db db;
+    std::unique_ptr<Stmt> insertRow, insertBlock;
+    BlockBuilder blocks;
+    int64_t rows = 0;
+    int64_t blockCount = 0;
+
+    std::string flushBlock() {
+        Block block = blocks.take();
+        insertBlock->reset();
+        insertBlock->bind(1, ++blockCount)
+            .bindBlob(2, block.names)
+            .bindBlob(3, block.ends)
+            .bindBlob(4, block.drives)
+            .bindBlob(5, block.paths);
+        return insertBlock->step() == SQLITE_DONE ? std::string() : insertBlock->error();
+    }
+};
+
+IndexWriter::IndexWriter()
+    : m(std::make_unique<Impl>()) {}
+IndexWriter::~IndexWriter() = default;
+
+std::string IndexWriter::open(const fs::path& file) {
+    std::string err = m->db.open(file.string(), Db::Mode::ReadWrite);
+    // The file is new and private until the run renames it into place, so it needs no
+    // rollback journal; one transaction, synced once at the end.
+    if (err.empty())
+        err = m->db.exec("PRAGMA journal_mode = OFF; PRAGMA synchronous = NORMAL; BEGIN;"
+                         " DELETE FROM tblDirs; DELETE FROM qvlBlocks;");
+    if (!err.empty())
+        return err;
+    m->insertRow =
+        std::make_unique<Stmt>(m->db, "INSERT INTO tblDirs (DriveLetter, FullDirectory, Directory) VALUES (?,?,?)");
+    m->insertBlock = std::make_unique<Stmt>(m->db, "INSERT INTO qvlBlocks VALUES (?,?,?,?,?)");
+    if (!m->insertRow->ok())
+        return m->insertRow->error();
+    return m->insertBlock->ok() ? std::string() : m->insertBlock->error();
+}
+
+std::string IndexWriter::add(char driveLetter, std::string_view fullDirectory, std::string_view directory,
+                             std::string_view foldedDirectory) {
+    Stmt& row = *m->insertRow;
+    row.reset();
+    row.bind(1, std::string_view(&driveLetter, 1)).bind(2, fullDirectory).bind(3, directory);
+    if (row.step() != SQLITE_DONE)
+        return row.error();
+    ++m->rows;
+    m->blocks.add(driveLetter, fullDirectory, foldedDirectory);
+    return m->blocks.full() ? m->flushBlock() : std::string();
+}
+
+std::string IndexWriter::finish() {
+    std::string err;
+    if (!m->blocks.empty())
+        err = m->flushBlock();
+    if (err.empty()) {
+        Stmt meta(m->db, "UPDATE qvlMeta SET Value = ? WHERE Key = 'rows'");
+        meta.bind(1, m->rows);
+        if (meta.step() != SQLITE_DONE)
+            err = meta.error();
+    }
+    m->insertRow.reset();
+    m->insertBlock.reset();
+    if (err.empty())
+        err = m->db.exec("COMMIT");
+    m->db.close();
+    return err;
+}
+
+int64_t IndexWriter::rows() const { return m->rows; }
+
+} // namespace qvl::store

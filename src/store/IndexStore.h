@@ -1,0 +1,65 @@
+#pragma once
+// The index store: the database file Files.dat with the folder index (tblDirs) and the
+// search history (tblLastSearch), its empty template fresh.dat, and where both live.
+// Every operation opens its own connection and lets it go; nothing here is shared.
+
+#include <cstdint>
+#include <filesystem>
+#include <memory>
+#include <string>
+#include <string_view>
+
+namespace qvl::store {
+
+inline constexpr const char* DbFileName = "Files.dat";
+inline constexpr const char* TemplateFileName = "fresh.dat";
+
+struct StoreLocation {
+    std::filesystem::path dataDir;      // the folder that holds Files.dat
+    std::filesystem::path templateFile; // fresh.dat, beside the executable
+    std::filesystem::path dbFile() const { return dataDir / DbFileName; }
+};
+
+// Where the data lives: the folder named by QVL_DATA_DIR; else the program folder when
+// this process may write there (portable use); else the per-user data folder.
+StoreLocation locateStore();
+
+// DbConnect: what every operation opens, the full path of Files.dat.
+std::string BuildConnectString(const StoreLocation& location);
+
+// Writes an empty index database with the schema at `file`, which must not exist yet.
+// Returns "" or the reason it failed.
+std::string createEmptyDatabase(const std::filesystem::path& file);
+
+// Rows of "tblDirs" or "tblLastSearch"; 0 on any failure (missing file, other table).
+int32_t CountRows(const std::string& dbConnect, std::string_view table);
+bool IndexHasRows(const std::string& dbConnect);
+// Empties the folder index (not the history). "" or the reason it failed.
+std::string ClearIndex(const std::string& dbConnect);
+
+// Writes the rows of a new index into a database made from the template, in index
+// order (see search::comparePathKeys), building the search blocks alongside. It stands
+// for the one open record set of an index run: one connection and one transaction for
+// the whole run, no statement prepared per row. Not thread-safe.
+class IndexWriter {
+public:
+    IndexWriter();
+    ~IndexWriter();
+    IndexWriter(const IndexWriter&) = delete;
+    IndexWriter& operator=(const IndexWriter&) = delete;
+
+    std::string open(const std::filesystem::path& file);
+    // `fullDirectory` ends in the separator; `directory` is its last component and
+    // `foldedDirectory` that name case-folded.
+    std::string add(char driveLetter, std::string_view fullDirectory, std::string_view directory,
+                    std::string_view foldedDirectory);
+    // Writes what is pending and commits; the file is complete and synced afterwards.
+    std::string finish();
+    int64_t rows() const;
+
+private:
+    struct Impl;
+    std::unique_ptr<Impl> m;
+};
+
+} // namespace qvl::store

@@ -1,0 +1,58 @@
+#pragma once
+// The search blocks: the index rows in index order, cut into blocks that each fit in one
+// 64 KiB database page, so that a search reads them straight from the mapped file. A
+// block holds the folded names NUL-separated (scanned with memmem), the offset of each
+// name's end, one drive letter per row, and the full paths front-coded (each path as
+// the length it shares with the one before, then the rest).
+// Internal to the core.
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace qvl::store {
+
+struct BlockView {
+    std::string_view names, ends, drives, paths;
+    size_t count() const { return drives.size(); }
+    const uint32_t* endsData() const { return reinterpret_cast<const uint32_t*>(ends.data()); }
+};
+
+struct Block {
+    std::string names = std::string(1, '\0'), ends, drives, paths;
+    BlockView view() const { return {names, ends, drives, paths}; }
+    size_t bytes() const { return names.size() + ends.size() + drives.size() + paths.size(); }
+};
+
+class BlockBuilder {
+public:
+    // A block closes at this size so that a row of four blobs stays in one page.
+    static constexpr size_t kMaxBytes = 56 * 1024;
+    static constexpr size_t kMaxRows = 4096;
+
+    void add(char drive, std::string_view fullDirectory, std::string_view foldedName);
+    bool full() const { return m_block.bytes() >= kMaxBytes || m_block.drives.size() >= kMaxRows; }
+    bool empty() const { return m_block.drives.empty(); }
+    // Hands over the block built so far and starts the next.
+    Block take();
+
+private:
+    Block m_block;
+    std::string m_previous;
+};
+
+// Decodes the paths of a block in order.
+class PathDecoder {
+public:
+    explicit PathDecoder(std::string_view paths = {})
+        : m_in(paths) {}
+    // The next path, valid until the next call; false at the end or on damage.
+    bool next(std::string_view& path);
+
+private:
+    std::string_view m_in;
+    std::string m_path;
+};
+
+} // namespace qvl::store

@@ -1,0 +1,68 @@
+#include "store/Sqlite.h"
+
+#include "search/TextFold.h"
+
+namespace qvl::store {
+
+namespace {
+
+int collatePaths(void*, int lenA, const void* a, int lenB, const void* b) {
+    return search::comparePaths(std::string_view(static_cast<const char*>(a), lenA),
+                                std::string_view(static_cast<const char*>(b), lenB));
+}
+
+} // namespace
+
+std::string Db::open(const std::string& path, Mode mode) {
+    close();
+    int flags = mode == Mode::ReadOnly    ? SQLITE_OPEN_READONLY
+                : mode == Mode::ReadWrite ? SQLITE_OPEN_READWRITE
+                                          : SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE;
+    int rc = sqlite3_open_v2(path.c_str(), &m_db, flags | SQLITE_OPEN_NOMUTEX, nullptr);
+    if (rc != SQLITE_OK) {
+        std::string message = m_db ? sqlite3_errmsg(m_db) : sqlite3_errstr(rc);
+        close();
+        return message;
+    }
+    sqlite3_busy_timeout(m_db, 5000);
+    sqlite3_create_collation(m_db, "QVLPATH", SQLITE_UTF8, nullptr, collatePaths);
+    return {};
+}
+
+void Db::close() {
+    if (m_db)
+        sqlite3_close_v2(m_db);
+    m_db = nullptr;
+}
+
+std::string Db::exec(const char* sql) const {
+    char* err = nullptr;
+    if (sqlite3_exec(m_db, sql, nullptr, nullptr, &err) == SQLITE_OK)
+        return {};
+    std::string message = err ? err : errorMessage();
+    sqlite3_free(err);
+    return message;
+}
+
+Stmt::Stmt(const Db& db, std::string_view sql)
+    : m_db(db.get()) {
+    if (!m_db) {
+        m_error = "no database";
+        return;
+    }
+    if (sqlite3_prepare_v2(m_db, sql.data(), static_cast<int>(sql.size()), &m_stmt, nullptr) != SQLITE_OK) {
+        m_error = sqlite3_errmsg(m_db);
+        m_stmt = nullptr;
+    }
+}
+
+int Stmt::step() {
+    if (!m_stmt)
+        return SQLITE_MISUSE;
+    int rc = sqlite3_step(m_stmt);
+    if (rc != SQLITE_ROW && rc != SQLITE_DONE)
+        m_error = sqlite3_errmsg(m_db);
+    return rc;
+}
+
+} // namespace qvl::store

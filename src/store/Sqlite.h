@@ -1,0 +1,82 @@
+#pragma once
+// Short-lived RAII wrappers around sqlite3 and sqlite3_stmt, errors as values.
+// Internal to the core: the core's public headers never include SQLite.
+
+#include <sqlite3.h>
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace qvl::store {
+
+class Db {
+public:
+    enum class Mode { ReadOnly, ReadWrite, Create };
+
+    Db() = default;
+    ~Db() { close(); }
+    Db(const Db&) = delete;
+    Db& operator=(const Db&) = delete;
+
+    // Opens the database file; ReadOnly and ReadWrite never create it. Returns "" or the
+    // reason it failed. Registers the path collation QVLPATH on the connection.
+    std::string open(const std::string& path, Mode mode);
+    void close();
+    sqlite3* get() const { return m_db; }
+    // Runs one or more statements without results; "" or the error message.
+    std::string exec(const char* sql) const;
+    std::string errorMessage() const { return m_db ? sqlite3_errmsg(m_db) : "no database"; }
+
+private:
+    sqlite3* m_db = nullptr;
+};
+
+class Stmt {
+public:
+    Stmt(const Db& db, std::string_view sql);
+    ~Stmt() { sqlite3_finalize(m_stmt); }
+    Stmt(const Stmt&) = delete;
+    Stmt& operator=(const Stmt&) = delete;
+
+    bool ok() const { return m_stmt != nullptr; }
+    const std::string& error() const { return m_error; }
+
+    // Text and blobs are bound without a copy: they must outlive the next step().
+    Stmt& bind(int index, std::string_view text) {
+        sqlite3_bind_text(m_stmt, index, text.data(), static_cast<int>(text.size()), SQLITE_STATIC);
+        return *this;
+    }
+    Stmt& bindBlob(int index, std::string_view bytes) {
+        sqlite3_bind_blob(m_stmt, index, bytes.data(), static_cast<int>(bytes.size()), SQLITE_STATIC);
+        return *this;
+    }
+    Stmt& bind(int index, int64_t value) {
+        sqlite3_bind_int64(m_stmt, index, value);
+        return *this;
+    }
+
+    // SQLITE_ROW, SQLITE_DONE, or an error code (then error() says why).
+    int step();
+    void reset() {
+        sqlite3_reset(m_stmt);
+        sqlite3_clear_bindings(m_stmt);
+    }
+    std::string_view text(int col) const {
+        auto* p = reinterpret_cast<const char*>(sqlite3_column_text(m_stmt, col));
+        return p ? std::string_view(p, sqlite3_column_bytes(m_stmt, col)) : std::string_view();
+    }
+    std::string_view blob(int col) const {
+        auto* p = static_cast<const char*>(sqlite3_column_blob(m_stmt, col));
+        return p ? std::string_view(p, sqlite3_column_bytes(m_stmt, col)) : std::string_view();
+    }
+    int64_t integer(int col) const { return sqlite3_column_int64(m_stmt, col); }
+    bool isNull(int col) const { return sqlite3_column_type(m_stmt, col) == SQLITE_NULL; }
+
+private:
+    sqlite3* m_db = nullptr;
+    sqlite3_stmt* m_stmt = nullptr;
+    std::string m_error;
+};
+
+} // namespace qvl::store
