@@ -95,7 +95,8 @@ int indexCommand(const std::vector<std::string>& args, std::ostream& out, std::o
     indexer::IndexRunCallbacks callbacks;
     if (context.progressToTerminal) {
         callbacks.progress = [&](const std::string& path, int64_t rows) {
-            double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+            double seconds =
+                std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
             std::string shown = path.size() > 60 ? "..." + path.substr(path.size() - 57) : path;
             std::fprintf(stderr, "\r\033[K%lld folders, %.1f s, %s", static_cast<long long>(rows), seconds,
                          shown.c_str());
@@ -191,7 +192,8 @@ int historyCommand(const std::vector<std::string>& args, std::ostream& out, std:
 
 } // namespace
 
-int run(const std::vector<std::string>& args, std::ostream& out, std::ostream& err, const CliContext& context) {
+int run(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
+        const CliContext& context) {
     if (args.empty())
         return usageError(err, "no command given");
     const std::string& command = args[0];

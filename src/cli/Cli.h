@@ -18,6 +18,7 @@ struct CliContext {
 
 // Runs the command in `args` (without the program name); returns the exit code:
 // 0 fine (for find: hits), 1 find found nothing, 2 error (message on `err`).
-int run(const std::vector<std::string>& args, std::ostream& out, std::ostream& err, const CliContext& context);
+int run(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
+        const CliContext& context);
 
 } // namespace qvl::cli

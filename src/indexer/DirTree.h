@@ -18,12 +18,14 @@ struct DirNode {
 
 struct DirTree {
     char driveLetter = 'C';
-    std::string rootPath;        // ends in the separator
-    std::vector<DirNode> nodes;  // nodes[0] is the root, which is never a row
-    std::string names;           // every name, then its folded form where that differs
+    std::string rootPath;       // ends in the separator
+    std::vector<DirNode> nodes; // nodes[0] is the root, which is never a row
+    std::string names;          // every name, then its folded form where that differs
 
     std::string_view name(const DirNode& n) const { return {names.data() + n.nameOffset, n.nameLength}; }
-    std::string_view folded(const DirNode& n) const { return {names.data() + n.foldedOffset, n.foldedLength}; }
+    std::string_view folded(const DirNode& n) const {
+        return {names.data() + n.foldedOffset, n.foldedLength};
+    }
     int64_t rows() const { return static_cast<int64_t>(nodes.size()) - 1; }
 };
 

@@ -42,8 +42,8 @@ void DriveCatalogue::add(Drive drive) {
 std::string DriveCatalogue::parse(std::string_view spec) {
     m_drives.clear();
     static constexpr std::pair<std::string_view, DriveType> kTypes[] = {
-        {"fixed", DriveFixed},   {"removable", DriveRemovable}, {"network", DriveRemote},
-        {"cdrom", DriveCdRom},   {"ramdisk", DriveRamDisk},
+        {"fixed", DriveFixed}, {"removable", DriveRemovable}, {"network", DriveRemote},
+        {"cdrom", DriveCdRom}, {"ramdisk", DriveRamDisk},
     };
     std::string seen;
     while (!spec.empty()) {
@@ -89,14 +89,16 @@ std::string DriveCatalogue::parse(std::string_view spec) {
 
 namespace {
 
-bool startsWith(std::string_view s, std::string_view prefix) { return s.substr(0, prefix.size()) == prefix; }
+bool startsWith(std::string_view s, std::string_view prefix) {
+    return s.substr(0, prefix.size()) == prefix;
+}
 
 // File systems that hold no user folders, and system plumbing mounted at fixed places.
 bool isVirtual(const platform::Mount& m) {
     static constexpr std::string_view kVirtual[] = {
-        "proc",     "sysfs",  "cgroup",     "cgroup2", "devpts",     "devtmpfs", "mqueue", "debugfs",
-        "tracefs",  "pstore", "securityfs", "bpf",     "configfs",   "fusectl",  "hugetlbfs",
-        "autofs",   "binfmt_misc", "efivarfs", "rpc_pipefs", "nsfs", "overlay", "squashfs", "ramfs"};
+        "proc",        "sysfs",    "cgroup",     "cgroup2", "devpts",   "devtmpfs", "mqueue",    "debugfs",
+        "tracefs",     "pstore",   "securityfs", "bpf",     "configfs", "fusectl",  "hugetlbfs", "autofs",
+        "binfmt_misc", "efivarfs", "rpc_pipefs", "nsfs",    "overlay",  "squashfs", "ramfs"};
     if (std::find(std::begin(kVirtual), std::end(kVirtual), m.fsType) != std::end(kVirtual))
         return true;
     for (std::string_view sys : {"/proc", "/sys", "/dev", "/run", "/boot/efi", "/snap"})
@@ -106,8 +108,9 @@ bool isVirtual(const platform::Mount& m) {
 }
 
 DriveType typeOf(const platform::Mount& m) {
-    static constexpr std::string_view kNetwork[] = {"nfs", "nfs4", "cifs", "smb3", "smbfs", "9p",
-                                                    "fuse.sshfs", "sshfs", "afs", "ceph", "davfs", "fuse.rclone"};
+    static constexpr std::string_view kNetwork[] = {"nfs",   "nfs4", "cifs",       "smb3",
+                                                    "smbfs", "9p",   "fuse.sshfs", "sshfs",
+                                                    "afs",   "ceph", "davfs",      "fuse.rclone"};
     if (std::find(std::begin(kNetwork), std::end(kNetwork), m.fsType) != std::end(kNetwork))
         return DriveRemote;
     if (m.fsType == "iso9660" || m.fsType == "udf")
@@ -155,7 +158,9 @@ void MarkAllDrives(const DriveCatalogue& catalogue, int32_t type, DriveSelection
     }
 }
 
-void ClearAllForm(DriveSelection& ticks) { ticks.reset(); }
+void ClearAllForm(DriveSelection& ticks) {
+    ticks.reset();
+}
 
 void applyPreset(const DriveCatalogue& catalogue, std::string_view entry, DriveSelection& ticks) {
     if (entry == "All Local Hard Drives") {

@@ -28,9 +28,9 @@ enum DriveType : int32_t {
 const char* driveTypeText(int32_t type);
 
 struct Drive {
-    char letter = 0;   // 'A'..'Z'
+    char letter = 0; // 'A'..'Z'
     int32_t type = DriveUnknown;
-    std::string root;  // the folder to walk, native form
+    std::string root; // the folder to walk, native form
     // A drive can be ticked and walked when its type is one of the four with a text.
     bool usable() const { return type >= DriveRemovable && type <= DriveCdRom; }
 };

@@ -57,7 +57,8 @@ IndexRunResult runIndex(const store::StoreLocation& location, const DriveCatalog
         if (result.error.empty()) {
             std::string root = drive->root;
             trees.emplace_back();
-            WalkStatus status = ScanDirectory(root, drive->letter, trees.back(), StopRequested, callbacks.progress);
+            WalkStatus status =
+                ScanDirectory(root, drive->letter, trees.back(), StopRequested, callbacks.progress);
             if (!status.fatalError.empty())
                 result.error = status.fatalError;
         }
@@ -73,7 +74,8 @@ IndexRunResult runIndex(const store::StoreLocation& location, const DriveCatalog
             fs::rename(building, dbFile, ec);
         if (!err.empty() || ec) {
             fs::remove(building, ec);
-            result.error = "Cannot write the index " + dbFile.string() + ": " + (err.empty() ? ec.message() : err);
+            result.error =
+                "Cannot write the index " + dbFile.string() + ": " + (err.empty() ? ec.message() : err);
         }
     }
 

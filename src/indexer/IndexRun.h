@@ -19,8 +19,8 @@ struct IndexRunCallbacks {
 
 struct IndexRunResult {
     bool canceled = false;
-    int32_t count = 0;  // rows of tblDirs afterwards
-    std::string error;  // why the index could not be written or the walk had to end; "" when fine
+    int32_t count = 0; // rows of tblDirs afterwards
+    std::string error; // why the index could not be written or the walk had to end; "" when fine
     // "Done. (N dirs)" or "Canceled. (N dirs)".
     std::string caption() const;
 };

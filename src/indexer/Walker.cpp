@@ -62,7 +62,8 @@ struct Listing {
 
 class Walk {
 public:
-    Walk(const platform::WalkRoot& root, DirTree& tree, const std::atomic<bool>& stop, const ProgressFn& progress)
+    Walk(const platform::WalkRoot& root, DirTree& tree, const std::atomic<bool>& stop,
+         const ProgressFn& progress)
         : m_root(root)
         , m_tree(tree)
         , m_stop(stop)
@@ -158,9 +159,8 @@ private:
         if (now < due || !m_progressMutex.try_lock())
             return;
         std::lock_guard lock(m_progressMutex, std::adopt_lock);
-        if (m_nextProgress.compare_exchange_strong(due, now + std::chrono::duration_cast<Clock::duration>(
-                                                                  kProgressInterval)
-                                                                  .count())) {
+        if (m_nextProgress.compare_exchange_strong(
+                due, now + std::chrono::duration_cast<Clock::duration>(kProgressInterval).count())) {
             int64_t rows;
             {
                 std::lock_guard statusLock(m_mutex);
@@ -187,8 +187,9 @@ private:
 
 } // namespace
 
-WalkStatus ScanDirectory(std::string& path, char driveLetter, DirTree& tree, const std::atomic<bool>& StopRequested,
-                         const ProgressFn& progress, unsigned threads) {
+WalkStatus ScanDirectory(std::string& path, char driveLetter, DirTree& tree,
+                         const std::atomic<bool>& StopRequested, const ProgressFn& progress,
+                         unsigned threads) {
     if (path.empty() || path.back() != platform::kSeparator)
         path += platform::kSeparator;
     tree = DirTree();

@@ -15,8 +15,8 @@ using ProgressFn = std::function<void(const std::string& path, int64_t rows)>;
 
 struct WalkStatus {
     int64_t rows = 0;
-    bool stopped = false;    // StopRequested was seen
-    std::string fatalError;  // the walk could not go on (out of handles or memory)
+    bool stopped = false;   // StopRequested was seen
+    std::string fatalError; // the walk could not go on (out of handles or memory)
 };
 
 // Walks the folder `path` (a drive's root) into `tree`: every folder below it, whose

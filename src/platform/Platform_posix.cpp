@@ -210,8 +210,12 @@ int WalkRoot::listSubdirs(std::string_view relPath, std::vector<char>& buffer, S
     return result;
 }
 
-bool WalkRoot::isFatal(int error) { return error == EMFILE || error == ENFILE || error == ENOMEM; }
+bool WalkRoot::isFatal(int error) {
+    return error == EMFILE || error == ENFILE || error == ENOMEM;
+}
 
-std::string WalkRoot::describe(int error) { return std::strerror(error); }
+std::string WalkRoot::describe(int error) {
+    return std::strerror(error);
+}
 
 } // namespace qvl::platform

@@ -22,7 +22,9 @@ size_t charLength(std::string_view s, size_t i) {
     return len;
 }
 
-size_t startOf(const uint32_t* ends, size_t i) { return i == 0 ? 1 : ends[i - 1] + 1; }
+size_t startOf(const uint32_t* ends, size_t i) {
+    return i == 0 ? 1 : ends[i - 1] + 1;
+}
 
 } // namespace
 

@@ -24,12 +24,12 @@ struct SearchCursor::Impl {
     std::bitset<256> drives;
     bool allDrives = true;
     Db db;
-    std::unique_ptr<Stmt> blocks;        // the stored blocks, in order
-    std::vector<store::Block> rebuilt;   // or blocks built here when none are stored
+    std::unique_ptr<Stmt> blocks;      // the stored blocks, in order
+    std::vector<store::Block> rebuilt; // or blocks built here when none are stored
     size_t rebuiltNext = 0;
 
-    store::BlockView block;              // the block being searched
-    std::vector<uint32_t> ends;          // its name ends, aligned
+    store::BlockView block;     // the block being searched
+    std::vector<uint32_t> ends; // its name ends, aligned
     store::PathDecoder paths;
     size_t nextRow = 0, decodedRows = 0; // rows searched / paths decoded in this block
     bool haveBlock = false;
@@ -106,7 +106,8 @@ SearchError SearchCursor::open(const std::string& dbConnect, const SearchQuery& 
 
     std::error_code ec;
     if (!std::filesystem::exists(dbConnect, ec))
-        return m->fail(SearchError::NoIndex, "There is no index yet (" + dbConnect + "): index the drives first.");
+        return m->fail(SearchError::NoIndex,
+                       "There is no index yet (" + dbConnect + "): index the drives first.");
     std::string err = m->db.open(dbConnect, Db::Mode::ReadOnly);
     // Blocks are read straight from the mapped file when it can be mapped.
     if (err.empty())
@@ -120,7 +121,8 @@ SearchError SearchCursor::open(const std::string& dbConnect, const SearchQuery& 
         if (rc != SQLITE_ROW)
             err = fresh.error();
         else if (fresh.integer(0) == 1)
-            m->blocks = std::make_unique<Stmt>(m->db, "SELECT Names, Ends, Drives, Paths FROM qvlBlocks ORDER BY Block");
+            m->blocks = std::make_unique<Stmt>(
+                m->db, "SELECT Names, Ends, Drives, Paths FROM qvlBlocks ORDER BY Block");
         else
             err = m->rebuildBlocks();
     }
@@ -139,7 +141,8 @@ bool SearchCursor::next(SearchHit& hit) {
     Impl& s = *m;
     while (s.haveBlock) {
         size_t count = s.block.count();
-        size_t i = s.matcher.findNext(s.block.names.data(), s.block.names.size(), s.ends.data(), count, s.nextRow);
+        size_t i =
+            s.matcher.findNext(s.block.names.data(), s.block.names.size(), s.ends.data(), count, s.nextRow);
         while (i < count && !s.allDrives && !s.drives.test(static_cast<unsigned char>(s.block.drives[i])))
             i = s.matcher.findNext(s.block.names.data(), s.block.names.size(), s.ends.data(), count, i + 1);
         if (i == count) {
@@ -171,7 +174,9 @@ bool SearchCursor::next(SearchHit& hit) {
     return false;
 }
 
-SearchError SearchCursor::error() const { return m ? m->error : SearchError::None; }
+SearchError SearchCursor::error() const {
+    return m ? m->error : SearchError::None;
+}
 
 const std::string& SearchCursor::message() const {
     static const std::string none;

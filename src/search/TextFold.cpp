@@ -132,6 +132,8 @@ int comparePathKeys(std::string_view foldedA, std::string_view rawA, std::string
     return endA == endB ? 0 : endA ? -1 : 1;
 }
 
-int comparePaths(std::string_view a, std::string_view b) { return comparePathKeys(fold(a), a, fold(b), b); }
+int comparePaths(std::string_view a, std::string_view b) {
+    return comparePathKeys(fold(a), a, fold(b), b);
+}
 
 } // namespace qvl::search

@@ -43,7 +43,9 @@ StoreLocation locateStore() {
     return location;
 }
 
-std::string BuildConnectString(const StoreLocation& location) { return location.dbFile().string(); }
+std::string BuildConnectString(const StoreLocation& location) {
+    return location.dbFile().string();
+}
 
 std::string createEmptyDatabase(const fs::path& file) {
     std::error_code ec;
@@ -116,8 +118,8 @@ std::string IndexWriter::open(const fs::path& file) {
                          " DELETE FROM tblDirs; DELETE FROM qvlBlocks;");
     if (!err.empty())
         return err;
-    m->insertRow =
-        std::make_unique<Stmt>(m->db, "INSERT INTO tblDirs (DriveLetter, FullDirectory, Directory) VALUES (?,?,?)");
+    m->insertRow = std::make_unique<Stmt>(
+        m->db, "INSERT INTO tblDirs (DriveLetter, FullDirectory, Directory) VALUES (?,?,?)");
     m->insertBlock = std::make_unique<Stmt>(m->db, "INSERT INTO qvlBlocks VALUES (?,?,?,?,?)");
     if (!m->insertRow->ok())
         return m->insertRow->error();
@@ -154,6 +156,8 @@ std::string IndexWriter::finish() {
     return err;
 }
 
-int64_t IndexWriter::rows() const { return m->rows; }
+int64_t IndexWriter::rows() const {
+    return m->rows;
+}
 
 } // namespace qvl::store
