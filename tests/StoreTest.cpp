@@ -1,0 +1,124 @@
+#include "TestSupport.h"
+
+#include "search/History.h"
+
+#include <gtest/gtest.h>
+#include <sqlite3.h>
+
+#include <fstream>
+
+namespace fs = std::filesystem;
+using namespace qvl;
+using qvl::test::TempDir;
+
+namespace {
+
+void sql(const std::string& db, const char* statement) {
+    sqlite3* h = nullptr;
+    ASSERT_EQ(sqlite3_open(db.c_str(), &h), SQLITE_OK);
+    EXPECT_EQ(sqlite3_exec(h, statement, nullptr, nullptr, nullptr), SQLITE_OK) << sqlite3_errmsg(h);
+    sqlite3_close(h);
+}
+
+struct IndexedStore {
+    TempDir tree, data;
+    std::string db;
+    IndexedStore() {
+        for (const char* rel : {"Bob's Files", "photos/2019", "photos/2020", "Windows"})
+            test::makeDirs(tree.path(), rel);
+        test::indexFolders(data.path(), {tree.str()});
+        db = (data.path() / "Files.dat").string();
+    }
+};
+
+} // namespace
+
+TEST(Store, CountsAreZeroWithoutAnIndex) {
+    TempDir data;
+    std::string db = (data.path() / "Files.dat").string();
+    EXPECT_EQ(store::CountRows(db, "tblDirs"), 0);
+    EXPECT_FALSE(store::IndexHasRows(db));
+    EXPECT_FALSE(fs::exists(db)); // counting never creates the file
+    search::SearchError error;
+    test::searchPaths(db, test::query("x"), &error);
+    EXPECT_EQ(error, search::SearchError::NoIndex);
+}
+
+TEST(Store, TextIsBoundNeverPastedIntoStatements) {
+    IndexedStore s;
+    ASSERT_EQ(store::CountRows(s.db, "tblDirs"), 5);
+    EXPECT_EQ(store::CountRows(s.db, "tblDirs; DROP TABLE tblDirs"), 0);
+    EXPECT_EQ(test::searchPaths(s.db, test::query("x'); DELETE FROM tblDirs; --")).size(), 0u);
+    EXPECT_EQ(test::searchPaths(s.db, test::query("bob's")),
+              std::vector<std::string>{s.tree.str() + "/Bob's Files/"});
+    EXPECT_EQ(search::AddSearchHistory(s.db, "x'); DELETE FROM tblDirs; --"), "");
+    EXPECT_EQ(store::CountRows(s.db, "tblDirs"), 5);
+    EXPECT_TRUE(store::IndexHasRows(s.db));
+}
+
+TEST(Store, HistoryKeepsEveryTextInOrderAndReindexEmptiesIt) {
+    IndexedStore s;
+    for (const char* t : {"abc", "Bob's", "abc", ""})
+        EXPECT_EQ(search::AddSearchHistory(s.db, t), "");
+    std::vector<std::string> texts;
+    EXPECT_EQ(search::listSearchHistory(s.db, texts), "");
+    EXPECT_EQ(texts, (std::vector<std::string>{"abc", "Bob's", "abc", ""}));
+    EXPECT_EQ(store::CountRows(s.db, "tblLastSearch"), 4);
+
+    EXPECT_EQ(search::clearSearchHistory(s.db), "");
+    EXPECT_EQ(search::listSearchHistory(s.db, texts), "");
+    EXPECT_TRUE(texts.empty());
+
+    search::AddSearchHistory(s.db, "kept until the next index");
+    test::indexFolders(s.data.path(), {s.tree.str()});
+    EXPECT_EQ(store::CountRows(s.db, "tblLastSearch"), 0);
+}
+
+TEST(Store, GarbageFileIsReportedAndLeftAlone) {
+    TempDir data;
+    std::string db = (data.path() / "Files.dat").string();
+    std::string garbage(100000, '\x5a');
+    { std::ofstream(db, std::ios::binary) << garbage; }
+    search::SearchError error;
+    test::searchPaths(db, test::query("x"), &error);
+    EXPECT_EQ(error, search::SearchError::Damaged);
+    std::vector<std::string> texts;
+    EXPECT_NE(search::listSearchHistory(db, texts), "");
+    EXPECT_EQ(store::CountRows(db, "tblDirs"), 0);
+    EXPECT_EQ(fs::file_size(db), garbage.size());
+}
+
+TEST(Store, RowsChangedBehindTheSearchBlocksAreStillFound) {
+    IndexedStore s;
+    sql(s.db, "INSERT INTO tblDirs VALUES ('C', '/added/Windows/', 'Windows')");
+    EXPECT_EQ(test::searchPaths(s.db, test::query("windows", search::ExactSearch)),
+              (std::vector<std::string>{"/added/Windows/", s.tree.str() + "/Windows/"}));
+    EXPECT_EQ(store::ClearIndex(s.db), "");
+    EXPECT_FALSE(store::IndexHasRows(s.db));
+    EXPECT_TRUE(test::searchPaths(s.db, test::query("")).empty());
+}
+
+TEST(Store, MissingTemplateStillGivesAnIndex) {
+    TempDir tree, data;
+    test::makeDirs(tree.path(), "only");
+    indexer::DriveCatalogue catalogue;
+    catalogue.add({'C', indexer::DriveFixed, tree.str()});
+    std::atomic<bool> stop{false};
+    auto result =
+        indexer::runIndex({data.path() / "sub", data.path() / "no-fresh.dat"}, catalogue, "C", stop);
+    EXPECT_EQ(result.error, "");
+    EXPECT_EQ(result.caption(), "Done. (1 dirs)");
+    EXPECT_EQ(search::AddSearchHistory((data.path() / "sub" / "Files.dat").string(), "works"), "");
+}
+
+TEST(Store, UnwritableDataFolderIsAnErrorNotDone) {
+    TempDir tree;
+    indexer::DriveCatalogue catalogue;
+    catalogue.add({'C', indexer::DriveFixed, tree.str()});
+    std::atomic<bool> stop{false};
+    // A data folder below a plain file can never be created, even by root.
+    std::ofstream((tree.path() / "file").string()) << "x";
+    auto result = indexer::runIndex({tree.path() / "file" / "data", QVL_TEMPLATE}, catalogue, "C", stop);
+    EXPECT_NE(result.error, "");
+    EXPECT_EQ(result.count, 0);
+}

@@ -1,0 +1,65 @@
+#pragma once
+// Helpers shared by the core tests: temporary folders, trees with awkward names, a
+// brute-force listing with GNU find, and an index built from a folder.
+
+#include "indexer/IndexRun.h"
+#include "search/Search.h"
+#include "store/IndexStore.h"
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+namespace qvl::test {
+
+// A fresh folder under the system's temporary folder, removed with everything in it.
+class TempDir {
+public:
+    TempDir();
+    ~TempDir();
+    const std::filesystem::path& path() const { return m_path; }
+    std::string str() const { return m_path.string(); }
+
+private:
+    std::filesystem::path m_path;
+};
+
+// Creates the folder root/rel and its parents; rel may hold any bytes but NUL.
+void makeDirs(const std::filesystem::path& root, const std::string& rel);
+// Creates a chain of `depth` folders named name-0000, name-0001, ... below root,
+// without ever passing the system a path longer than one component.
+void makeDeepChain(const std::filesystem::path& root, int depth, const std::string& name);
+
+// What `find ROOT -mindepth 1 -type d` lists, less everything at or below a name that
+// begins with a period, each with a trailing separator.
+std::vector<std::string> findDirs(const std::string& root);
+
+// A store in `dataDir`, using the build's template.
+store::StoreLocation storeIn(const std::filesystem::path& dataDir);
+
+// Indexes the folders `roots` as drives C, D, ... into a store in dataDir.
+indexer::IndexRunResult indexFolders(const std::filesystem::path& dataDir,
+                                     const std::vector<std::string>& roots);
+
+inline search::SearchQuery query(std::string text, int mode = search::ContainingSearch) {
+    search::SearchQuery q;
+    q.text = std::move(text);
+    q.mode = mode;
+    return q;
+}
+// A search limited to the drives `letters`.
+inline search::SearchQuery scoped(std::string text, int mode, std::string letters) {
+    search::SearchQuery q = query(std::move(text), mode);
+    q.allDrives = false;
+    q.drives = std::move(letters);
+    return q;
+}
+
+// Every hit of a search, as full paths; `error` gets the cursor's error.
+std::vector<std::string> searchPaths(const std::string& db, const search::SearchQuery& query,
+                                     search::SearchError* error = nullptr);
+
+// The brute-force answer: the rows whose last component matches, in index order.
+std::vector<std::string> bruteForce(std::vector<std::string> paths, const std::string& text, int mode);
+
+} // namespace qvl::test

@@ -1,0 +1,153 @@
+#include "TestSupport.h"
+
+#include "indexer/Walker.h"
+#include "search/TextFold.h"
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+
+#include <algorithm>
+#include <set>
+
+namespace fs = std::filesystem;
+using namespace qvl;
+using qvl::test::TempDir;
+
+namespace {
+
+// Names that have broken folder finders before.
+const std::vector<std::string> kHostile = {
+    "Program Files/Common Files",
+    "Bob's Files",
+    "100% done",
+    "snake_case",
+    "a_c",
+    "abc",
+    "Microsoft.NET/Framework",
+    "v1.2",
+    "node.js",
+    "trailing.",
+    ".hidden/inside/deeper",
+    ".git",
+    "visible/.cache/x",
+    "back\\slash",
+    "caf\xc3\xa9",
+    "cafe\xcc\x81",
+    "\xc3\x84rger/\xc3\xa4rger",
+    "bad\xff\xfe"
+    "bytes/child",
+    "new\nline",
+    " lead and trail ",
+    "WINDOWS/System32",
+    "windows",
+    "x'); DELETE FROM tblDirs; --",
+};
+
+std::vector<std::string> allRows(const std::string& db) {
+    return test::searchPaths(db, test::query("", search::ContainingSearch));
+}
+
+} // namespace
+
+TEST(Walker, IndexEqualsFindOnHostileTree) {
+    TempDir tree, data;
+    std::string root = tree.str();
+    for (const std::string& rel : kHostile)
+        test::makeDirs(tree.path(), rel);
+    test::makeDirs(tree.path(), "deep");
+    test::makeDeepChain(tree.path() / "deep", 1000, "level"); // far past the path limit
+    fs::create_directory_symlink(tree.path(), tree.path() / "loop");
+    fs::create_directory_symlink(tree.path() / "abc", tree.path() / "WINDOWS" / "link");
+    test::makeDirs(tree.path(), "has files");
+    { std::ofstream(tree.path() / "has files" / "file.txt") << "x"; }
+
+    auto result = test::indexFolders(data.path(), {root});
+    ASSERT_EQ(result.error, "");
+    std::vector<std::string> expected = test::findDirs(root);
+    ASSERT_GT(expected.size(), 1000u);
+    EXPECT_EQ(result.caption(), "Done. (" + std::to_string(expected.size()) + " dirs)");
+
+    const std::string db = (data.path() / "Files.dat").string();
+    std::vector<std::string> rows = allRows(db);
+    std::multiset<std::string> got(rows.begin(), rows.end()), want(expected.begin(), expected.end());
+    EXPECT_TRUE(got == want) << "index has " << got.size() << " rows, find lists " << want.size();
+    EXPECT_TRUE(std::is_sorted(rows.begin(), rows.end(),
+                               [](auto& a, auto& b) { return search::comparePaths(a, b) < 0; }));
+
+    // Every kind of needle gives what a filter over find's list gives.
+    for (const char* needle :
+         {"files", "FILES", "bob's", "%", "_", "a_c", "100%", "\xc3\xa4rger", "CAF\xc3\x89", "\xff",
+          "level-0999", "", "x'); DELETE FROM tblDirs; --", "\\", " "}) {
+        for (int mode : {search::ContainingSearch, search::ExactSearch}) {
+            EXPECT_EQ(test::searchPaths(db, test::query(needle, mode)),
+                      test::bruteForce(expected, needle, mode))
+                << "needle '" << needle << "' mode " << mode;
+        }
+    }
+}
+
+TEST(Walker, StopKeepsWhatWasFoundAndRunSaysCanceled) {
+    TempDir tree, data;
+    for (int i = 0; i < 200; ++i)
+        test::makeDirs(tree.path(), std::string("d").append(std::to_string(i)).append("/sub/leaf"));
+    indexer::DriveCatalogue catalogue;
+    catalogue.add({'C', indexer::DriveFixed, tree.str()});
+    std::atomic<bool> stop{true}; // set before the walk: the root's folders are still written
+    std::vector<char> started, finished;
+    indexer::IndexRunCallbacks callbacks;
+    callbacks.driveStarted = [&](char c) { started.push_back(c); };
+    callbacks.driveFinished = [&](char c) { finished.push_back(c); };
+    auto result = indexer::runIndex(test::storeIn(data.path()), catalogue, "C", stop, callbacks);
+    EXPECT_TRUE(result.canceled);
+    EXPECT_FALSE(stop.load()); // cleared for the next run
+    EXPECT_EQ(result.count, 200);
+    EXPECT_EQ(result.caption(), "Canceled. (200 dirs)");
+    EXPECT_EQ(started, std::vector<char>{'C'});
+    EXPECT_EQ(finished, std::vector<char>{'C'});
+
+    result = indexer::runIndex(test::storeIn(data.path()), catalogue, "C", stop);
+    EXPECT_EQ(result.caption(), "Done. (600 dirs)");
+}
+
+TEST(Walker, ProgressIsThrottledAndNamesTheFolder) {
+    TempDir tree;
+    for (int i = 0; i < 300; ++i)
+        test::makeDirs(tree.path(), std::string("p").append(std::to_string(i)));
+    std::atomic<bool> stop{false};
+    std::vector<std::string> seen;
+    indexer::DirTree dirs;
+    std::string root = tree.str();
+    auto status = indexer::ScanDirectory(root, 'C', dirs, stop,
+                                         [&](const std::string& path, int64_t) { seen.push_back(path); });
+    EXPECT_EQ(root.back(), '/'); // the caller's path comes back ending in the separator
+    EXPECT_EQ(status.rows, 300);
+    ASSERT_FALSE(seen.empty());
+    EXPECT_LT(seen.size(), 10u); // a quick walk reports a few times, not per folder
+    EXPECT_EQ(seen[0].rfind(root, 0), 0u);
+}
+
+TEST(Walker, DrivesMergeIntoOneOrderWithTheirLetters) {
+    TempDir one, two, data;
+    for (const char* rel : {"a/x", "m", "Z"})
+        test::makeDirs(one.path(), rel);
+    for (const char* rel : {"b", "a"})
+        test::makeDirs(two.path(), rel);
+    // Drive D's root lies beside drive C's, so their rows interleave in one order.
+    auto result = test::indexFolders(data.path(), {one.str(), two.str()});
+    ASSERT_EQ(result.count, 6);
+    const std::string db = (data.path() / "Files.dat").string();
+    std::vector<std::string> rows = allRows(db);
+    std::vector<std::string> sorted = rows;
+    std::sort(sorted.begin(), sorted.end(), [](auto& a, auto& b) { return search::comparePaths(a, b) < 0; });
+    EXPECT_EQ(rows, sorted);
+
+    search::SearchCursor cursor;
+    ASSERT_EQ(cursor.open(db, test::scoped("a", search::ExactSearch, "d")), search::SearchError::None);
+    search::SearchHit hit;
+    ASSERT_TRUE(cursor.next(hit));
+    EXPECT_EQ(hit.driveLetter, 'D');
+    EXPECT_EQ(hit.fullDirectory, two.str() + "/a/");
+    EXPECT_EQ(hit.directory, "a");
+    EXPECT_FALSE(cursor.next(hit));
+}
