@@ -22,7 +22,9 @@ std::string startFromTemplate(const store::StoreLocation& location, const fs::pa
     return store::createEmptyDatabase(file);
 }
 
-std::string writeIndex(const fs::path& file, const std::vector<DirTree>& trees) {
+} // namespace
+
+std::string writeIndexFile(const fs::path& file, const std::vector<DirTree>& trees) {
     store::IndexWriter writer;
     std::string err = writer.open(file);
     IndexOrder order(trees);
@@ -32,8 +34,6 @@ std::string writeIndex(const fs::path& file, const std::vector<DirTree>& trees) 
     std::string finished = writer.finish();
     return err.empty() ? finished : err;
 }
-
-} // namespace
 
 IndexRunResult runIndex(const store::StoreLocation& location, const DriveCatalogue& catalogue,
                         std::string_view letters, std::atomic<bool>& StopRequested,
@@ -68,7 +68,7 @@ IndexRunResult runIndex(const store::StoreLocation& location, const DriveCatalog
 
     std::error_code ec;
     if (fs::exists(building, ec)) {
-        err = writeIndex(building, trees);
+        err = writeIndexFile(building, trees);
         trees.clear();
         if (err.empty())
             fs::rename(building, dbFile, ec);

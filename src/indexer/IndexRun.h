@@ -6,6 +6,7 @@
 #include "store/IndexStore.h"
 
 #include <atomic>
+#include <filesystem>
 #include <functional>
 #include <string>
 
@@ -35,5 +36,9 @@ struct IndexRunResult {
 IndexRunResult runIndex(const store::StoreLocation& location, const DriveCatalogue& catalogue,
                         std::string_view letters, std::atomic<bool>& StopRequested,
                         const IndexRunCallbacks& callbacks = {});
+
+// Writes the folders of `trees` into `file`, an empty index made from the template, in
+// index order. "" or the reason it failed.
+std::string writeIndexFile(const std::filesystem::path& file, const std::vector<DirTree>& trees);
 
 } // namespace qvl::indexer

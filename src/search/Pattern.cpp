@@ -5,6 +5,11 @@
 #include <algorithm>
 #include <cstring>
 
+#if defined(__SSE2__) || defined(_M_X64)
+#include <emmintrin.h>
+#define QVL_HAVE_SSE2 1
+#endif
+
 namespace qvl::search {
 
 namespace {
@@ -24,6 +29,35 @@ size_t charLength(std::string_view s, size_t i) {
 
 size_t startOf(const uint32_t* ends, size_t i) {
     return i == 0 ? 1 : ends[i - 1] + 1;
+}
+
+// First occurrence of needle[0..m) in hay[0..n), or nullptr. Sixteen start positions
+// at a time are filtered on two needle bytes (`a` and `b`, chosen by the caller to be
+// rare: for an exact needle the name's first and last bytes rather than its NULs), and
+// only survivors are compared in full.
+const char* findBytes(const char* hay, size_t n, const char* needle, size_t m, size_t a, size_t b) {
+    if (m == 0)
+        return hay;
+    if (n < m)
+        return nullptr;
+    size_t i = 0;
+#ifdef QVL_HAVE_SSE2
+    const __m128i first = _mm_set1_epi8(needle[a]), second = _mm_set1_epi8(needle[b]);
+    for (; i + m + 15 <= n; i += 16) {
+        __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i*>(hay + i + a));
+        __m128i y = _mm_loadu_si128(reinterpret_cast<const __m128i*>(hay + i + b));
+        auto mask = static_cast<unsigned>(
+            _mm_movemask_epi8(_mm_and_si128(_mm_cmpeq_epi8(x, first), _mm_cmpeq_epi8(y, second))));
+        while (mask != 0) {
+            auto bit = static_cast<unsigned>(__builtin_ctz(mask));
+            if (std::memcmp(hay + i + bit, needle, m) == 0)
+                return hay + i + bit;
+            mask &= mask - 1;
+        }
+    }
+#endif
+    size_t at = std::string_view(hay + i, n - i).find(std::string_view(needle, m));
+    return at == std::string_view::npos ? nullptr : hay + i + at;
 }
 
 } // namespace
@@ -93,10 +127,12 @@ size_t NameMatcher::findNext(const char* names, size_t size, const uint32_t* end
         // The exact needle carries the NULs around the name, so it starts on the NUL
         // before the name; a substring needle has no NUL and cannot span two names.
         size_t start = startOf(ends, from) - (m_kind == Kind::Exact ? 1 : 0);
-        const void* hit = memmem(names + start, size - start, m_needle.data(), m_needle.size());
+        size_t m = m_needle.size();
+        size_t a = m_kind == Kind::Exact ? 1 : 0, b = m_kind == Kind::Exact ? m - 2 : m - 1;
+        const char* hit = findBytes(names + start, size - start, m_needle.data(), m, a, b);
         if (!hit)
             return count;
-        auto pos = static_cast<uint32_t>(static_cast<const char*>(hit) - names);
+        auto pos = static_cast<uint32_t>(hit - names);
         return static_cast<size_t>(std::upper_bound(ends, ends + count, pos) - ends);
     }
     case Kind::Like:
@@ -108,6 +144,16 @@ size_t NameMatcher::findNext(const char* names, size_t size, const uint32_t* end
         return count;
     }
     return count;
+}
+
+bool NameMatcher::mayMatch(const char* names, size_t size) const {
+    if (m_kind == Kind::Nothing)
+        return false;
+    if (m_kind != Kind::Substring && m_kind != Kind::Exact)
+        return true;
+    size_t m = m_needle.size();
+    bool exact = m_kind == Kind::Exact;
+    return findBytes(names, size, m_needle.data(), m, exact ? 1 : 0, exact ? m - 2 : m - 1) != nullptr;
 }
 
 bool NameMatcher::matches(std::string_view foldedName) const {

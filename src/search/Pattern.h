@@ -27,6 +27,9 @@ public:
     // name matches, or count.
     size_t findNext(const char* names, size_t size, const uint32_t* ends, size_t count, size_t from) const;
 
+    // Whether any name of the block can match: false only when none can.
+    bool mayMatch(const char* names, size_t size) const;
+
     bool matches(std::string_view foldedName) const;
 
 private:
