@@ -27,6 +27,11 @@ public:
     // name matches, or count.
     size_t findNext(const char* names, size_t size, const uint32_t* ends, size_t count, size_t from) const;
 
+    // The folded name an exact search looks for; empty for the other searches.
+    std::string_view exactName() const {
+        return m_kind == Kind::Exact ? std::string_view(m_needle).substr(1, m_needle.size() - 2)
+                                     : std::string_view();
+    }
     // Whether any name of the block can match: false only when none can.
     bool mayMatch(const char* names, size_t size) const;
 

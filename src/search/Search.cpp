@@ -24,10 +24,13 @@ struct SearchCursor::Impl {
     std::bitset<256> drives;
     bool allDrives = true;
     Db db;
-    // The stored blocks in order, names only; the rest of a block is read only when its
-    // names can match. (SQLite copies every blob it returns, so what is not read is not
-    // paid for: on a million folders, reading whole blocks took half the search.)
+    // The stored blocks in order: an exact search reads each block's filter, any other
+    // its names; the rest of a block is read only when it can match. SQLite copies every
+    // blob it returns, so what is not read is not paid for: on a million folders,
+    // reading whole blocks took half of an exact search.
     std::unique_ptr<Stmt> blocks, details;
+    bool byFilter = false;
+    uint64_t exactHash = 0;
     std::vector<store::Block> rebuilt; // or blocks built here when none are stored
     size_t rebuiltNext = 0;
 
@@ -56,25 +59,25 @@ struct SearchCursor::Impl {
                         fail(SearchError::Damaged, "Cannot read the index: " + blocks->error());
                     return false;
                 }
-                block = {blocks->blob(1), {}, {}, {}};
+                if (byFilter && !store::filterMayContain(blocks->blob(1), exactHash))
+                    continue;
+                if (!byFilter && !matcher.mayMatch(blocks->blob(1).data(), blocks->blob(1).size()))
+                    continue;
+                details->reset();
+                details->bind(1, blocks->integer(0));
+                if (details->step() != SQLITE_ROW) {
+                    fail(SearchError::Damaged, "Cannot read the index: " + details->error());
+                    return false;
+                }
+                block = {details->blob(0), details->blob(1), details->blob(2), details->blob(3), {}};
             } else {
                 if (rebuiltNext == rebuilt.size())
                     return false;
                 block = rebuilt[rebuiltNext++].view();
             }
-            if (matcher.mayMatch(block.names.data(), block.names.size()))
+            bool namesChecked = blocks && !byFilter;
+            if (namesChecked || matcher.mayMatch(block.names.data(), block.names.size()))
                 break;
-        }
-        if (blocks) {
-            details->reset();
-            details->bind(1, blocks->integer(0));
-            if (details->step() != SQLITE_ROW) {
-                fail(SearchError::Damaged, "Cannot read the index: " + details->error());
-                return false;
-            }
-            block.ends = details->blob(0);
-            block.drives = details->blob(1);
-            block.paths = details->blob(2);
         }
         if (block.ends.size() != block.count() * 4 || block.names.empty()) {
             fail(SearchError::Damaged, "The index is damaged: run an index again.");
@@ -140,9 +143,13 @@ SearchError SearchCursor::open(const std::string& dbConnect, const SearchQuery& 
         if (rc != SQLITE_ROW)
             err = fresh.error();
         else if (fresh.integer(0) == 1) {
-            m->blocks = std::make_unique<Stmt>(m->db, "SELECT Block, Names FROM qvlBlocks ORDER BY Block");
-            m->details =
-                std::make_unique<Stmt>(m->db, "SELECT Ends, Drives, Paths FROM qvlBlocks WHERE Block = ?");
+            m->byFilter = !m->matcher.exactName().empty();
+            m->exactHash = store::nameHash(m->matcher.exactName());
+            m->blocks = std::make_unique<Stmt>(
+                m->db, m->byFilter ? "SELECT Block, Filter FROM qvlFilters ORDER BY Block"
+                                   : "SELECT Block, Names FROM qvlBlocks ORDER BY Block");
+            m->details = std::make_unique<Stmt>(
+                m->db, "SELECT Names, Ends, Drives, Paths FROM qvlBlocks WHERE Block = ?");
         } else
             err = m->rebuildBlocks();
     }

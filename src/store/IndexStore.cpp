@@ -11,8 +11,9 @@ namespace fs = std::filesystem;
 namespace {
 
 // Schema version 1. The page size is set before the first table so that a search
-// block fits in one page. qvlBlocks holds the search blocks; qvlMeta's "rows" is the
-// number of tblDirs rows the blocks were built from.
+// block fits in one page. qvlBlocks holds the search blocks, qvlFilters their filters
+// (a table of their own, so that an exact search reads a few pages instead of touching
+// one page per block); qvlMeta's "rows" is the number of tblDirs rows they were built from.
 constexpr const char* kSchema = R"sql(
 PRAGMA page_size = 65536;
 PRAGMA journal_mode = DELETE;
@@ -21,6 +22,7 @@ CREATE TABLE tblDirs (DriveLetter TEXT NOT NULL, FullDirectory TEXT NOT NULL, Di
 CREATE TABLE tblLastSearch (SearchID INTEGER PRIMARY KEY AUTOINCREMENT, SearchDesc TEXT);
 CREATE TABLE qvlBlocks (Block INTEGER PRIMARY KEY, Names BLOB NOT NULL, Ends BLOB NOT NULL,
                         Drives BLOB NOT NULL, Paths BLOB NOT NULL);
+CREATE TABLE qvlFilters (Block INTEGER PRIMARY KEY, Filter BLOB NOT NULL);
 CREATE TABLE qvlMeta (Key TEXT PRIMARY KEY, Value INTEGER);
 INSERT INTO qvlMeta VALUES ('rows', 0);
 PRAGMA user_version = 1;
@@ -81,14 +83,14 @@ std::string ClearIndex(const std::string& dbConnect) {
     Db db;
     std::string err = db.open(dbConnect, Db::Mode::ReadWrite);
     if (err.empty())
-        err = db.exec("BEGIN; DELETE FROM tblDirs; DELETE FROM qvlBlocks;"
+        err = db.exec("BEGIN; DELETE FROM tblDirs; DELETE FROM qvlBlocks; DELETE FROM qvlFilters;"
                       " UPDATE qvlMeta SET Value = 0 WHERE Key = 'rows'; COMMIT;");
     return err;
 }
 
 struct IndexWriter::Impl {
     Db db;
-    std::unique_ptr<Stmt> insertRow, insertBlock;
+    std::unique_ptr<Stmt> insertRow, insertBlock, insertFilter;
     BlockBuilder blocks;
     int64_t rows = 0;
     int64_t blockCount = 0;
@@ -101,7 +103,11 @@ struct IndexWriter::Impl {
             .bindBlob(3, block.ends)
             .bindBlob(4, block.drives)
             .bindBlob(5, block.paths);
-        return insertBlock->step() == SQLITE_DONE ? std::string() : insertBlock->error();
+        if (insertBlock->step() != SQLITE_DONE)
+            return insertBlock->error();
+        insertFilter->reset();
+        insertFilter->bind(1, blockCount).bindBlob(2, block.filter);
+        return insertFilter->step() == SQLITE_DONE ? std::string() : insertFilter->error();
     }
 };
 
@@ -115,14 +121,17 @@ std::string IndexWriter::open(const fs::path& file) {
     // rollback journal; one transaction, synced once at the end.
     if (err.empty())
         err = m->db.exec("PRAGMA journal_mode = OFF; PRAGMA synchronous = NORMAL; BEGIN;"
-                         " DELETE FROM tblDirs; DELETE FROM qvlBlocks;");
+                         " DELETE FROM tblDirs; DELETE FROM qvlBlocks; DELETE FROM qvlFilters;");
     if (!err.empty())
         return err;
     m->insertRow = std::make_unique<Stmt>(
         m->db, "INSERT INTO tblDirs (DriveLetter, FullDirectory, Directory) VALUES (?,?,?)");
     m->insertBlock = std::make_unique<Stmt>(m->db, "INSERT INTO qvlBlocks VALUES (?,?,?,?,?)");
+    m->insertFilter = std::make_unique<Stmt>(m->db, "INSERT INTO qvlFilters VALUES (?,?)");
     if (!m->insertRow->ok())
         return m->insertRow->error();
+    if (!m->insertFilter->ok())
+        return m->insertFilter->error();
     return m->insertBlock->ok() ? std::string() : m->insertBlock->error();
 }
 
@@ -150,6 +159,7 @@ std::string IndexWriter::finish() {
     }
     m->insertRow.reset();
     m->insertBlock.reset();
+    m->insertFilter.reset();
     if (err.empty())
         err = m->db.exec("COMMIT");
     m->db.close();

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <utility>
 
 namespace qvl::store {
 
@@ -27,7 +28,28 @@ bool getVarint(std::string_view& in, size_t& v) {
     return false;
 }
 
+// Bit positions of a hash in a filter of `bits` bits (a power of two).
+std::pair<uint64_t, uint64_t> filterBits(uint64_t hash, uint64_t bits) {
+    return {hash & (bits - 1), (hash >> 32) & (bits - 1)};
+}
+
 } // namespace
+
+uint64_t nameHash(std::string_view folded) {
+    uint64_t h = 1469598103934665603ull; // FNV-1a
+    for (char c : folded)
+        h = (h ^ static_cast<unsigned char>(c)) * 1099511628211ull;
+    return h ^ (h >> 29);
+}
+
+bool filterMayContain(std::string_view filter, uint64_t hash) {
+    uint64_t bits = filter.size() * 8;
+    if (bits == 0 || (bits & (bits - 1)) != 0)
+        return true; // no usable filter: the names must be scanned
+    auto [a, b] = filterBits(hash, bits);
+    auto test = [&](uint64_t bit) { return (static_cast<unsigned char>(filter[bit / 8]) >> (bit % 8)) & 1; };
+    return test(a) && test(b);
+}
 
 void BlockBuilder::add(char drive, std::string_view fullDirectory, std::string_view foldedName) {
     m_block.names.append(foldedName);
@@ -50,6 +72,18 @@ void BlockBuilder::add(char drive, std::string_view fullDirectory, std::string_v
 
 Block BlockBuilder::take() {
     Block block = std::move(m_block);
+    uint64_t bits = 64;
+    while (bits < 16 * block.drives.size())
+        bits *= 2;
+    block.filter.assign(bits / 8, '\0');
+    std::string_view names(block.names);
+    for (size_t start = 1; start < names.size();) {
+        size_t end = names.find('\0', start);
+        auto [a, b] = filterBits(nameHash(names.substr(start, end - start)), bits);
+        block.filter[a / 8] = static_cast<char>(block.filter[a / 8] | (1 << (a % 8)));
+        block.filter[b / 8] = static_cast<char>(block.filter[b / 8] | (1 << (b % 8)));
+        start = end + 1;
+    }
     m_block = Block();
     m_previous.clear();
     return block;

@@ -1,9 +1,10 @@
 #pragma once
-// The search blocks: the index rows in index order, cut into blocks that each fit in one
-// 64 KiB database page, so that a search reads them straight from the mapped file. A
-// block holds the folded names NUL-separated (scanned with memmem), the offset of each
-// name's end, one drive letter per row, and the full paths front-coded (each path as
-// the length it shares with the one before, then the rest).
+// The search blocks: the index rows in index order, cut into blocks of a few thousand
+// rows that each fit in one 64 KiB database page. A block holds the folded names
+// NUL-separated (a search scans them whole), the offset of each name's end, one drive
+// letter per row, the full paths front-coded (each path as the length it shares with
+// the one before, then the rest), and a filter of 16 bits per name that an exact search
+// checks instead of scanning the names (about 1.5% of blocks without the name pass it).
 // Internal to the core.
 
 #include <cstdint>
@@ -13,28 +14,34 @@
 
 namespace qvl::store {
 
+// The hash of a folded name that the block filters use.
+uint64_t nameHash(std::string_view folded);
+// False when no name of the block has this hash; true when one may have.
+bool filterMayContain(std::string_view filter, uint64_t hash);
+
 struct BlockView {
-    std::string_view names, ends, drives, paths;
+    std::string_view names, ends, drives, paths, filter;
     size_t count() const { return drives.size(); }
     const uint32_t* endsData() const { return reinterpret_cast<const uint32_t*>(ends.data()); }
 };
 
 struct Block {
-    std::string names = std::string(1, '\0'), ends, drives, paths;
-    BlockView view() const { return {names, ends, drives, paths}; }
-    size_t bytes() const { return names.size() + ends.size() + drives.size() + paths.size(); }
+    std::string names = std::string(1, '\0'), ends, drives, paths, filter;
+    BlockView view() const { return {names, ends, drives, paths, filter}; }
+    // With the filter it will get: two bytes a row.
+    size_t bytes() const { return names.size() + ends.size() + 3 * drives.size() + paths.size(); }
 };
 
 class BlockBuilder {
 public:
-    // A block closes at this size so that a row of four blobs stays in one page.
+    // A block closes at this size so that its row stays in one page.
     static constexpr size_t kMaxBytes = 56 * 1024;
     static constexpr size_t kMaxRows = 4096;
 
     void add(char drive, std::string_view fullDirectory, std::string_view foldedName);
     bool full() const { return m_block.bytes() >= kMaxBytes || m_block.drives.size() >= kMaxRows; }
     bool empty() const { return m_block.drives.empty(); }
-    // Hands over the block built so far and starts the next.
+    // Hands over the block built so far, with its filter, and starts the next.
     Block take();
 
 private:
