@@ -3,6 +3,7 @@
 #include "search/TextFold.h"
 
 #include <algorithm>
+#include <bit>
 #include <cstring>
 
 #if defined(__SSE2__) || defined(_M_X64)
@@ -33,8 +34,8 @@ size_t startOf(const uint32_t* ends, size_t i) {
 
 // First occurrence of needle[0..m) in hay[0..n), or nullptr. Sixteen start positions
 // at a time are filtered on two needle bytes (`a` and `b`, chosen by the caller to be
-// rare: for an exact needle the name's first and last bytes rather than its NULs), and
-// only survivors are compared in full.
+// rare), and only survivors are compared in full. Portable C++ finishes what SSE2
+// leaves, and does all of it where SSE2 is missing.
 const char* findBytes(const char* hay, size_t n, const char* needle, size_t m, size_t a, size_t b) {
     if (m == 0)
         return hay;
@@ -49,7 +50,7 @@ const char* findBytes(const char* hay, size_t n, const char* needle, size_t m, s
         auto mask = static_cast<unsigned>(
             _mm_movemask_epi8(_mm_and_si128(_mm_cmpeq_epi8(x, first), _mm_cmpeq_epi8(y, second))));
         while (mask != 0) {
-            auto bit = static_cast<unsigned>(__builtin_ctz(mask));
+            auto bit = static_cast<unsigned>(std::countr_zero(mask));
             if (std::memcmp(hay + i + bit, needle, m) == 0)
                 return hay + i + bit;
             mask &= mask - 1;
@@ -127,9 +128,7 @@ size_t NameMatcher::findNext(const char* names, size_t size, const uint32_t* end
         // The exact needle carries the NULs around the name, so it starts on the NUL
         // before the name; a substring needle has no NUL and cannot span two names.
         size_t start = startOf(ends, from) - (m_kind == Kind::Exact ? 1 : 0);
-        size_t m = m_needle.size();
-        size_t a = m_kind == Kind::Exact ? 1 : 0, b = m_kind == Kind::Exact ? m - 2 : m - 1;
-        const char* hit = findBytes(names + start, size - start, m_needle.data(), m, a, b);
+        const char* hit = findNeedle(names + start, size - start);
         if (!hit)
             return count;
         auto pos = static_cast<uint32_t>(hit - names);
@@ -151,9 +150,14 @@ bool NameMatcher::mayMatch(const char* names, size_t size) const {
         return false;
     if (m_kind != Kind::Substring && m_kind != Kind::Exact)
         return true;
+    return findNeedle(names, size) != nullptr;
+}
+
+const char* NameMatcher::findNeedle(const char* hay, size_t size) const {
+    // An exact needle filters on the name's own first and last bytes, not its NULs.
     size_t m = m_needle.size();
     bool exact = m_kind == Kind::Exact;
-    return findBytes(names, size, m_needle.data(), m, exact ? 1 : 0, exact ? m - 2 : m - 1) != nullptr;
+    return findBytes(hay, size, m_needle.data(), m, exact ? 1 : 0, exact ? m - 2 : m - 1);
 }
 
 bool NameMatcher::matches(std::string_view foldedName) const {

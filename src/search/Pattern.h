@@ -38,6 +38,8 @@ public:
     bool matches(std::string_view foldedName) const;
 
 private:
+    const char* findNeedle(const char* hay, size_t size) const;
+
     enum class Kind { Nothing, Everything, Substring, Exact, Like };
     Kind m_kind;
     std::string m_needle;
