@@ -7,7 +7,7 @@ JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 ARGS ?= --help
 
 # Debian 12 packages the build and the tests need.
-PACKAGES = g++ cmake ninja-build pkg-config libsqlite3-dev libgtest-dev
+PACKAGES = g++ cmake ninja-build pkg-config libsqlite3-dev libgtest-dev qt6-base-dev libxcb1-dev fonts-dejavu-core
 
 .PHONY: all build test run deps clean format
 

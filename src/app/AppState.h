@@ -1,0 +1,62 @@
+#pragma once
+// The process-wide values of the program, in one object that Main owns and hands to
+// every window that needs them. Nothing else in the program is global.
+
+#include <QPointer>
+#include <QString>
+#include <QWidget>
+
+#include <atomic>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+
+namespace qvl::ui {
+class frmPic;
+}
+
+namespace qvl::app {
+
+struct AppState {
+    AppState();
+    ~AppState();
+    AppState(const AppState&) = delete;
+    AppState& operator=(const AppState&) = delete;
+
+    // The two settings (1 on, 0 off).
+    int16_t ExplorerMode = 1;
+    int16_t VisualEffects = 1;
+
+    // The index store.
+    std::string DbFileName = "Files.dat";
+    std::string DbConnect;
+    bool IsFirstRun = false;
+
+    // The one stop request: set by the stop commands, read by the index run's walking
+    // threads and by the search, so it is atomic.
+    std::atomic<bool> StopRequested{false};
+    bool StartupSearch = false;
+
+    // The message dialogs' shared state.
+    int32_t MessageTimeout = 0; // one-second ticks until the notice closes itself; 0 never
+    int16_t MessageWaiting = 0; // non-zero while a caller waits for the notice or error window
+    int16_t DialogAnswer = 0;   // 0 none yet, 1 Yes/Ok, 2 No/Cancel
+    bool TransparencyWorks = false;
+
+    // Texts of the author label and the mail and homepage links.
+    QString AuthorName, AuthorEmail, HomePageHost;
+
+    // The windows that exist at most once, while they exist.
+    QPointer<QWidget> notice, errorWindow, question;
+    // The never-shown picture holder, created on first use.
+    ui::frmPic& pictures();
+
+    // Ends the process at once, without any closing sequence (the notice's "PANIC!").
+    std::function<void()> endProgramNow;
+
+private:
+    std::unique_ptr<ui::frmPic> m_pictures;
+};
+
+} // namespace qvl::app

@@ -1,0 +1,29 @@
+#include "app/Settings.h"
+
+#include <QSettings>
+
+namespace qvl::app {
+
+void LoadSettings(int16_t& explorerMode, int16_t& visualEffects) {
+    QSettings settings(QSettings::NativeFormat, QSettings::UserScope, "QVL", "QVL");
+    settings.beginGroup("Setup");
+    bool okExplorer = false, okEffects = false;
+    short explorer = settings.value("ExplorerMode", "1").toString().trimmed().toShort(&okExplorer);
+    short effects = settings.value("VisualEffects", "1").toString().trimmed().toShort(&okEffects);
+    if (settings.status() != QSettings::NoError || !okExplorer || !okEffects) {
+        explorerMode = visualEffects = 1;
+        return;
+    }
+    explorerMode = explorer;
+    visualEffects = effects;
+}
+
+void SaveSettings(int16_t explorerMode, int16_t visualEffects) {
+    QSettings settings(QSettings::NativeFormat, QSettings::UserScope, "QVL", "QVL");
+    settings.beginGroup("Setup");
+    settings.setValue("ExplorerMode", QString::number(explorerMode));
+    settings.setValue("VisualEffects", QString::number(visualEffects));
+    settings.sync();
+}
+
+} // namespace qvl::app

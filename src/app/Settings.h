@@ -1,0 +1,13 @@
+#pragma once
+// The two user settings, in the per-user settings store: application "QVL", group
+// "Setup", keys "ExplorerMode" and "VisualEffects", each the decimal text "1" or "0".
+
+#include <cstdint>
+
+namespace qvl::app {
+
+// Missing keys read as 1; a stored text that is not a 16-bit number makes both 1.
+void LoadSettings(int16_t& explorerMode, int16_t& visualEffects);
+void SaveSettings(int16_t explorerMode, int16_t visualEffects);
+
+} // namespace qvl::app

@@ -1,0 +1,33 @@
+#include "ui/dialogs/frmErrorMessage.h"
+
+#include "ui/Twips.h"
+#include "ui/dialogs/mdlLayeredWindow.h"
+
+#include <QCoreApplication>
+#include <QKeyEvent>
+
+namespace qvl::ui {
+
+frmErrorMessage::frmErrorMessage(app::AppState& state)
+    : NoticeWindow(state, "frmErrorMessage", QSize(324, 116), bgr(255, 0, 0), QColor(128, 0, 0)) {
+    connect(cmdMsgOk, &QPushButton::clicked, this, &frmErrorMessage::cmdMsgOk_Click);
+    connect(cmdClose, &QPushButton::clicked, this, &QWidget::close);
+    SetTransparency(state, this, 90, false);
+}
+
+void frmErrorMessage::cmdMsgOk_Click() {
+    QCoreApplication::processEvents();
+    cmdMsgOk->hide();
+    m_state.MessageWaiting = 0;
+    FadeOut(m_state, this, 90, false);
+    close();
+}
+
+void frmErrorMessage::keyPressEvent(QKeyEvent* event) {
+    if (event->key() == Qt::Key_F12)
+        close();
+    else
+        NoticeWindow::keyPressEvent(event);
+}
+
+} // namespace qvl::ui

@@ -1,0 +1,158 @@
+// The notice and the error window, driven by keys and clicks.
+#include "app/AppState.h"
+#include "ui/dialogs/Messages.h"
+#include "ui/dialogs/frmErrorMessage.h"
+#include "ui/dialogs/frmMessage.h"
+#include "ui/dialogs/mdlLayeredWindow.h"
+
+#include <QPushButton>
+#include <QTimer>
+#include <QtTest>
+
+#include <functional>
+
+using namespace qvl;
+
+class TestNotice : public QObject {
+    Q_OBJECT
+
+    // Runs `action` on the open window once the waiting call below is in its wait.
+    void later(std::function<void()> action) { QTimer::singleShot(50, this, std::move(action)); }
+
+private slots:
+    void init() {
+        ui::layeredPlatform().applyAlpha = [](QWidget*, int) { return 0; };
+    }
+
+    void waitingNoticeReturnsOnEveryWayOfClosing_data() {
+        QTest::addColumn<int>("key");
+        QTest::addColumn<int>("modifiers");
+        QTest::newRow("OK button") << 0 << 0;
+        QTest::newRow("X button") << 1 << 0;
+        QTest::newRow("Escape") << int(Qt::Key_Escape) << 0;
+        QTest::newRow("Alt+F4") << int(Qt::Key_F4) << int(Qt::AltModifier);
+        QTest::newRow("F12") << int(Qt::Key_F12) << 0;
+    }
+    void waitingNoticeReturnsOnEveryWayOfClosing() {
+        QFETCH(int, key);
+        QFETCH(int, modifiers);
+        app::AppState state;
+        state.StopRequested = true;
+        later([&] {
+            auto* notice = qobject_cast<ui::frmMessage*>(state.notice.data());
+            QVERIFY(notice && notice->isVisible());
+            QVERIFY(notice->cmdMsgOk->isVisible());
+            if (key == 0)
+                QTest::mouseClick(notice->cmdMsgOk, Qt::LeftButton);
+            else if (key == 1)
+                QTest::mouseClick(notice->cmdClose, Qt::LeftButton);
+            else
+                QTest::keyClick(notice, Qt::Key(key), Qt::KeyboardModifiers(modifiers));
+        });
+        ui::ShowMessage(state, "Setup Saved", "", true, true);
+        QCOMPARE(state.MessageWaiting, int16_t(0));
+        QVERIFY(!state.StopRequested); // every notice clears the stop request
+        QTRY_VERIFY(state.notice.isNull());
+    }
+
+    void singleLineSitsLowerAndNoWaitReturnsAtOnce() {
+        app::AppState state;
+        ui::ShowMessage(state, "Loading", "Please wait", false, false);
+        auto* notice = qobject_cast<ui::frmMessage*>(state.notice.data());
+        QVERIFY(notice && notice->isVisible());
+        QCOMPARE(notice->size(), QSize(325, 117));
+        QVERIFY(!notice->cmdMsgOk->isVisible());
+        int twoLineTop = notice->lblmsg1->y();
+        notice->setLines("Setup Saved", "");
+        QCOMPARE(notice->lblmsg1->y(), twoLineTop + 20);
+        ui::CloseMessage(state);
+        QTRY_VERIFY(state.notice.isNull());
+    }
+
+    void secondNoticeReplacesFirstAndReleasesItsWaiter() {
+        app::AppState state;
+        QPointer<QWidget> first;
+        later([&] {
+            first = state.notice;
+            ui::ShowMessage(state, "Second", "", false, false);
+        });
+        ui::ShowMessage(state, "First", "", true, true);
+        QTRY_VERIFY(first.isNull());
+        QVERIFY(state.notice);
+        QCOMPARE(qobject_cast<ui::frmMessage*>(state.notice.data())->lblmsg1->text(), QString("Second"));
+        state.notice->close();
+    }
+
+    void timeoutCountsTicksFromLastActivation() {
+        app::AppState state;
+        ui::ShowMessage(state, "Index done", "", false, false, /*timeout=*/3);
+        QPointer<ui::frmMessage> notice = qobject_cast<ui::frmMessage*>(state.notice.data());
+        notice->Form_Activate();
+        QVERIFY(notice->msgTimer->isActive());
+        QCOMPARE(notice->msgTimer->interval(), 1000);
+        QCOMPARE(notice->lblTitle->text(), QString("Quorvel"));
+        notice->msgTimer_Timer();
+        notice->msgTimer_Timer();
+        notice->Form_Activate(); // activated again: the count starts over
+        notice->msgTimer_Timer();
+        notice->msgTimer_Timer();
+        QVERIFY(notice->isVisible());
+        notice->msgTimer_Timer();
+        QTRY_VERIFY(notice.isNull());
+        QCOMPARE(state.MessageTimeout, 0);
+    }
+
+    void transparencyWorksFollowsTheOpacityCall() {
+        app::AppState state;
+        ui::layeredPlatform().applyAlpha = [](QWidget*, int) { return 120; };
+        ui::ShowMessage(state, "Loading", "", false, false);
+        qobject_cast<ui::frmMessage*>(state.notice.data())->Form_Activate();
+        QVERIFY(!state.TransparencyWorks);
+        state.VisualEffects = 0; // nothing is tried, so nothing failed
+        qobject_cast<ui::frmMessage*>(state.notice.data())->Form_Activate();
+        QVERIFY(state.TransparencyWorks);
+        ui::CloseMessage(state);
+    }
+
+    void panicEndsTheProgram() {
+        app::AppState state;
+        bool ended = false;
+        state.endProgramNow = [&] { ended = true; };
+        ui::ShowMessage(state, "Working", "", false, false);
+        QTest::mouseDClick(qobject_cast<ui::frmMessage*>(state.notice.data())->lblPanic, Qt::LeftButton);
+        QVERIFY(ended);
+        state.notice->close();
+    }
+
+    void errorWindowIgnoresEscapeButNotF12() {
+        app::AppState state;
+        bool escapeIgnored = false;
+        later([&] {
+            auto* error = qobject_cast<ui::frmErrorMessage*>(state.errorWindow.data());
+            QTest::keyClick(error, Qt::Key_Escape);
+            escapeIgnored = error->isVisible();
+            QTest::keyClick(error, Qt::Key_F12);
+        });
+        ui::ShowErrorMessage(state, "Error", "Wrong Criteria", true, true);
+        QVERIFY(escapeIgnored);
+        QTRY_VERIFY(state.errorWindow.isNull());
+    }
+
+    void errorWindowIsReusedAndOkReleasesTheWait() {
+        app::AppState state;
+        ui::ShowErrorMessage(state, "Error", "first", false, false);
+        QPointer<QWidget> first = state.errorWindow;
+        later([&] {
+            auto* error = qobject_cast<ui::frmErrorMessage*>(state.errorWindow.data());
+            QCOMPARE(error->lblmsg2->text(), QString("second"));
+            QVERIFY(error->lblTitle->text().isEmpty());
+            QTest::mouseClick(error->cmdMsgOk, Qt::LeftButton);
+        });
+        ui::ShowErrorMessage(state, "Error", "second", true, true);
+        QCOMPARE(first.data(), state.errorWindow.data() ? state.errorWindow.data() : first.data());
+        QTRY_VERIFY(state.errorWindow.isNull());
+    }
+};
+
+QTEST_MAIN(TestNotice)
+#include "TestNotice.moc"

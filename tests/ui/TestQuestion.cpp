@@ -1,0 +1,88 @@
+// The question window: answers by key and click, kinds, colours.
+#include "app/AppState.h"
+#include "ui/Twips.h"
+#include "ui/dialogs/ARGradient.h"
+#include "ui/dialogs/Messages.h"
+#include "ui/dialogs/frmDialogMessage.h"
+#include "ui/dialogs/mdlLayeredWindow.h"
+
+#include <QApplication>
+#include <QTimer>
+#include <QtTest>
+
+#include <functional>
+
+using namespace qvl;
+
+class TestQuestion : public QObject {
+    Q_OBJECT
+
+    app::AppState state;
+
+    int16_t ask(int16_t kind, std::function<void(ui::frmDialogMessage*)> answer, bool alert = false) {
+        QTimer::singleShot(50, this, [this, answer] {
+            auto* q = qobject_cast<ui::frmDialogMessage*>(state.question.data());
+            QVERIFY(q && q->isVisible());
+            answer(q);
+        });
+        return ui::ShowDialogMessage(state, "Rescan Drives?", "", "Quorvel", kind, true, alert);
+    }
+
+private slots:
+    void init() {
+        ui::layeredPlatform().applyAlpha = [](QWidget*, int) { return 0; };
+    }
+
+    void yesNoAnswers() {
+        QCOMPARE(ask(1, [](auto* q) { QTest::keyClick(q, Qt::Key_Y); }), int16_t(6));
+        QCOMPARE(ask(1, [](auto* q) { QTest::keyClick(q, Qt::Key_N); }), int16_t(7));
+        QCOMPARE(ask(1, [](auto* q) { QTest::keyClick(q, Qt::Key_Escape); }), int16_t(7));
+        QCOMPARE(ask(1, [](auto* q) { QTest::mouseClick(q->cmdMsgYes, Qt::LeftButton); }), int16_t(6));
+        QCOMPARE(ask(1, [](auto* q) { QTest::mouseClick(q->ImgClose, Qt::LeftButton); }), int16_t(7));
+        // Closed by the window manager: counted as No, so the caller never waits for ever.
+        QCOMPARE(ask(1, [](auto* q) { q->close(); }), int16_t(7));
+    }
+
+    void okCancelIsRedAndAnswersOneOrTwo() {
+        QString yes, no;
+        int stripColor = 0;
+        QCOMPARE(ask(2,
+                     [&](auto* q) {
+                         yes = q->cmdMsgYes->text();
+                         no = q->cmdNo->text();
+                         stripColor = q->ARGradient1->property("Color").toInt();
+                         QTest::keyClick(q, Qt::Key_Y);
+                     }),
+                 int16_t(1));
+        QCOMPARE(yes, QString("&Ok"));
+        QCOMPARE(no, QString("&Cancel"));
+        QCOMPARE(stripColor, int(ui::bgr(255, 0, 0)));
+        QCOMPARE(ask(2, [](auto* q) { QTest::mouseClick(q->cmdNo, Qt::LeftButton); }), int16_t(2));
+    }
+
+    void alertTurnsStripsRedButKeepsYesNo() {
+        QString yes;
+        int finColor = 0;
+        ask(
+            1,
+            [&](auto* q) {
+                yes = q->cmdMsgYes->text();
+                finColor = q->ARGradient3->property("FinColor").toInt();
+                QTest::keyClick(q, Qt::Key_N);
+            },
+            /*alert=*/true);
+        QCOMPARE(yes, QString("&Yes"));
+        QCOMPARE(finColor, int(ui::bgr(128, 0, 0)));
+    }
+
+    void otherKindsShowNothing() {
+        for (int16_t kind : {0, 3}) {
+            QCOMPARE(ui::ShowDialogMessage(state, "x", "y", "t", kind, true, false), int16_t(0));
+            for (QWidget* w : QApplication::topLevelWidgets())
+                QVERIFY(w->objectName() != "frmDialogMessage" || !w->isVisible());
+        }
+    }
+};
+
+QTEST_MAIN(TestQuestion)
+#include "TestQuestion.moc"

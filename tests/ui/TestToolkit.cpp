@@ -1,0 +1,100 @@
+// Settings, the gradient panel, the border sizer and the picture holder.
+#include "app/AppState.h"
+#include "app/Settings.h"
+#include "ui/Twips.h"
+#include "ui/dialogs/ARGradient.h"
+#include "ui/dialogs/frmPic.h"
+#include "ui/main/WindowChrome.h"
+
+#include <QSettings>
+#include <QTemporaryDir>
+#include <QtTest>
+
+using namespace qvl;
+
+class TestToolkit : public QObject {
+    Q_OBJECT
+
+    QTemporaryDir settingsDir;
+
+private slots:
+    void initTestCase() {
+        QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, settingsDir.path());
+    }
+
+    void settingsDefaultsRoundTripAndDamage() {
+        int16_t explorer = 7, effects = 7;
+        app::LoadSettings(explorer, effects);
+        QCOMPARE(explorer, int16_t(1)); // a fresh account: both on
+        QCOMPARE(effects, int16_t(1));
+
+        app::SaveSettings(0, 0);
+        QSettings raw(QSettings::NativeFormat, QSettings::UserScope, "QVL", "QVL");
+        QCOMPARE(raw.value("Setup/ExplorerMode").toString(), QString("0"));
+        app::LoadSettings(explorer, effects);
+        QCOMPARE(explorer, int16_t(0));
+        QCOMPARE(effects, int16_t(0));
+
+        raw.setValue("Setup/ExplorerMode", "sometimes"); // a word makes both 1
+        raw.sync();
+        app::LoadSettings(explorer, effects);
+        QCOMPARE(explorer, int16_t(1));
+        QCOMPARE(effects, int16_t(1));
+    }
+
+    void gradientPropertiesByNameAndMissingOnesFail() {
+        ui::ARGradient strip;
+        QVERIFY(strip.setProperty("Color", int(ui::bgr(64, 64, 64)))); // true: a declared property
+        QCOMPARE(strip.property("Color").toInt(), int(ui::bgr(64, 64, 64)));
+        strip.setProperty("FinColor", strip.property("Color").toInt() ^ 0xFFFFFF);
+        QCOMPARE(strip.finColor(), int(ui::bgr(191, 191, 191)));
+        QVERIFY(!strip.property("ForeColor").isValid());
+    }
+
+    void draggingTheStripMovesItsWindow() {
+        QWidget window;
+        window.resize(200, 100);
+        auto* strip = new ui::ARGradient(&window);
+        strip->setGeometry(0, 0, 200, 17);
+        strip->setMoveform(true);
+        window.move(100, 100);
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        QPoint before = window.pos();
+        QTest::mousePress(strip, Qt::LeftButton, {}, QPoint(10, 5));
+        QTest::mouseMove(strip, QPoint(50, 25));
+        QTest::mouseRelease(strip, Qt::LeftButton, {}, QPoint(50, 25));
+        QCOMPARE(window.pos() - before, QPoint(40, 20));
+
+        strip->setMoveform(false);
+        before = window.pos();
+        QTest::mousePress(strip, Qt::LeftButton, {}, QPoint(10, 5));
+        QTest::mouseMove(strip, QPoint(50, 25));
+        QCOMPARE(window.pos(), before);
+    }
+
+    void frameBorderArithmetic() {
+        QCOMPARE(ui::FrameBorderRect(4680, 3195, 495), QRect(1, 500, 4680, 2699));
+        QWidget window;
+        window.resize(312, 213);
+        auto* strip = new QWidget(&window);
+        strip->setObjectName("ARGradient1");
+        strip->setGeometry(0, 0, 312, 33);
+        auto* shape = new QWidget(&window);
+        shape->setObjectName("Shape1");
+        ui::FrameBorder(&window);
+        QCOMPARE(shape->geometry(), QRect(0, 33, 312, 180));
+    }
+
+    void pictureHolderHasEveryPicture() {
+        app::AppState state;
+        for (const char* name :
+             {"cmdOk", "cmdCancel", "cmdSetup", "cmdIndex", "cmdStop1", "cmdHG", "cmdEmail", "cmdIE"})
+            QVERIFY2(!state.pictures().picture(name).isNull(), name);
+        QVERIFY(state.pictures().picture("cmdNothing").isNull());
+        QVERIFY(!state.pictures().isVisible());
+    }
+};
+
+QTEST_MAIN(TestToolkit)
+#include "TestToolkit.moc"
