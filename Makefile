@@ -4,7 +4,7 @@
 BUILD ?= build
 CMAKE_FLAGS ?= -DCMAKE_BUILD_TYPE=RelWithDebInfo
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
-ARGS ?= --help
+ARGS ?=
 
 # Debian 12 packages the build and the tests need.
 PACKAGES = g++ cmake ninja-build pkg-config libsqlite3-dev libgtest-dev qt6-base-dev libxcb1-dev fonts-dejavu-core
@@ -35,7 +35,7 @@ test: deps build
 	cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
 
 run: build
-	$(BUILD)/qvl $(ARGS)
+	$(BUILD)/quorvel $(ARGS)
 
 clean:
 	rm -rf $(BUILD)

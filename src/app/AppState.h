@@ -31,6 +31,7 @@ struct AppState {
     // The index store.
     std::string DbFileName = "Files.dat";
     std::string DbConnect;
+    std::string TemplateFile; // fresh.dat, the empty index every run starts from
     bool IsFirstRun = false;
 
     // The one stop request: set by the stop commands, read by the index run's walking

@@ -2,7 +2,22 @@
 
 namespace qvl::ui {
 
+namespace {
+
+// The window descriptions name Windows fonts. Where they are missing, the nearest
+// metric-compatible ones stand in; a wide default font would cut the labels short.
+void installFontSubstitutes() {
+    const QStringList sans = {"Liberation Sans", "Arimo", "Nimbus Sans", "DejaVu Sans Condensed",
+                              "DejaVu Sans"};
+    for (const char* family : {"Tahoma", "Arial", "Lucida Sans Unicode", "Comic Sans MS"})
+        QFont::insertSubstitutions(family, sans);
+}
+
+} // namespace
+
 QFont makeFont(const char* family, double points, bool bold) {
+    static const bool substituted = (installFontSubstitutes(), true);
+    (void)substituted;
     QFont font(family);
     font.setPointSizeF(points);
     font.setBold(bold);

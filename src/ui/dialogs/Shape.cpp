@@ -16,10 +16,33 @@ void Shape::setBorderColor(QColor color) {
     update();
 }
 
+void Shape::setBorderWidth(int width) {
+    m_borderWidth = width;
+    update();
+}
+
+void Shape::setFill(QColor color) {
+    m_fill = color;
+    update();
+}
+
+void Shape::setCircle(bool circle) {
+    m_circle = circle;
+    update();
+}
+
 void Shape::paintEvent(QPaintEvent*) {
     QPainter painter(this);
-    painter.setPen(m_border);
-    painter.drawRect(rect().adjusted(0, 0, -1, -1));
+    if (m_circle)
+        painter.setRenderHint(QPainter::Antialiasing);
+    painter.setPen(m_borderWidth > 0 ? QPen(m_border, m_borderWidth) : QPen(Qt::NoPen));
+    painter.setBrush(m_fill.isValid() ? QBrush(m_fill) : QBrush(Qt::NoBrush));
+    qreal inset = m_borderWidth / 2.0;
+    QRectF r = QRectF(rect()).adjusted(inset, inset, -inset - 0.5, -inset - 0.5);
+    if (m_circle)
+        painter.drawEllipse(r);
+    else
+        painter.drawRect(r);
 }
 
 } // namespace qvl::ui

@@ -1,5 +1,6 @@
 #pragma once
-// A drawn rectangle outline, such as a borderless window's border; it takes no input.
+// A drawn rectangle or circle, outlined and optionally filled, such as a borderless
+// window's border or a coloured marker; it takes no input.
 
 #include <QColor>
 #include <QWidget>
@@ -11,12 +12,19 @@ class Shape : public QWidget {
 public:
     explicit Shape(QWidget* parent = nullptr, QColor border = Qt::black);
     void setBorderColor(QColor color);
+    void setBorderWidth(int width);
+    // An invalid colour leaves the inside see-through.
+    void setFill(QColor color);
+    QColor fill() const { return m_fill; }
+    void setCircle(bool circle);
 
 protected:
     void paintEvent(QPaintEvent* event) override;
 
 private:
-    QColor m_border;
+    QColor m_border, m_fill;
+    int m_borderWidth = 1;
+    bool m_circle = false;
 };
 
 } // namespace qvl::ui

@@ -1,0 +1,147 @@
+#include "ui/main/frmMain.h"
+
+#include "app/Main.h"
+#include "store/IndexStore.h"
+#include "ui/Twips.h"
+#include "ui/dialogs/ARGradient.h"
+#include "ui/dialogs/ClickLabel.h"
+#include "ui/dialogs/Messages.h"
+#include "ui/dialogs/frmPic.h"
+#include "ui/dialogs/mdlLayeredWindow.h"
+#include "ui/main/frmShadow.h"
+
+#include <QCloseEvent>
+#include <QCoreApplication>
+#include <QGuiApplication>
+
+#include <cmath>
+
+namespace qvl::ui {
+
+frmMain::frmMain(app::AppState& state, indexer::DriveCatalogue catalogue, QString commandLine)
+    : QWidget(nullptr, Qt::Window | Qt::FramelessWindowHint)
+    , m_state(state)
+    , m_catalogue(std::move(catalogue))
+    , m_commandLine(std::move(commandLine)) {
+    buildLayout();
+    Timer1 = new QTimer(this);
+    Timer1->setObjectName("Timer1");
+    Timer1->setInterval(1000);
+    tFlash = new QTimer(this);
+    tFlash->setObjectName("tFlash");
+    tFlash->setInterval(500);
+    m_shadowX = new frmShadow(m_state, "frmShadowX");
+    m_shadowY = new frmShadow(m_state, "frmShadowY");
+
+    connect(cmdScan, &QToolButton::clicked, this, &frmMain::cmdScan_Click);
+    connect(cmdPanic, &QToolButton::clicked, this, &frmMain::cmdPanic_Click);
+    connect(cmdGoSearch, &QToolButton::clicked, this, &frmMain::cmdGoSearch_Click);
+    connect(cmdClose, &QPushButton::clicked, this, &frmMain::cmdClose_Click);
+    connect(cmdMinimize, &QPushButton::clicked, this, &frmMain::cmdMinimize_Click);
+    connect(cboPreset, &QComboBox::activated, this, &frmMain::cboPreset_Click);
+    connect(Timer1, &QTimer::timeout, this, &frmMain::Timer1_Timer);
+    connect(tFlash, &QTimer::timeout, this, &frmMain::tFlash_Timer);
+    // With the button down the window becomes layered, still opaque, before its fade.
+    connect(cmdClose, &QPushButton::pressed, this, [this] { SetTransparency(m_state, this, 100, false); });
+    connect(lblFindDirectory, &ClickLabel::clicked, this, [this] { txtSearchString->setFocus(); });
+    connectChrome();
+}
+
+frmMain::~frmMain() {
+    if (m_indexThread) {
+        m_state.StopRequested = true;
+        m_indexThread->wait();
+    }
+    delete m_shadowX;
+    delete m_shadowY;
+}
+
+void frmMain::Form_Load() {
+    SetFormGFX();
+    cmdSetup->setIcon(m_state.pictures().picture("cmdSetup"));
+    CenterForm(this);
+    if (m_state.TransparencyWorks && m_state.VisualEffects == 1) {
+        PositionShadows();
+        m_shadowX->show();
+        m_shadowY->show();
+    }
+    LoadHiddenTexts();
+    ShowTime();
+    Timer1->start();
+
+    app::CheckFirstRun(m_state, this);
+
+    lblTitle->setText(QString("Quorvel, v") + kVersion);
+    if (m_state.IsFirstRun)
+        cmdGoSearch->setEnabled(false);
+    ClearAllForm();
+    MarkAllDrives(indexer::DriveFixed);
+    if (!m_commandLine.isEmpty()) {
+        // TODO(search issue): the exact search for the command-line folder and the opening
+        // of its first hit come with the search; until then the text only fills the box.
+        m_state.StartupSearch = true;
+        txtSearchString->setText(m_commandLine);
+        Option2->setChecked(true);
+        SetFrameTag();
+    }
+    m_state.StartupSearch = false;
+    txtSearchString->setFocus();
+    SetDrivesDesc();
+    RefreshIndexState();
+}
+
+void frmMain::FakePress(const QString& command) {
+    // The quick menu closes first, whatever the command; it comes with the quick-menu issue.
+    if (command == "find")
+        cmdGoSearch_Click();
+    else if (command == "stop")
+        cmdPanic_Click();
+    else if (command == "index")
+        cmdScan_Click();
+    // "help", "about" and "history" open the information windows, which come later.
+}
+
+void frmMain::cmdPanic_Click() {
+    m_state.StopRequested = true;
+}
+
+void frmMain::cmdGoSearch_Click() {
+    // TODO(search issue): the search run; the controls are only laid out so far.
+}
+
+void frmMain::cmdMinimize_Click() {
+    showMinimized();
+    SyncShadows();
+}
+
+void frmMain::cmdClose_Click() {
+    Timer1->stop();
+    for (ARGradient* g : m_gradients)
+        g->hide();
+    QCoreApplication::processEvents();
+    // The fade only runs where it can be seen: with effects off, or without a window
+    // system that draws opacity, each pass takes no time and the loop would spin for
+    // seconds before the end with nothing changing.
+    if (m_state.VisualEffects == 1 && m_state.TransparencyWorks) {
+        int16_t level = 90, shade = 30;
+        while (level > 1) {
+            uint32_t t0 = layeredPlatform().tickCount();
+            SetTransparency(m_state, this, level, false);
+            SetTransparency(m_state, m_shadowX, shade, false);
+            SetTransparency(m_state, m_shadowY, shade, false);
+            uint32_t elapsed = layeredPlatform().tickCount() - t0;
+            shade = static_cast<int16_t>(std::max(0, shade - 1));
+            QCoreApplication::processEvents();
+            level = static_cast<int16_t>(level - std::nearbyint(elapsed / 10.0));
+        }
+    }
+    m_state.endProgramNow();
+}
+
+void frmMain::closeEvent(QCloseEvent* event) {
+    // Closed by the window manager (the task bar's close): the same end as the X button.
+    event->ignore();
+    cmdClose_Click();
+}
+
+} // namespace qvl::ui

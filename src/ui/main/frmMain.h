@@ -1,0 +1,152 @@
+#pragma once
+// The main window: the scan section (drive panel and index run) above, the find section
+// (search box, options, results) below, and its own title bar, clock, border lines,
+// pop-up bottom bar and drop shadows in place of a system frame. Built in parts:
+// frmMain_Layout.cpp (the controls), frmMain.cpp (load, buttons, commands, closing),
+// frmMain_Chrome.cpp (title, clock, shadows, bottom bar), frmMain_Drives.cpp (the drive
+// panel and the index run).
+
+#include "app/AppState.h"
+#include "indexer/DriveCatalogue.h"
+#include "indexer/IndexRun.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTextEdit>
+#include <QThread>
+#include <QTimer>
+#include <QToolButton>
+#include <QWidget>
+
+#include <array>
+#include <memory>
+
+namespace qvl::ui {
+
+class ARGradient;
+class ClickLabel;
+class Shape;
+class frmShadow;
+
+class frmMain : public QWidget {
+    Q_OBJECT
+public:
+    static constexpr const char* kVersion = "1.0.1a";
+
+    // `commandLine`: the program's argument text, searched for as one folder name.
+    frmMain(app::AppState& state, indexer::DriveCatalogue catalogue, QString commandLine = {});
+    ~frmMain() override;
+
+    // The load, in its fifteen steps; run once by Main before the window is shown.
+    void Form_Load();
+    // Runs one of "find", "stop", "index", "help", "about", "history" (exact case).
+    void FakePress(const QString& command);
+
+    // Scan section and drive panel.
+    void SetDrivesDesc();
+    void MarkAllDrives(int32_t type);
+    void ClearAllForm();
+    void SetFrameTag();
+    void RefreshIndexState();
+    QCheckBox* driveBox(char letter) const;
+    // Whether an index run is under way (its walk runs on a worker thread).
+    bool indexRunning() const { return m_indexThread != nullptr; }
+
+    // Chrome.
+    void SetFormGFX();
+    void ShowTime();
+    void PositionShadows();
+    void SyncShadows();
+    void LoadHiddenTexts();
+    static QString Unscramble(const QString& text);
+    // Shows the bottom bar for a pointer at (x, y) twips on the window's surface.
+    void hoverAt(int xTwips, int yTwips);
+
+    // Title bar.
+    ARGradient* ARGradient1;
+    QLabel* lblTitle;
+    ClickLabel* lblTimeDate;
+    QPushButton* cmdMinimize;
+    QPushButton* cmdClose;
+    QLineEdit* Text1;
+
+    // Scan section.
+    QComboBox* cboPreset;
+    QToolButton *cmdSetup, *cmdHelp2, *cmdAbout, *cmdScan;
+    Shape* shMark;
+    std::array<QCheckBox*, 24> chk{}; // chkC .. chkZ
+    QLabel* lblSearchPath;
+
+    // Find section.
+    ClickLabel* lblFindDirectory;
+    QLineEdit* txtSearchString;
+    ClickLabel* imgHistorySearch;
+    ClickLabel* lblHistory;
+    QToolButton *cmdGoSearch, *cmdPanic;
+    QGroupBox *fSearchOpt, *fSearchDrives;
+    QRadioButton *Option1, *Option2, *Option3, *Option4;
+    QTextEdit* rtxtHidden;
+    QLabel* Label2;
+    Shape* Shape4;
+    QTextEdit* rTxt1;
+    QLineEdit* txtDir;
+    QLabel* lblInfo;
+    ClickLabel* lblEmail;
+
+    // Bottom bar and timers.
+    QWidget* tb1;
+    ARGradient* ARGradient3;
+    Shape *circ1, *circ2;
+    QTimer* Timer1;
+    QTimer* tFlash;
+
+    frmShadow* shadowX() const { return m_shadowX; }
+    frmShadow* shadowY() const { return m_shadowY; }
+
+public slots:
+    void cmdScan_Click();
+    void cmdPanic_Click();
+    void cmdGoSearch_Click();
+    void cmdClose_Click();
+    void cmdMinimize_Click();
+    void cboPreset_Click();
+    void Timer1_Timer();
+    void tFlash_Timer();
+
+signals:
+    // An index run ended and the window shows its outcome.
+    void indexRunFinished();
+
+protected:
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void focusInEvent(QFocusEvent* event) override;
+    void focusOutEvent(QFocusEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    void buildLayout();
+    void buildTitleBar();
+    void buildScanSection();
+    void buildFindSection();
+    void buildBottomBar();
+    void connectChrome();
+    void finishIndexRun(const indexer::IndexRunResult& result);
+    void setTitleColors(bool focused);
+
+    app::AppState& m_state;
+    indexer::DriveCatalogue m_catalogue;
+    QString m_commandLine;
+    QList<ARGradient*> m_gradients; // ARGradient1 .. ARGradient7, for the closing sequence
+    QWidget *m_line3 = nullptr, *m_line4 = nullptr, *m_line5 = nullptr;
+    frmShadow* m_shadowX = nullptr;
+    frmShadow* m_shadowY = nullptr;
+    QThread* m_indexThread = nullptr;
+    std::unique_ptr<indexer::IndexRunResult> m_indexResult;
+};
+
+} // namespace qvl::ui

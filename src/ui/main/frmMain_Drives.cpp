@@ -1,0 +1,176 @@
+// The drive panel and the index run, as the main window shows them. The walk and the
+// writing of the index run on a worker thread; the window gets the drive highlights,
+// the current folder and the outcome through queued calls, so it stays live.
+#include "store/IndexStore.h"
+#include "ui/Twips.h"
+#include "ui/dialogs/Messages.h"
+#include "ui/dialogs/Shape.h"
+#include "ui/main/frmMain.h"
+
+#include <QGuiApplication>
+#include <QMetaObject>
+
+#include <algorithm>
+#include <filesystem>
+
+namespace qvl::ui {
+
+namespace {
+
+const QColor kClearedBackground = colorFromBgr(0xD3DCDE);
+
+void setBoxColors(QCheckBox* box, QColor text, QColor background) {
+    QPalette p = box->palette();
+    p.setColor(QPalette::WindowText, text);
+    p.setColor(QPalette::Window, background);
+    box->setPalette(p);
+    box->setAutoFillBackground(true);
+}
+
+} // namespace
+
+QCheckBox* frmMain::driveBox(char letter) const {
+    int i = letter - 'C';
+    return i >= 0 && i < 24 ? chk[i] : nullptr;
+}
+
+void frmMain::SetDrivesDesc() {
+    for (const indexer::Drive& d : m_catalogue.drives()) {
+        QCheckBox* box = driveBox(d.letter);
+        if (box && d.usable()) {
+            box->setToolTip(indexer::driveTypeText(d.type));
+            box->setEnabled(true);
+        }
+    }
+}
+
+void frmMain::MarkAllDrives(int32_t type) {
+    indexer::DriveSelection ticks;
+    for (int i = 0; i < 24; ++i)
+        ticks.set(2 + i, chk[i]->isChecked());
+    std::array<int, 26> tab{};
+    indexer::MarkAllDrives(m_catalogue, type, ticks, &tab);
+    std::vector<std::pair<int, QCheckBox*>> order;
+    for (int i = 0; i < 24; ++i) {
+        chk[i]->setChecked(ticks.test(2 + i));
+        if (tab[2 + i] != 0) {
+            chk[i]->setProperty("TabIndex", tab[2 + i]);
+            order.emplace_back(tab[2 + i], chk[i]);
+        }
+    }
+    std::sort(order.begin(), order.end());
+    for (size_t k = 1; k < order.size(); ++k)
+        setTabOrder(order[k - 1].second, order[k].second);
+}
+
+void frmMain::ClearAllForm() {
+    for (QCheckBox* box : chk) {
+        box->setChecked(false);
+        QPalette p = box->palette();
+        p.setColor(QPalette::Window, kClearedBackground);
+        box->setPalette(p);
+        box->setAutoFillBackground(true);
+    }
+}
+
+void frmMain::cboPreset_Click() {
+    const QString entry = cboPreset->currentText();
+    auto known =
+        std::find(indexer::kPresetEntries.begin(), indexer::kPresetEntries.end(), entry.toStdString());
+    if (known == indexer::kPresetEntries.end())
+        return;
+    indexer::DriveSelection ticks;
+    indexer::applyPreset(m_catalogue, entry.toStdString(), ticks);
+    ClearAllForm();
+    for (int i = 0; i < 24; ++i)
+        chk[i]->setChecked(ticks.test(2 + i));
+}
+
+void frmMain::SetFrameTag() {
+    fSearchOpt->setProperty("Tag", Option1->isChecked() ? "1" : "2");
+    fSearchDrives->setProperty("Tag", Option4->isChecked() ? "1" : "2");
+}
+
+void frmMain::RefreshIndexState() {
+    bool rows = store::IndexHasRows(m_state.DbConnect);
+    cmdGoSearch->setEnabled(rows);
+    cmdPanic->setEnabled(rows);
+    shMark->setVisible(!rows);
+    if (rows)
+        tFlash->stop();
+    else
+        tFlash->start();
+}
+
+void frmMain::cmdScan_Click() {
+    // A second run asked for while one is under way (the "index" command) is refused.
+    if (indexRunning())
+        return;
+    if (ShowDialogMessage(m_state, "Rescan Drives?", "", "Quorvel", 1, true, false) == 7)
+        return;
+    cmdGoSearch->setEnabled(false);
+    cmdScan->setEnabled(false);
+    QGuiApplication::setOverrideCursor(Qt::WaitCursor);
+
+    std::string letters;
+    for (int i = 0; i < 24; ++i)
+        if (chk[i]->isChecked())
+            letters += static_cast<char>('C' + i);
+
+    // Each drive box is highlighted while its walk runs, then gets its colours back and
+    // its tick removed.
+    auto saved = std::make_shared<std::array<QPalette, 24>>();
+    indexer::IndexRunCallbacks callbacks;
+    callbacks.driveStarted = [this, saved](char letter) {
+        QMetaObject::invokeMethod(
+            this,
+            [this, saved, letter] {
+                QCheckBox* box = driveBox(letter);
+                (*saved)[letter - 'C'] = box->palette();
+                setBoxColors(box, colorFromBgr(0xFF0000), colorFromBgr(0x00FFFF));
+            },
+            Qt::QueuedConnection);
+    };
+    callbacks.driveFinished = [this, saved](char letter) {
+        QMetaObject::invokeMethod(
+            this,
+            [this, saved, letter] {
+                QCheckBox* box = driveBox(letter);
+                box->setPalette((*saved)[letter - 'C']);
+                box->setChecked(false);
+            },
+            Qt::QueuedConnection);
+    };
+    callbacks.progress = [this](const std::string& path, int64_t) {
+        QString text = QString::fromStdString(path);
+        QMetaObject::invokeMethod(
+            this, [this, text] { lblSearchPath->setText(text); }, Qt::QueuedConnection);
+    };
+
+    store::StoreLocation location{std::filesystem::path(m_state.DbConnect).parent_path(),
+                                  m_state.TemplateFile};
+    m_indexResult = std::make_unique<indexer::IndexRunResult>();
+    m_indexThread = QThread::create([this, location, letters, callbacks] {
+        *m_indexResult = indexer::runIndex(location, m_catalogue, letters, m_state.StopRequested, callbacks);
+    });
+    connect(m_indexThread, &QThread::finished, this, [this] {
+        m_indexThread->deleteLater();
+        m_indexThread = nullptr;
+        finishIndexRun(*m_indexResult);
+    });
+    m_indexThread->start();
+}
+
+void frmMain::finishIndexRun(const indexer::IndexRunResult& result) {
+    QGuiApplication::restoreOverrideCursor();
+    lblSearchPath->setText(QString::fromStdString(result.caption()));
+    cmdScan->setEnabled(true);
+    m_state.IsFirstRun = false;
+    m_state.StopRequested = false;
+    RefreshIndexState();
+    if (!result.error.empty())
+        ShowErrorMessage(m_state, "Index not complete", QString::fromStdString(result.error), true, false);
+    emit indexRunFinished();
+}
+
+} // namespace qvl::ui

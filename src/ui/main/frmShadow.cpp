@@ -1,0 +1,20 @@
+#include "ui/main/frmShadow.h"
+
+#include "ui/dialogs/mdlLayeredWindow.h"
+
+namespace qvl::ui {
+
+frmShadow::frmShadow(app::AppState& state, const char* name)
+    : QWidget(nullptr, Qt::Tool | Qt::FramelessWindowHint | Qt::WindowDoesNotAcceptFocus |
+                           Qt::WindowTransparentForInput | Qt::NoDropShadowWindowHint) {
+    setObjectName(name);
+    setWindowTitle("Shadow");
+    setAttribute(Qt::WA_ShowWithoutActivating);
+    QPalette p = palette();
+    p.setColor(QPalette::Window, Qt::black);
+    setPalette(p);
+    setAutoFillBackground(true);
+    SetTransparency(state, this, 30, /*force=*/true);
+}
+
+} // namespace qvl::ui

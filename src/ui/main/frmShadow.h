@@ -1,0 +1,17 @@
+#pragma once
+// A drop shadow beside the main window: a borderless black strip at 30 % opacity that
+// takes no input and no focus.
+
+#include "app/AppState.h"
+
+#include <QWidget>
+
+namespace qvl::ui {
+
+class frmShadow : public QWidget {
+    Q_OBJECT
+public:
+    frmShadow(app::AppState& state, const char* name);
+};
+
+} // namespace qvl::ui

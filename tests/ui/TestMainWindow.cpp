@@ -1,0 +1,212 @@
+// The main window: its load, the drive panel, the index run and the chrome.
+#include "app/AppState.h"
+#include "ui/dialogs/Shape.h"
+#include "ui/dialogs/frmDialogMessage.h"
+#include "ui/dialogs/mdlLayeredWindow.h"
+#include "ui/main/frmMain.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QMessageBox>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <functional>
+
+using namespace qvl;
+
+class TestMainWindow : public QObject {
+    Q_OBJECT
+
+    QTemporaryDir tree, data;
+    std::unique_ptr<app::AppState> state;
+    std::unique_ptr<ui::frmMain> window;
+    QStringList messageBoxes; // texts of the message boxes answered
+
+    void makeTree(int topLevel, int below) {
+        for (int i = 0; i < topLevel; ++i)
+            for (int j = 0; j < below; ++j)
+                QDir(tree.path()).mkpath(QString("top%1/sub%2").arg(i).arg(j));
+    }
+
+    // Loads a fresh window over drives C (fixed), D (CD-ROM), Z (network), A (removable).
+    void load() {
+        state = std::make_unique<app::AppState>();
+        state->DbConnect = QDir(data.path()).filePath("Files.dat").toStdString();
+        state->TemplateFile = QVL_TEMPLATE;
+        indexer::DriveCatalogue catalogue;
+        QString spec = QString("C=%1;D:cdrom=%1;Z:network=%1").arg(tree.path());
+        QVERIFY(catalogue.parse(spec.toStdString()).empty());
+        catalogue.add({'A', indexer::DriveRemovable, "/floppy"});
+        window = std::make_unique<ui::frmMain>(*state, catalogue);
+        // The first-run message box is answered as soon as it shows.
+        QTimer answer;
+        connect(&answer, &QTimer::timeout, this, [this] {
+            if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+                messageBoxes << box->text();
+                box->accept();
+            }
+        });
+        answer.start(10);
+        window->Form_Load();
+        window->show();
+    }
+
+    // Runs the index from the button, answering the question with `key`, then `after`.
+    void runIndex(Qt::Key key, std::function<void()> after = {}) {
+        QTimer::singleShot(50, this, [this, key, after] {
+            auto* question = qobject_cast<ui::frmDialogMessage*>(state->question.data());
+            QVERIFY(question);
+            QCOMPARE(question->lblmsg1->text(), QString("Rescan Drives?"));
+            QTest::keyClick(question, key);
+            if (after)
+                after();
+        });
+        window->cmdScan_Click();
+    }
+
+private slots:
+    void init() {
+        ui::layeredPlatform().applyAlpha = [](QWidget*, int) { return 0; };
+        QDir(data.path()).removeRecursively();
+        QDir().mkpath(data.path());
+        QDir(tree.path()).removeRecursively();
+        QDir().mkpath(tree.path());
+        messageBoxes.clear();
+    }
+    void cleanup() { window.reset(); }
+
+    void firstStartOnEmptyIndex() {
+        load();
+        QCOMPARE(messageBoxes,
+                 QStringList{"This is the FIRST TIME you run QVL, Please select 'Index Drives'"});
+        QVERIFY(state->IsFirstRun);
+        QCOMPARE(window->size(), QSize(553, 534));
+        QCOMPARE(window->lblTitle->text(), QString("Quorvel, v1.0.1a"));
+        QVERIFY(window->driveBox('C')->isChecked());
+        QVERIFY(!window->driveBox('D')->isChecked() && !window->driveBox('Z')->isChecked());
+        QCOMPARE(window->driveBox('D')->toolTip(), QString("CDROM"));
+        QCOMPARE(window->driveBox('Z')->toolTip(), QString("Network Drive"));
+        QCOMPARE(window->driveBox('C')->toolTip(), QString("Hard Drive"));
+        QVERIFY(window->driveBox('Z')->isEnabled());
+        QVERIFY(!window->driveBox('E')->isEnabled());
+        QCOMPARE(window->driveBox('C')->property("TabIndex").toInt(), 41); // A counts first
+        QVERIFY(!window->cmdGoSearch->isEnabled());
+        QVERIFY(!window->cmdPanic->isEnabled());
+        QVERIFY(window->tFlash->isActive());
+        bool shown = window->shMark->isVisible();
+        window->tFlash_Timer();
+        QCOMPARE(window->shMark->isVisible(), !shown);
+    }
+
+    void presetsTickTheirDrives() {
+        load();
+        auto ticked = [this] {
+            QString letters;
+            for (char c = 'C'; c <= 'Z'; ++c)
+                if (window->driveBox(c)->isChecked())
+                    letters += c;
+            return letters;
+        };
+        auto choose = [this](const char* entry) {
+            window->cboPreset->setCurrentText(entry);
+            window->cboPreset_Click();
+        };
+        choose("All Available Drives");
+        QCOMPARE(ticked(), QString("CZ"));
+        choose("All Network Drives");
+        QCOMPARE(ticked(), QString("Z"));
+        choose("None");
+        QCOMPARE(ticked(), QString(""));
+        choose("All Local Hard Drives");
+        QCOMPARE(ticked(), QString("C"));
+    }
+
+    void indexRunAnsweredYesBuildsTheIndex() {
+        makeTree(3, 4);
+        load();
+        QSignalSpy finished(window.get(), &ui::frmMain::indexRunFinished);
+        window->driveBox('Z')->setChecked(true);
+        runIndex(Qt::Key_Y);
+        QVERIFY(window->indexRunning() || finished.count() == 1);
+        QVERIFY(finished.count() == 1 || finished.wait(10000));
+        // Drives C and Z both hold the tree: 15 folders each.
+        QCOMPARE(window->lblSearchPath->text(), QString("Done. (30 dirs)"));
+        QVERIFY(!window->driveBox('C')->isChecked());
+        QVERIFY(!window->driveBox('Z')->isChecked());
+        QVERIFY(window->cmdGoSearch->isEnabled());
+        QVERIFY(window->cmdPanic->isEnabled());
+        QVERIFY(window->cmdScan->isEnabled());
+        QVERIFY(!window->tFlash->isActive());
+        QVERIFY(!state->IsFirstRun);
+    }
+
+    void indexRunAnsweredNoChangesNothing() {
+        makeTree(2, 2);
+        load();
+        runIndex(Qt::Key_N);
+        QVERIFY(!window->indexRunning());
+        QVERIFY(window->driveBox('C')->isChecked());
+        QCOMPARE(window->lblSearchPath->text(), QString("(nothing)"));
+        QVERIFY(!QFile::exists(QString::fromStdString(state->DbConnect)));
+    }
+
+    void stoppedRunSaysCanceledAndTheNextRunsInFull() {
+        makeTree(5, 3);
+        load();
+        QSignalSpy finished(window.get(), &ui::frmMain::indexRunFinished);
+        // Stop from the quick menu's command while the button is still disabled.
+        runIndex(Qt::Key_Y, [this] { window->FakePress("stop"); });
+        QVERIFY(finished.count() == 1 || finished.wait(10000));
+        QCOMPARE(window->lblSearchPath->text(), QString("Canceled. (5 dirs)"));
+        QVERIFY(!state->StopRequested);
+
+        window->driveBox('C')->setChecked(true);
+        runIndex(Qt::Key_Y);
+        QVERIFY(finished.count() == 2 || finished.wait(10000));
+        QCOMPARE(window->lblSearchPath->text(), QString("Done. (20 dirs)"));
+    }
+
+    void commandWordsAreExact() {
+        load();
+        window->FakePress("Find");
+        window->FakePress("INDEX");
+        QVERIFY(!state->question);
+        QVERIFY(!state->StopRequested);
+        window->FakePress("stop");
+        QVERIFY(state->StopRequested);
+    }
+
+    void bottomBarFollowsThePointer() {
+        load();
+        window->hoverAt(1300, 7500);
+        QVERIFY(!window->tb1->isVisible());
+        window->hoverAt(1301, 7000);
+        QVERIFY(window->tb1->isVisible());
+        window->hoverAt(5300, 7500);
+        QVERIFY(!window->tb1->isVisible());
+    }
+
+    void chrome() {
+        load();
+        QString text = QString::fromUtf8("Quorvel \xc3\xa4 x@y.org");
+        QString once = ui::frmMain::Unscramble(text);
+        QCOMPARE(once.size(), text.size());
+        QVERIFY(once != text);
+        QCOMPARE(ui::frmMain::Unscramble(once), text);
+        QVERIFY(!state->AuthorName.isEmpty());
+        QCOMPARE(window->lblEmail->text(), state->AuthorName);
+        QVERIFY(state->AuthorEmail.contains('@'));
+
+        QVERIFY(window->Timer1->isActive());
+        QColor one = window->circ1->fill(), two = window->circ2->fill();
+        window->Timer1_Timer();
+        QCOMPARE(window->circ1->fill(), two);
+        QCOMPARE(window->circ2->fill(), one);
+        QVERIFY(window->lblTimeDate->text().startsWith('('));
+    }
+};
+
+QTEST_MAIN(TestMainWindow)
+#include "TestMainWindow.moc"
