@@ -37,9 +37,7 @@ int main(int argc, char** argv) {
     window.Form_Load();
     window.show();
 
-    auto answerYes = [&] {
-        QTimer::singleShot(20, [&] { state.DialogAnswer = 1; });
-    };
+    auto answerYes = [&] { QTimer::singleShot(20, [&] { state.DialogAnswer = 1; }); };
     auto waitForRun = [&] {
         QEventLoop loop;
         QObject::connect(&window, &ui::frmMain::indexRunFinished, &loop, &QEventLoop::quit);
@@ -84,7 +82,8 @@ int main(int argc, char** argv) {
     });
     waitForRun();
     std::printf("stop: walk ended %lld ms after the press; \"%s\" shown %lld ms after it\n",
-                static_cast<long long>(walkEnded - pressed), window.lblSearchPath->text().toUtf8().constData(),
+                static_cast<long long>(walkEnded - pressed),
+                window.lblSearchPath->text().toUtf8().constData(),
                 static_cast<long long>(clock.elapsed() - pressed));
     return 0;
 }

@@ -74,6 +74,16 @@ TEST(Store, HistoryKeepsEveryTextInOrderAndReindexEmptiesIt) {
     EXPECT_EQ(store::CountRows(s.db, "tblLastSearch"), 0);
 }
 
+TEST(Store, FinishedSearchHoldsNoLockOnTheHistory) {
+    IndexedStore s;
+    search::SearchCursor cursor;
+    ASSERT_EQ(cursor.open(s.db, test::query("photos")), search::SearchError::None);
+    search::SearchHit hit;
+    while (cursor.next(hit)) {
+    }
+    EXPECT_EQ(search::AddSearchHistory(s.db, "photos"), ""); // at once, not after a busy wait
+}
+
 TEST(Store, GarbageFileIsReportedAndLeftAlone) {
     TempDir data;
     std::string db = (data.path() / "Files.dat").string();

@@ -1,5 +1,6 @@
 #include "app/AppState.h"
 
+#include "platform/FolderOpener.h"
 #include "ui/dialogs/frmPic.h"
 
 #include <cstdlib>
@@ -7,7 +8,8 @@
 namespace qvl::app {
 
 AppState::AppState()
-    : endProgramNow([] { std::_Exit(0); }) {}
+    : endProgramNow([] { std::_Exit(0); })
+    , openFolder(platform::openFolder) {}
 
 AppState::~AppState() = default;
 

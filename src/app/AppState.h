@@ -55,6 +55,9 @@ struct AppState {
 
     // Ends the process at once, without any closing sequence (the notice's "PANIC!").
     std::function<void()> endProgramNow;
+    // Opens a folder in the file manager, with or without its tree; "" or why it failed.
+    // Tests put a recorder here.
+    std::function<std::string(const std::string& folder, bool withTree)> openFolder;
 
 private:
     std::unique_ptr<ui::frmPic> m_pictures;

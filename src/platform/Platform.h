@@ -26,6 +26,10 @@ bool isWritableDir(const std::filesystem::path& dir);
 // The value of an environment variable, "" when unset.
 std::string getEnv(const char* name);
 
+// Starts `program` (looked up on PATH) with `args`, passed byte for byte, and does not
+// wait for it. Returns "" once it runs, or why it could not be started.
+std::string startDetached(const std::string& program, const std::vector<std::string>& args);
+
 struct Mount {
     std::string root;   // where it is mounted, native form
     std::string fsType; // the file system's type name ("ext4", "nfs", ...)

@@ -8,6 +8,7 @@
 #include <fstream>
 #include <sys/stat.h>
 #include <sys/syscall.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #if __has_include(<linux/openat2.h>)
@@ -39,6 +40,44 @@ bool isWritableDir(const std::filesystem::path& dir) {
 std::string getEnv(const char* name) {
     const char* v = std::getenv(name);
     return v ? v : "";
+}
+
+std::string startDetached(const std::string& program, const std::vector<std::string>& args) {
+    std::vector<char*> argv;
+    argv.push_back(const_cast<char*>(program.c_str()));
+    for (const std::string& a : args)
+        argv.push_back(const_cast<char*>(a.c_str()));
+    argv.push_back(nullptr);
+    // A pipe closed on exec tells whether the program started: on failure the child
+    // writes its errno. The intermediate child exits at once, so nothing is left to reap.
+    int report[2];
+    if (::pipe2(report, O_CLOEXEC) != 0)
+        return std::strerror(errno);
+    pid_t middle = ::fork();
+    if (middle < 0) {
+        int err = errno;
+        ::close(report[0]);
+        ::close(report[1]);
+        return std::strerror(err);
+    }
+    if (middle == 0) {
+        ::close(report[0]);
+        if (::fork() == 0) {
+            ::setsid();
+            ::execvp(argv[0], argv.data());
+            int err = errno;
+            ssize_t ignored = ::write(report[1], &err, sizeof err);
+            (void)ignored;
+        }
+        ::_exit(0);
+    }
+    ::close(report[1]);
+    int status = 0;
+    ::waitpid(middle, &status, 0);
+    int childErr = 0;
+    ssize_t n = ::read(report[0], &childErr, sizeof childErr);
+    ::close(report[0]);
+    return n == sizeof childErr ? program + ": " + std::strerror(childErr) : std::string();
 }
 
 namespace {

@@ -49,6 +49,14 @@ struct SearchCursor::Impl {
         return e;
     }
 
+    // At the end the statements and the connection go, so that the reader holds no lock
+    // on the file while its caller writes to it (the history).
+    void release() {
+        blocks.reset();
+        details.reset();
+        db.close();
+    }
+
     // Moves to the next block whose names can match; false at the end or on damage.
     bool loadBlock() {
         while (true) {
@@ -57,6 +65,7 @@ struct SearchCursor::Impl {
                 if (rc != SQLITE_ROW) {
                     if (rc != SQLITE_DONE)
                         fail(SearchError::Damaged, "Cannot read the index: " + blocks->error());
+                    release();
                     return false;
                 }
                 if (byFilter && !store::filterMayContain(blocks->blob(1), exactHash))

@@ -45,6 +45,7 @@ frmMain::frmMain(app::AppState& state, indexer::DriveCatalogue catalogue, QStrin
     connect(cmdClose, &QPushButton::pressed, this, [this] { SetTransparency(m_state, this, 100, false); });
     connect(lblFindDirectory, &ClickLabel::clicked, this, [this] { txtSearchString->setFocus(); });
     connectChrome();
+    connectSearch();
 }
 
 frmMain::~frmMain() {
@@ -76,14 +77,8 @@ void frmMain::Form_Load() {
         cmdGoSearch->setEnabled(false);
     ClearAllForm();
     MarkAllDrives(indexer::DriveFixed);
-    if (!m_commandLine.isEmpty()) {
-        // TODO(search issue): the exact search for the command-line folder and the opening
-        // of its first hit come with the search; until then the text only fills the box.
-        m_state.StartupSearch = true;
-        txtSearchString->setText(m_commandLine);
-        Option2->setChecked(true);
-        SetFrameTag();
-    }
+    if (!m_commandLine.isEmpty())
+        runStartupSearch();
     m_state.StartupSearch = false;
     txtSearchString->setFocus();
     SetDrivesDesc();
@@ -103,10 +98,6 @@ void frmMain::FakePress(const QString& command) {
 
 void frmMain::cmdPanic_Click() {
     m_state.StopRequested = true;
-}
-
-void frmMain::cmdGoSearch_Click() {
-    // TODO(search issue): the search run; the controls are only laid out so far.
 }
 
 void frmMain::cmdMinimize_Click() {

@@ -26,6 +26,10 @@
 #include <array>
 #include <memory>
 
+namespace qvl::search {
+class ResultsPane;
+}
+
 namespace qvl::ui {
 
 class ARGradient;
@@ -56,6 +60,14 @@ public:
     QCheckBox* driveBox(char letter) const;
     // Whether an index run is under way (its walk runs on a worker thread).
     bool indexRunning() const { return m_indexThread != nullptr; }
+
+    // Search: mode 1 containing, 2 exact. A run asked for while one runs is refused.
+    void GoSearch(int16_t mode);
+    bool searching() const { return m_searching; }
+    // Opens the folder of results line `row` (the first line during the start-up search).
+    void OpenExplorer(int64_t row);
+    void AddSearchHistory(const QString& text);
+    void showSearchHistory();
 
     // Chrome.
     void SetFormGFX();
@@ -93,7 +105,7 @@ public:
     QTextEdit* rtxtHidden;
     QLabel* Label2;
     Shape* Shape4;
-    QTextEdit* rTxt1;
+    search::ResultsPane* rTxt1;
     QLineEdit* txtDir;
     QLabel* lblInfo;
     ClickLabel* lblEmail;
@@ -127,8 +139,15 @@ protected:
     void focusInEvent(QFocusEvent* event) override;
     void focusOutEvent(QFocusEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    void connectSearch();
+    // Runs a search the way the search box and the button do: tags, busy pointer, run.
+    void searchFromBox();
+    void runStartupSearch();
+    bool m_searching = false;
+
     void buildLayout();
     void buildTitleBar();
     void buildScanSection();

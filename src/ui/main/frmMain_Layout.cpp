@@ -1,5 +1,6 @@
 // The controls of the main window at the places, sizes, captions, colours and fonts of
 // its layout tables, in twips converted to pixels at 15 to 1.
+#include "search/ResultsPane.h"
 #include "ui/Twips.h"
 #include "ui/Widgets.h"
 #include "ui/dialogs/ARGradient.h"
@@ -203,11 +204,8 @@ void frmMain::buildFindSection() {
 
     txtDir = place(new QLineEdit("Clicked Directory goes here.", this), "txtDir", 120, 6840, 6255, 285);
     txtDir->hide();
-    rTxt1 = place(new QTextEdit(this), "rTxt1", 120, 4920, 8055, 2775);
-    rTxt1->setReadOnly(true);
+    rTxt1 = place(new search::ResultsPane(this), "rTxt1", 120, 4920, 8055, 2775);
     rTxt1->setToolTip("Double-Click on this window to go to Directory.");
-    rTxt1->setHtml("<span style=\"font-family:Tahoma; font-size:8.5pt; text-decoration:underline\">"
-                   "Search Results</span>");
 
     lblInfo = makeLabel(this, "lblInfo", "0 Matches", pxRect(120, 7740, 4110, 255),
                         makeFont("Tahoma", 8.25, false), Qt::black);

@@ -1,0 +1,15 @@
+#pragma once
+// Opening a folder in the desktop's file manager. Uses Qt (D-Bus); part of the window
+// library, not of the core.
+
+#include <string>
+
+namespace qvl::platform {
+
+// Opens `folder` (raw bytes, as stored). With the folder tree, the file manager shows it
+// within its parent where the desktop offers that (the FileManager1 service on the
+// session bus); otherwise, and for the plain form, `xdg-open FOLDER`. Returns "" or why
+// it could not be opened.
+std::string openFolder(const std::string& folder, bool withTree);
+
+} // namespace qvl::platform

@@ -1,0 +1,215 @@
+#include "search/ResultsPane.h"
+
+#include <QApplication>
+#include <QClipboard>
+#include <QKeyEvent>
+#include <QPainter>
+#include <QScrollBar>
+
+#include <algorithm>
+
+namespace qvl::search {
+
+namespace {
+
+const QColor kHeaderColor(17, 17, 187); // 0xBB1111 with red in the low byte
+constexpr int kMargin = 4;
+
+QString decode(std::string_view bytes) {
+    return QString::fromUtf8(bytes.data(), static_cast<qsizetype>(bytes.size()));
+}
+
+} // namespace
+
+ResultsPane::ResultsPane(QWidget* parent)
+    : QAbstractScrollArea(parent) {
+    QFont f("Tahoma");
+    f.setPointSizeF(8.5);
+    setFont(f);
+    viewport()->setBackgroundRole(QPalette::Base);
+    viewport()->setMouseTracking(true);
+    setFocusPolicy(Qt::StrongFocus);
+    verticalScrollBar()->setSingleStep(1);
+    showPlaceholder();
+}
+
+void ResultsPane::showPlaceholder() {
+    clear();
+    m_state = State::Placeholder;
+}
+
+void ResultsPane::clear() {
+    m_bytes.clear();
+    m_bytes.shrink_to_fit();
+    m_rows.clear();
+    m_rows.shrink_to_fit();
+    m_anchor = m_current = -1;
+    m_state = State::Rows;
+    updateScrollBar();
+    viewport()->update();
+}
+
+void ResultsPane::showNoResults() {
+    clear();
+    m_state = State::NoResults;
+}
+
+void ResultsPane::addRow(std::string_view path, size_t headerLength, bool startsGroup) {
+    m_state = State::Rows;
+    m_rows.push_back({m_bytes.size(), static_cast<uint32_t>(path.size()),
+                      static_cast<uint16_t>(std::min(headerLength, path.size())), startsGroup});
+    m_bytes.append(path);
+    // Only the scroll range changes for rows below the visible ones.
+    int visible = viewport()->height() / lineHeight();
+    if (static_cast<int>(m_rows.size()) <= verticalScrollBar()->value() + visible + 1)
+        viewport()->update();
+    if (m_rows.size() % 1024 == 1)
+        updateScrollBar();
+}
+
+void ResultsPane::flush() {
+    updateScrollBar();
+}
+
+std::string_view ResultsPane::row(size_t i) const {
+    const Row& r = m_rows[i];
+    return std::string_view(m_bytes).substr(r.offset, r.length);
+}
+
+QString ResultsPane::lineText(size_t i) const {
+    return decode(row(i)) + ' ';
+}
+
+size_t ResultsPane::memoryBytes() const {
+    return m_bytes.capacity() + m_rows.capacity() * sizeof(Row);
+}
+
+int ResultsPane::lineHeight() const {
+    return fontMetrics().height() + 1;
+}
+
+int ResultsPane::lineTop(size_t i) const {
+    return kMargin + (static_cast<int>(i) - verticalScrollBar()->value()) * lineHeight();
+}
+
+QFont ResultsPane::headerFont() const {
+    QFont f = font();
+    f.setBold(true);
+    return f;
+}
+
+void ResultsPane::updateScrollBar() {
+    int visible = std::max(1, viewport()->height() / lineHeight());
+    verticalScrollBar()->setPageStep(visible);
+    verticalScrollBar()->setRange(0, std::max<int>(0, static_cast<int>(m_rows.size()) - visible + 1));
+}
+
+void ResultsPane::resizeEvent(QResizeEvent* event) {
+    QAbstractScrollArea::resizeEvent(event);
+    updateScrollBar();
+}
+
+void ResultsPane::paintEvent(QPaintEvent*) {
+    QPainter p(viewport());
+    const int h = lineHeight();
+    const int ascent = fontMetrics().ascent();
+    QFont plain = font(), underlined = font(), header = headerFont();
+    underlined.setUnderline(true);
+    header.setUnderline(true);
+    if (m_state != State::Rows) {
+        p.setFont(m_state == State::Placeholder ? underlined : plain);
+        p.drawText(kMargin, kMargin + ascent,
+                   m_state == State::Placeholder ? "Search Results" : "No Results");
+        return;
+    }
+    const int first = verticalScrollBar()->value();
+    const int last = std::min<int>(static_cast<int>(m_rows.size()), first + viewport()->height() / h + 1);
+    const int64_t selLow = std::min(m_anchor, m_current), selHigh = std::max(m_anchor, m_current);
+    for (int i = first; i < last; ++i) {
+        int y = kMargin + (i - first) * h;
+        if (m_anchor >= 0 && i >= selLow && i <= selHigh)
+            p.fillRect(0, y, viewport()->width(), h, palette().highlight());
+        const Row& r = m_rows[i];
+        std::string_view path = row(i);
+        int x = kMargin;
+        size_t rest = 0;
+        if (r.startsGroup && r.header > 0) {
+            QString head = decode(path.substr(0, r.header));
+            p.setFont(header);
+            p.setPen(kHeaderColor);
+            p.drawText(x, y + ascent, head);
+            x += QFontMetrics(header).horizontalAdvance(head);
+            rest = r.header;
+        }
+        p.setFont(underlined);
+        p.setPen(palette().color(QPalette::Text));
+        p.drawText(x, y + ascent, decode(path.substr(rest)));
+    }
+}
+
+int64_t ResultsPane::rowAt(QPoint pos) const {
+    if (m_state != State::Rows || pos.y() < kMargin)
+        return -1;
+    int64_t i = verticalScrollBar()->value() + (pos.y() - kMargin) / lineHeight();
+    if (i < 0 || i >= static_cast<int64_t>(m_rows.size()))
+        return -1;
+    const Row& r = m_rows[static_cast<size_t>(i)];
+    std::string_view path = row(static_cast<size_t>(i));
+    int width = 0;
+    size_t rest = 0;
+    if (r.startsGroup && r.header > 0) {
+        width += QFontMetrics(headerFont()).horizontalAdvance(decode(path.substr(0, r.header)));
+        rest = r.header;
+    }
+    width += fontMetrics().horizontalAdvance(decode(path.substr(rest)));
+    // Only the underlined path responds, not the blank after it.
+    return pos.x() >= kMargin && pos.x() < kMargin + width ? i : -1;
+}
+
+void ResultsPane::mousePressEvent(QMouseEvent* event) {
+    if (m_state != State::Rows || event->button() != Qt::LeftButton)
+        return;
+    int64_t i = verticalScrollBar()->value() + (event->position().toPoint().y() - kMargin) / lineHeight();
+    if (i < 0 || i >= static_cast<int64_t>(m_rows.size()))
+        return;
+    if (!(event->modifiers() & Qt::ShiftModifier) || m_anchor < 0)
+        m_anchor = i;
+    m_current = i;
+    viewport()->update();
+}
+
+void ResultsPane::mouseDoubleClickEvent(QMouseEvent* event) {
+    if (event->button() != Qt::LeftButton)
+        return;
+    int64_t i = rowAt(event->position().toPoint());
+    if (i >= 0)
+        emit rowActivated(i);
+}
+
+void ResultsPane::mouseMoveEvent(QMouseEvent* event) {
+    emit pointerMoved();
+    QAbstractScrollArea::mouseMoveEvent(event);
+}
+
+QString ResultsPane::selectedText() const {
+    if (m_anchor < 0)
+        return {};
+    QString text;
+    for (int64_t i = std::min(m_anchor, m_current); i <= std::max(m_anchor, m_current); ++i)
+        text += decode(row(static_cast<size_t>(i))) + '\n';
+    return text;
+}
+
+void ResultsPane::keyPressEvent(QKeyEvent* event) {
+    if (event->matches(QKeySequence::SelectAll) && !m_rows.empty()) {
+        m_anchor = 0;
+        m_current = static_cast<int64_t>(m_rows.size()) - 1;
+        viewport()->update();
+    } else if (event->matches(QKeySequence::Copy)) {
+        QApplication::clipboard()->setText(selectedText());
+    } else {
+        QAbstractScrollArea::keyPressEvent(event);
+    }
+}
+
+} // namespace qvl::search

@@ -1,0 +1,81 @@
+#pragma once
+// The results pane: one line per hit, the full path followed by one blank, grouped by
+// drive, the first line of each group with its drive part in bold dark blue. Every path
+// is underlined and only underlined text responds to a double-click. Lines are kept as
+// raw bytes and drawn only when visible, so a million hits cost their bytes and no more.
+// Lines can be selected (click, Shift+click, Ctrl+A) and copied (Ctrl+C).
+
+#include <QAbstractScrollArea>
+#include <QString>
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace qvl::search {
+
+class ResultsPane : public QAbstractScrollArea {
+    Q_OBJECT
+public:
+    explicit ResultsPane(QWidget* parent = nullptr);
+
+    // The pane's three states: its initial underlined "Search Results" line, empty
+    // (ready for rows), and "No Results".
+    void showPlaceholder();
+    void clear();
+    void showNoResults();
+    // Appends a hit; `headerLength` bytes at the start of the path form the drive part,
+    // drawn bold when `startsGroup`.
+    void addRow(std::string_view fullDirectory, size_t headerLength, bool startsGroup);
+    // Brings the scroll range up to date after a batch of rows.
+    void flush();
+
+    size_t rowCount() const { return m_rows.size(); }
+    std::string_view row(size_t i) const;
+    bool startsGroup(size_t i) const { return m_rows[i].startsGroup; }
+    size_t headerLength(size_t i) const { return m_rows[i].header; }
+    // Where line i is drawn, in viewport coordinates.
+    int lineTop(size_t i) const;
+    int lineHeight() const;
+    // The line as shown: the path and its one blank.
+    QString lineText(size_t i) const;
+    // The row whose underlined text is at `pos` (viewport coordinates), or -1 for the
+    // blank after a path, a placeholder line, or the space below the last line.
+    int64_t rowAt(QPoint pos) const;
+    // Bytes held for the rows.
+    size_t memoryBytes() const;
+    QString selectedText() const;
+
+signals:
+    // A double-click on a hit's underlined text.
+    void rowActivated(int64_t row);
+    void pointerMoved();
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseDoubleClickEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+
+private:
+    struct Row {
+        uint64_t offset;
+        uint32_t length;
+        uint16_t header;
+        bool startsGroup;
+    };
+    enum class State { Placeholder, Rows, NoResults };
+
+    void updateScrollBar();
+    QFont headerFont() const;
+
+    State m_state = State::Placeholder;
+    std::string m_bytes;
+    std::vector<Row> m_rows;
+    int64_t m_anchor = -1, m_current = -1; // selection: rows between anchor and current
+};
+
+} // namespace qvl::search

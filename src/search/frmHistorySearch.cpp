@@ -1,0 +1,127 @@
+#include "search/frmHistorySearch.h"
+
+#include "search/History.h"
+#include "ui/Twips.h"
+#include "ui/Widgets.h"
+#include "ui/dialogs/ARGradient.h"
+#include "ui/dialogs/Messages.h"
+#include "ui/dialogs/Shape.h"
+
+#include <QCloseEvent>
+#include <QEventLoop>
+#include <QKeyEvent>
+#include <QPointer>
+
+namespace qvl::search {
+
+frmHistorySearch::frmHistorySearch(app::AppState& state, QWidget* main, QLineEdit* searchBox)
+    : QWidget(main, Qt::Dialog | Qt::FramelessWindowHint)
+    , m_state(state)
+    , m_main(main)
+    , m_searchBox(searchBox) {
+    setObjectName("frmHistorySearch");
+    setWindowTitle("History Search");
+    setAttribute(Qt::WA_DeleteOnClose);
+    setFixedSize(ui::px(3960), ui::px(3360));
+    const int w = width();
+
+    auto* strip = new ui::ARGradient(this);
+    strip->setObjectName("ARGradient1");
+    strip->setGeometry(0, 0, w, 20);
+    strip->setColor(static_cast<int>(ui::bgr(64, 64, 64)));
+    strip->setFinColor(static_cast<int>(ui::bgr(74, 94, 159)));
+    ui::makeLabel(strip, "lblTitle", "History Search", QRect(6, 2, w - 40, 16), ui::makeFont("Tahoma", 8.25),
+                  QColor(255, 255, 192));
+    Command1 = new QPushButton("X", this);
+    Command1->setObjectName("Command1");
+    Command1->setFont(ui::makeFont("Lucida Sans Unicode", 7));
+    Command1->setGeometry(w - 21, 2, 18, 16);
+    Command1->setFocusPolicy(Qt::NoFocus);
+
+    ui::makeLabel(this, "Label1", "History Search Strings (double click to choose)", QRect(6, 24, w - 12, 16),
+                  ui::makeFont("Tahoma", 8.25, false), Qt::black);
+    lstHistory = new QListWidget(this);
+    lstHistory->setObjectName("lstHistory");
+    lstHistory->setFont(ui::makeFont("Tahoma", 8.25, false));
+    lstHistory->setGeometry(6, 42, w - 12, height() - 80);
+    lblInfo = ui::makeLabel(this, "lblInfo", "Gimme Some Info", QRect(6, height() - 32, 150, 20),
+                            ui::makeFont("Tahoma", 8.25, false), Qt::black);
+    cmdClear = new QPushButton("Cl&ear List", this);
+    cmdClear->setObjectName("cmdClear");
+    cmdClear->setGeometry(w - 94, height() - 34, 88, 26);
+    auto* border = new ui::Shape(this, QColor(64, 64, 64));
+    border->setObjectName("Shape1");
+    border->setGeometry(0, 0, w, height());
+
+    Timer1 = new QTimer(this);
+    Timer1->setObjectName("Timer1");
+    Timer1->setInterval(10);
+    connect(Timer1, &QTimer::timeout, this, &frmHistorySearch::SetPos);
+    connect(Command1, &QPushButton::clicked, this, &QWidget::close);
+    connect(cmdClear, &QPushButton::clicked, this, &frmHistorySearch::ClearList);
+    connect(lstHistory, &QListWidget::itemDoubleClicked, this, &frmHistorySearch::chooseEntry);
+}
+
+void frmHistorySearch::SetPos() {
+    if (m_main)
+        move(m_main->x() + ui::px(2500), m_main->y() + ui::px(3000));
+}
+
+void frmHistorySearch::LoadList() {
+    std::vector<std::string> texts;
+    std::string failed = listSearchHistory(m_state.DbConnect, texts);
+    if (!failed.empty()) {
+        ui::ShowErrorMessage(m_state, "Can't show history", "Please Re Index your drives", true, true);
+        return;
+    }
+    for (const std::string& text : texts)
+        lstHistory->addItem(QString::fromStdString(text));
+    lblInfo->setText(QString::number(texts.size()) + " History search strings");
+    if (texts.empty())
+        close(); // nothing to choose from: the window is never seen
+}
+
+void frmHistorySearch::ClearList() {
+    clearSearchHistory(m_state.DbConnect);
+    LoadList();
+}
+
+void frmHistorySearch::chooseEntry() {
+    QListWidgetItem* item = lstHistory->currentItem();
+    m_searchBox->setText(item && item->isSelected() ? item->text() : QString());
+    close();
+}
+
+void frmHistorySearch::keyPressEvent(QKeyEvent* event) {
+    bool altF4 = event->key() == Qt::Key_F4 && event->modifiers() == Qt::AltModifier;
+    if (event->key() == Qt::Key_Escape || altF4)
+        close();
+    else if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter)
+        chooseEntry();
+    else
+        QWidget::keyPressEvent(event);
+}
+
+void frmHistorySearch::closeEvent(QCloseEvent* event) {
+    m_closed = true;
+    Timer1->stop();
+    QWidget::closeEvent(event);
+}
+
+void frmHistorySearch::showModal(app::AppState& state, QWidget* main, QLineEdit* searchBox) {
+    QPointer<frmHistorySearch> window = new frmHistorySearch(state, main, searchBox);
+    window->SetPos();
+    window->LoadList();
+    if (!window || window->m_closed)
+        return; // closed while loading: an empty history
+    window->setWindowModality(Qt::ApplicationModal);
+    window->Timer1->start();
+    window->show();
+    window->activateWindow();
+    window->lstHistory->setFocus();
+    QEventLoop loop;
+    connect(window, &QObject::destroyed, &loop, &QEventLoop::quit);
+    loop.exec();
+}
+
+} // namespace qvl::search

@@ -1,0 +1,219 @@
+// The find section of the main window: the search box and its keys, the search run
+// around the engine's cursor, the results pane, opening a folder, the history.
+#include "platform/Platform.h"
+#include "search/History.h"
+#include "search/ResultsPane.h"
+#include "search/Search.h"
+#include "search/frmHistorySearch.h"
+#include "store/IndexStore.h"
+#include "ui/dialogs/ClickLabel.h"
+#include "ui/dialogs/Messages.h"
+#include "ui/dialogs/frmMessage.h"
+#include "ui/main/frmMain.h"
+
+#include <QCoreApplication>
+#include <QDateTime>
+#include <QElapsedTimer>
+#include <QGuiApplication>
+#include <QKeyEvent>
+
+namespace qvl::ui {
+
+namespace {
+
+const QString kPlaceholder = "Enter Text Here.";
+
+void yield() {
+    QCoreApplication::processEvents();
+}
+
+} // namespace
+
+void frmMain::connectSearch() {
+    txtSearchString->installEventFilter(this);
+    connect(txtSearchString, &QLineEdit::textChanged, this,
+            [this](const QString& text) { cmdGoSearch->setEnabled(!text.isEmpty()); });
+    connect(rTxt1, &search::ResultsPane::rowActivated, this, [this](int64_t row) {
+        ShowMessage(m_state, "Openning Explorer", "please wait", false, false);
+        OpenExplorer(row);
+        CloseMessage(m_state);
+    });
+    connect(rTxt1, &search::ResultsPane::pointerMoved, this, [this] {
+        if (tb1->isVisible())
+            tb1->hide();
+    });
+    connect(lblHistory, &ClickLabel::clicked, this, &frmMain::showSearchHistory);
+    connect(imgHistorySearch, &ClickLabel::doubleClicked, this, &frmMain::showSearchHistory);
+}
+
+bool frmMain::eventFilter(QObject* watched, QEvent* event) {
+    if (watched != txtSearchString)
+        return QWidget::eventFilter(watched, event);
+    if (event->type() == QEvent::MouseButtonPress && txtSearchString->text() == kPlaceholder) {
+        txtSearchString->clear();
+    } else if (event->type() == QEvent::KeyPress) {
+        auto* key = static_cast<QKeyEvent*>(event);
+        if (txtSearchString->text().endsWith(kPlaceholder))
+            txtSearchString->clear(); // before the key's character goes in
+        if ((key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter) &&
+            !txtSearchString->text().isEmpty() && store::IndexHasRows(m_state.DbConnect)) {
+            searchFromBox();
+            return true;
+        }
+    } else if (event->type() == QEvent::KeyRelease) {
+        auto* key = static_cast<QKeyEvent*>(event);
+        if (!key->isAutoRepeat() && (key->key() == Qt::Key_F9 || key->key() == Qt::Key_F3) &&
+            store::IndexHasRows(m_state.DbConnect)) {
+            if (key->key() == Qt::Key_F9)
+                m_state.StopRequested = true;
+            else if (key->modifiers() == Qt::NoModifier)
+                searchFromBox();
+        }
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+void frmMain::searchFromBox() {
+    SetFrameTag();
+    QGuiApplication::setOverrideCursor(Qt::WaitCursor);
+    GoSearch(static_cast<int16_t>(fSearchOpt->property("Tag").toInt()));
+    QGuiApplication::restoreOverrideCursor();
+}
+
+void frmMain::cmdGoSearch_Click() {
+    SetFrameTag();
+    QGuiApplication::setOverrideCursor(Qt::WaitCursor);
+    m_state.StopRequested = false;
+    GoSearch(static_cast<int16_t>(fSearchOpt->property("Tag").toInt()));
+    QGuiApplication::restoreOverrideCursor();
+    cmdGoSearch->setFocus();
+}
+
+void frmMain::GoSearch(int16_t mode) {
+    if (m_searching)
+        return;
+    m_searching = true;
+    qint64 start = QDateTime::currentSecsSinceEpoch();
+    auto* notice = qobject_cast<frmMessage*>(m_state.notice.data());
+    auto noticeLine = [&](const char* text) {
+        if (m_state.StartupSearch && notice)
+            notice->lblmsg1->setText(text);
+    };
+    noticeLine("Searching");
+    yield();
+    if (m_state.IsFirstRun) {
+        m_searching = false;
+        return;
+    }
+    cmdGoSearch->setEnabled(false);
+    yield();
+    lblInfo->setText("Searching.");
+    yield();
+    int32_t rows = 0;
+
+    search::SearchQuery query;
+    query.text = txtSearchString->text().toStdString();
+    query.mode = mode;
+    query.allDrives = fSearchDrives->property("Tag").toInt() != 2;
+    for (int i = 0; i < 24; ++i)
+        if (chk[i]->isChecked())
+            query.drives += static_cast<char>('C' + i);
+    auto cursor = std::make_unique<search::SearchCursor>();
+    if (cursor->open(m_state.DbConnect, query) != search::SearchError::None) {
+        QGuiApplication::restoreOverrideCursor();
+        ShowErrorMessage(m_state, "Error", "Wrong Criteria", true, true);
+        QGuiApplication::setOverrideCursor(Qt::WaitCursor);
+        start = QDateTime::currentSecsSinceEpoch();
+    } else {
+        lblInfo->setText("Searching..");
+        noticeLine("Searching.");
+        yield();
+        lblInfo->setText("Searching...");
+        noticeLine("Searching..");
+        yield();
+        rTxt1->clear();
+        // Rows go in as they are read; the event loop runs every 10 ms or 1,024 rows, so the
+        // first screen shows at once and the window stays live while the rest arrives.
+        char currentDrive = '?';
+        QElapsedTimer sinceYield;
+        sinceYield.start();
+        search::SearchHit hit;
+        while (!m_state.StopRequested && cursor->next(hit)) {
+            bool startsGroup = hit.driveLetter != currentDrive;
+            currentDrive = hit.driveLetter;
+            const indexer::Drive* drive = m_catalogue.find(hit.driveLetter);
+            size_t header = drive ? drive->root.size() : 3;
+            if (drive && !drive->root.empty() && drive->root.back() != platform::kSeparator)
+                ++header;
+            rTxt1->addRow(hit.fullDirectory, header, startsGroup);
+            ++rows;
+            if (rows % 1024 == 0 || sinceYield.elapsed() >= 10) {
+                rTxt1->flush();
+                yield();
+                sinceYield.restart();
+            }
+        }
+        rTxt1->flush();
+        if (cursor->error() != search::SearchError::None) {
+            QGuiApplication::restoreOverrideCursor();
+            ShowErrorMessage(m_state, "Error:", "Invalid search string", true, true);
+            QGuiApplication::setOverrideCursor(Qt::WaitCursor);
+        } else if (rows == 0 && !m_state.StopRequested) {
+            rTxt1->showNoResults();
+        }
+        yield();
+    }
+    cursor.reset(); // lets go of the index before the history is written to it
+    qint64 seconds = QDateTime::currentSecsSinceEpoch() - start;
+    QString prefix = seconds == 0 ? " <" : "";
+    seconds = std::max<qint64>(seconds, 1);
+    lblInfo->setText(QString("%1 Matches. (search took%2 %3%4")
+                         .arg(rows)
+                         .arg(prefix)
+                         .arg(seconds)
+                         .arg(seconds == 1 ? " second)" : " seconds)"));
+    cmdGoSearch->setEnabled(true);
+    yield();
+    m_state.StopRequested = false;
+    yield();
+    AddSearchHistory(txtSearchString->text());
+    m_searching = false;
+}
+
+void frmMain::OpenExplorer(int64_t row) {
+    txtDir->clear();
+    if (m_state.StartupSearch)
+        row = rTxt1->rowCount() > 0 ? 0 : -1;
+    if (row < 0 || static_cast<size_t>(row) >= rTxt1->rowCount())
+        return;
+    std::string folder(rTxt1->row(static_cast<size_t>(row)));
+    txtDir->setText(QString::fromStdString(folder));
+    std::string failed = m_state.openFolder(folder, m_state.ExplorerMode == 1);
+    if (!failed.empty())
+        ShowErrorMessage(m_state, "Cannot open the folder", QString::fromStdString(failed), true, false);
+}
+
+void frmMain::AddSearchHistory(const QString& text) {
+    search::AddSearchHistory(m_state.DbConnect, text.toStdString()); // failures are not reported
+}
+
+void frmMain::showSearchHistory() {
+    search::frmHistorySearch::showModal(m_state, this, txtSearchString);
+}
+
+void frmMain::runStartupSearch() {
+    m_state.StartupSearch = true;
+    txtSearchString->setText(m_commandLine);
+    Option2->setChecked(true);
+    SetFrameTag();
+    yield();
+    QGuiApplication::setOverrideCursor(Qt::WaitCursor);
+    m_state.StopRequested = false;
+    GoSearch(static_cast<int16_t>(fSearchOpt->property("Tag").toInt()));
+    OpenExplorer(0);
+    QGuiApplication::restoreOverrideCursor();
+    m_state.StartupSearch = false;
+    yield();
+}
+
+} // namespace qvl::ui

@@ -1,0 +1,241 @@
+// Searching from the main window: the box and its keys, the results pane, opening a
+// folder, the history window and the start-up search.
+#include "app/AppState.h"
+#include "indexer/IndexRun.h"
+#include "search/ResultsPane.h"
+#include "search/frmHistorySearch.h"
+#include "ui/dialogs/ClickLabel.h"
+#include "ui/dialogs/frmErrorMessage.h"
+#include "ui/dialogs/mdlLayeredWindow.h"
+#include "ui/main/frmMain.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QMessageBox>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <functional>
+
+using namespace qvl;
+
+class TestSearchWindow : public QObject {
+    Q_OBJECT
+
+    QTemporaryDir tree, data;
+    QString one, two; // the roots of drives C and D
+    std::unique_ptr<app::AppState> state;
+    std::unique_ptr<ui::frmMain> window;
+    std::vector<std::pair<std::string, bool>> opened; // folders handed to the opener
+
+    indexer::DriveCatalogue catalogue() {
+        indexer::DriveCatalogue c;
+        c.parse(QString("C=%1;D=%2").arg(one, two).toStdString());
+        return c;
+    }
+
+    void buildIndex(int extraFolders = 0) {
+        for (const char* rel :
+             {"Apps/windows", "windows", "windows2", "Bob's Files", "abc", "x_y", "\xc3\x84rger"})
+            QDir(one).mkpath(QString::fromUtf8(rel));
+        for (const char* rel : {"WINDOWS", "data/abcd"})
+            QDir(two).mkpath(rel);
+        for (int i = 0; i < extraFolders; ++i)
+            QDir(one).mkpath(QString("many/m%1").arg(i));
+        std::atomic<bool> stop{false};
+        auto result = indexer::runIndex({data.path().toStdString(), QVL_TEMPLATE}, catalogue(), "CD", stop);
+        QVERIFY(result.error.empty());
+    }
+
+    void load(const QString& commandLine = {}) {
+        state = std::make_unique<app::AppState>();
+        state->DbConnect = QDir(data.path()).filePath("Files.dat").toStdString();
+        state->TemplateFile = QVL_TEMPLATE;
+        state->openFolder = [this](const std::string& folder, bool withTree) {
+            opened.emplace_back(folder, withTree);
+            return std::string();
+        };
+        QTimer answer; // the first-run message, where there is one
+        connect(&answer, &QTimer::timeout, this, [] {
+            if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget()))
+                box->accept();
+        });
+        answer.start(10);
+        window = std::make_unique<ui::frmMain>(*state, catalogue(), commandLine);
+        window->Form_Load();
+        window->show();
+    }
+
+    // Types `text` into the search box and presses Enter.
+    void search(const QString& text, bool exact = false, const QString& onlyDrives = {}) {
+        (exact ? window->Option2 : window->Option1)->setChecked(true);
+        (onlyDrives.isNull() ? window->Option4 : window->Option3)->setChecked(true);
+        for (char c = 'C'; c <= 'D'; ++c)
+            window->driveBox(c)->setChecked(onlyDrives.contains(QChar(c)));
+        window->txtSearchString->setText(text); // keyClicks knows only ASCII
+        QTest::keyClick(window->txtSearchString, Qt::Key_Return);
+    }
+
+    QStringList hits() {
+        QStringList rows;
+        for (size_t i = 0; i < window->rTxt1->rowCount(); ++i)
+            rows << QString::fromStdString(std::string(window->rTxt1->row(i))).mid(tree.path().size());
+        return rows;
+    }
+
+private slots:
+    void init() {
+        ui::layeredPlatform().applyAlpha = [](QWidget*, int) { return 0; };
+        QDir(tree.path()).removeRecursively();
+        QDir(data.path()).removeRecursively();
+        QDir().mkpath(data.path());
+        one = tree.path() + "/one";
+        two = tree.path() + "/two";
+        QDir().mkpath(one);
+        QDir().mkpath(two);
+        opened.clear();
+    }
+    void cleanup() { window.reset(); }
+
+    void modesScopesAndTexts() {
+        buildIndex();
+        load();
+        search("windows", true);
+        QCOMPARE(hits(), (QStringList{"/one/Apps/windows/", "/one/windows/", "/two/WINDOWS/"}));
+        QVERIFY(window->lblInfo->text().startsWith("3 Matches. (search took"));
+        search("windows", true, "D");
+        QCOMPARE(hits(), QStringList{"/two/WINDOWS/"});
+        search(QString::fromUtf8("\xc3\xa4rger")); // Unicode case
+        QCOMPARE(hits(), QStringList{QString::fromUtf8("/one/\xc3\x84rger/")});
+        search("x_y"); // "_" is a wildcard: it finds itself, and would find xay
+        QCOMPARE(hits(), QStringList{"/one/x_y/"});
+        search("a_c");
+        QCOMPARE(hits(), (QStringList{"/one/abc/", "/two/data/abcd/"}));
+        search("bob's");
+        QCOMPARE(hits(), QStringList{"/one/Bob's Files/"});
+        search("nothing-like-it");
+        QCOMPARE(window->rTxt1->rowCount(), size_t(0));
+        QVERIFY(window->lblInfo->text().startsWith("0 Matches."));
+
+        // F3 on the placeholder: the box empties, and an empty containing search lists all.
+        window->txtSearchString->setText("Enter Text Here.");
+        QTest::keyClick(window->txtSearchString, Qt::Key_F3);
+        QCOMPARE(window->txtSearchString->text(), QString());
+        QCOMPARE(window->rTxt1->rowCount(), size_t(11));
+    }
+
+    void noDriveTickedIsWrongCriteria() {
+        buildIndex();
+        load();
+        QString error;
+        QTimer::singleShot(100, this, [&] {
+            auto* w = qobject_cast<ui::frmErrorMessage*>(state->errorWindow.data());
+            if (w) {
+                error = w->lblmsg1->text() + "/" + w->lblmsg2->text();
+                QTest::mouseClick(w->cmdMsgOk, Qt::LeftButton);
+            }
+        });
+        search("windows", false, "");
+        QCOMPARE(error, QString("Error/Wrong Criteria"));
+        QVERIFY(window->lblInfo->text().startsWith("0 Matches."));
+    }
+
+    void paneGroupsByDriveAndOpensOnlyUnderlinedText() {
+        buildIndex();
+        load();
+        search("windows", true);
+        search::ResultsPane* pane = window->rTxt1;
+        QVERIFY(pane->startsGroup(0) && !pane->startsGroup(1) && pane->startsGroup(2));
+        QCOMPARE(pane->headerLength(0), size_t(one.size() + 1));     // the drive's root folder
+        QCOMPARE(pane->lineText(1), tree.path() + "/one/windows/ "); // the path and one blank
+
+        QWidget* view = pane->viewport();
+        int mid = pane->lineHeight() / 2;
+        QTest::mouseDClick(view, Qt::LeftButton, {}, QPoint(6, pane->lineTop(0) + mid)); // on the header
+        QTest::mouseDClick(view, Qt::LeftButton, {}, QPoint(view->width() - 5, pane->lineTop(1) + mid));
+        QTest::mouseDClick(view, Qt::LeftButton, {}, QPoint(6, pane->lineTop(3) + mid)); // below the last
+        QCOMPARE(opened.size(), size_t(1));
+        QCOMPARE(QString::fromStdString(opened[0].first), tree.path() + "/one/Apps/windows/");
+        QVERIFY(opened[0].second); // ExplorerMode 1: with the folder tree
+        QCOMPARE(window->txtDir->text(), tree.path() + "/one/Apps/windows/");
+
+        state->ExplorerMode = 0;
+        QTest::mouseDClick(view, Qt::LeftButton, {}, QPoint(30, pane->lineTop(2) + mid));
+        QCOMPARE(opened.size(), size_t(2));
+        QVERIFY(!opened[1].second);
+    }
+
+    void historyKeepsEverySearch() {
+        buildIndex();
+        load();
+        for (const char* text : {"abc", "def", "abc"})
+            search(text);
+        QString count;
+        QStringList entries;
+        QString infoBefore = window->lblInfo->text();
+        QTimer::singleShot(100, this, [&] {
+            auto* h = window->findChild<search::frmHistorySearch*>();
+            QVERIFY(h && h->isVisible());
+            count = h->lblInfo->text();
+            for (int i = 0; i < h->lstHistory->count(); ++i)
+                entries << h->lstHistory->item(i)->text();
+            h->lstHistory->setCurrentRow(1);
+            QTest::keyClick(h, Qt::Key_Return);
+        });
+        QTest::mouseClick(window->lblHistory, Qt::LeftButton);
+        QCOMPARE(count, QString("3 History search strings"));
+        QCOMPARE(entries, (QStringList{"abc", "def", "abc"}));
+        QCOMPARE(window->txtSearchString->text(), QString("def")); // chosen, not searched
+        QCOMPARE(window->lblInfo->text(), infoBefore);
+
+        QTimer::singleShot(100, this, [&] {
+            auto* h = window->findChild<search::frmHistorySearch*>();
+            QVERIFY(h);
+            QTest::mouseClick(h->cmdClear, Qt::LeftButton);
+        });
+        QTest::mouseClick(window->lblHistory, Qt::LeftButton);
+        QTRY_VERIFY(!window->findChild<search::frmHistorySearch*>());
+        window->showSearchHistory(); // empty now: it closes while loading, nothing to answer
+        QVERIFY(!window->findChild<search::frmHistorySearch*>() ||
+                !window->findChild<search::frmHistorySearch*>()->isVisible());
+    }
+
+    void stopEndsALongListingWithTheCountShown() {
+        buildIndex(3000);
+        load();
+        // F9 once the first rows are in: the listing yields every 1,024 rows.
+        QTimer poll;
+        connect(&poll, &QTimer::timeout, this, [&] {
+            if (window->rTxt1->rowCount() > 0) {
+                QTest::keyClick(window->txtSearchString, Qt::Key_F9);
+                poll.stop();
+            }
+        });
+        poll.start(0);
+        search("m");
+        size_t shown = window->rTxt1->rowCount();
+        QVERIFY(shown > 0 && shown < 3000);
+        QVERIFY(window->lblInfo->text().startsWith(QString("%1 Matches.").arg(shown)));
+        QVERIFY(!state->StopRequested);
+    }
+
+    void startupSearchOpensTheFirstExactHit() {
+        buildIndex();
+        load("windows");
+        QCOMPARE(opened.size(), size_t(1));
+        QCOMPARE(QString::fromStdString(opened[0].first), tree.path() + "/one/Apps/windows/");
+        QVERIFY(!state->StartupSearch);
+        QVERIFY(window->Option2->isChecked());
+        QVERIFY(window->isVisible());
+    }
+
+    void startupSearchWithoutAnIndexOpensNothing() {
+        load("windows");
+        QVERIFY(state->IsFirstRun);
+        QVERIFY(opened.empty());
+        QVERIFY(!window->cmdGoSearch->isEnabled());
+    }
+};
+
+QTEST_MAIN(TestSearchWindow)
+#include "TestSearchWindow.moc"
