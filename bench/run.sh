@@ -88,6 +88,10 @@ echo "|---|---|---|"
 echo "| qvl find -e belbelne | $hits | $(mean "$work/exact.json" 0) |"
 echo "| qvl find belbelne | $("$qvl" find belbelne | wc -l) | $(mean "$work/exact.json" 1) |"
 echo
+echo "## The window searching the million folders for \"n\" (offscreen)"
+echo
+QT_QPA_PLATFORM=offscreen "$build/qvl_searchwindow" "$work/data-million" n 2>/dev/null | sed 's/^/    /'
+echo
 echo "## The window during an index run of the tree (offscreen)"
 echo
 QT_QPA_PLATFORM=offscreen "$build/qvl_liveness" "$tree" 2>/dev/null | sed 's/^/    /'
