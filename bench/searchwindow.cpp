@@ -79,10 +79,11 @@ int main(int argc, char** argv) {
     QApplication::sendEvent(window.txtSearchString, &enter);
     qint64 done = clock.elapsed();
     QApplication::processEvents();
-    std::printf("%zu hits; first screen %lld ms after Enter; final count %lld ms (\"%s\"); longest gap between "
-                "5 ms ticks %lld ms; pane memory %.1f MB\n",
-                window.rTxt1->rowCount(), static_cast<long long>(firstPaint.at), static_cast<long long>(done),
-                window.lblInfo->text().toUtf8().constData(), static_cast<long long>(worst),
-                window.rTxt1->memoryBytes() / 1048576.0);
+    std::printf(
+        "%zu hits; first screen %lld ms after Enter; final count %lld ms (\"%s\"); longest gap between "
+        "5 ms ticks %lld ms; pane memory %.1f MB\n",
+        window.rTxt1->rowCount(), static_cast<long long>(firstPaint.at), static_cast<long long>(done),
+        window.lblInfo->text().toUtf8().constData(), static_cast<long long>(worst),
+        window.rTxt1->memoryBytes() / 1048576.0);
     return 0;
 }

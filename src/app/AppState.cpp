@@ -3,13 +3,17 @@
 #include "platform/FolderOpener.h"
 #include "ui/dialogs/frmPic.h"
 
+#include <QDesktopServices>
+#include <QUrl>
+
 #include <cstdlib>
 
 namespace qvl::app {
 
 AppState::AppState()
     : endProgramNow([] { std::_Exit(0); })
-    , openFolder(platform::openFolder) {}
+    , openFolder(platform::openFolder)
+    , openUrl([](const QString& url) { QDesktopServices::openUrl(QUrl(url)); }) {}
 
 AppState::~AppState() = default;
 

@@ -49,7 +49,7 @@ struct AppState {
     QString AuthorName, AuthorEmail, HomePageHost;
 
     // The windows that exist at most once, while they exist.
-    QPointer<QWidget> notice, errorWindow, question;
+    QPointer<QWidget> notice, errorWindow, question, help, versionHistory, about, credits, setup;
     // The never-shown picture holder, created on first use.
     ui::frmPic& pictures();
 
@@ -58,6 +58,8 @@ struct AppState {
     // Opens a folder in the file manager, with or without its tree; "" or why it failed.
     // Tests put a recorder here.
     std::function<std::string(const std::string& folder, bool withTree)> openFolder;
+    // Hands a mail or web address to the desktop (tests put a recorder here).
+    std::function<void(const QString& url)> openUrl;
 
 private:
     std::unique_ptr<ui::frmPic> m_pictures;

@@ -1,6 +1,8 @@
 #include "app/Main.h"
 
 #include "app/Settings.h"
+#include "sys/SystemChecks.h"
+#include "sys/frmMDAC.h"
 #include "ui/dialogs/Messages.h"
 #include "ui/main/frmMain.h"
 
@@ -15,7 +17,8 @@ std::unique_ptr<ui::frmMain> Main(AppState& state, indexer::DriveCatalogue catal
                                   const QString& commandLine, const std::string& dbConnect,
                                   const std::string& templateFile) {
     LoadSettings(state.ExplorerMode, state.VisualEffects);
-    // TODO(information-windows issue): the data-access version check and its window.
+    if (!(sys::GetMDACVersion() >= sys::kMinimumDataAccessVersion))
+        sys::frmMDAC::showModal(state);
     ui::ShowMessage(state, "Loading", "Please wait", false, false);
     QCoreApplication::processEvents();
     state.DbConnect = dbConnect;

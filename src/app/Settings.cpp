@@ -18,12 +18,13 @@ void LoadSettings(int16_t& explorerMode, int16_t& visualEffects) {
     visualEffects = effects;
 }
 
-void SaveSettings(int16_t explorerMode, int16_t visualEffects) {
+bool SaveSettings(int16_t explorerMode, int16_t visualEffects) {
     QSettings settings(QSettings::NativeFormat, QSettings::UserScope, "QVL", "QVL");
     settings.beginGroup("Setup");
     settings.setValue("ExplorerMode", QString::number(explorerMode));
     settings.setValue("VisualEffects", QString::number(visualEffects));
     settings.sync();
+    return settings.status() == QSettings::NoError;
 }
 
 } // namespace qvl::app

@@ -30,6 +30,10 @@ std::string getEnv(const char* name);
 // wait for it. Returns "" once it runs, or why it could not be started.
 std::string startDetached(const std::string& program, const std::vector<std::string>& args);
 
+// The running system's name, then " (" major "." minor ")", " Build " build, " " and any
+// further release text, as the about window shows it.
+std::string systemVersionText();
+
 struct Mount {
     std::string root;   // where it is mounted, native form
     std::string fsType; // the file system's type name ("ext4", "nfs", ...)

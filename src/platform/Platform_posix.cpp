@@ -1,6 +1,7 @@
 #include "platform/Platform.h"
 
 #include <cerrno>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <dirent.h>
@@ -8,6 +9,7 @@
 #include <fstream>
 #include <sys/stat.h>
 #include <sys/syscall.h>
+#include <sys/utsname.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -78,6 +80,19 @@ std::string startDetached(const std::string& program, const std::vector<std::str
     ssize_t n = ::read(report[0], &childErr, sizeof childErr);
     ::close(report[0]);
     return n == sizeof childErr ? program + ": " + std::strerror(childErr) : std::string();
+}
+
+std::string systemVersionText() {
+    struct utsname u;
+    if (::uname(&u) != 0)
+        return "Unknown system";
+    // "6.1.0-18-amd64": major 6, minor 1, build 0, the rest after it.
+    unsigned major = 0, minor = 0, build = 0;
+    int used = 0;
+    std::sscanf(u.release, "%u.%u.%u%n", &major, &minor, &build, &used);
+    std::string rest = std::string(u.release + used) + " " + u.version;
+    return std::string(u.sysname) + " (" + std::to_string(major) + "." + std::to_string(minor) + ") Build " +
+           std::to_string(build) + " " + rest;
 }
 
 namespace {

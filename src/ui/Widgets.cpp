@@ -1,5 +1,9 @@
 #include "ui/Widgets.h"
 
+#include "ui/dialogs/ARGradient.h"
+
+#include <QPushButton>
+
 namespace qvl::ui {
 
 namespace {
@@ -40,6 +44,25 @@ QLabel* makeLabel(QWidget* parent, const char* name, const QString& text, QRect 
     label->setAlignment(align);
     setTextColor(label, color);
     return label;
+}
+
+ARGradient* makeGradient(QWidget* parent, const char* name, QRect geometry, uint32_t from, uint32_t to,
+                         bool moveform) {
+    auto* g = new ARGradient(parent);
+    g->setObjectName(name);
+    g->setGeometry(geometry);
+    g->setColor(static_cast<int>(from));
+    g->setFinColor(static_cast<int>(to));
+    g->setMoveform(moveform);
+    return g;
+}
+
+QPushButton* makeStripButton(QWidget* parent, const char* name, const QString& text, QRect geometry) {
+    auto* b = new QPushButton(text, parent);
+    b->setObjectName(name);
+    b->setGeometry(geometry);
+    b->setFocusPolicy(Qt::NoFocus);
+    return b;
 }
 
 } // namespace qvl::ui

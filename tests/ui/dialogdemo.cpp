@@ -1,6 +1,10 @@
 // Shows one dialog so that it can be looked at (for screenshots under Xvfb):
-//   qvl_dialogdemo notice|wait|error|question|okcancel|alert
+//   qvl_dialogdemo notice|wait|error|question|okcancel|alert|setup|about|help|history|mdac|credits
 #include "app/AppState.h"
+#include "app/frmSetup.h"
+#include "platform/Registry.h"
+#include "sys/frmMDAC.h"
+#include "ui/dialogs/InfoWindows.h"
 #include "ui/dialogs/Messages.h"
 
 #include <QApplication>
@@ -13,7 +17,24 @@ int main(int argc, char** argv) {
     app::AppState state;
     QString what = argc > 1 ? argv[1] : "notice";
     QTimer::singleShot(0, [&] {
-        if (what == "notice")
+        state.AuthorName = "QVL Team";
+        state.AuthorEmail = "quorvel@example.org";
+        state.HomePageHost = "www.quorvel.org";
+        if (what == "setup")
+            (new app::frmSetup(state, {}))->show();
+        else if (what == "about")
+            ui::showAbout(state, false);
+        else if (what == "help")
+            ui::showHelp(state);
+        else if (what == "history")
+            ui::showVersionHistory(state);
+        else if (what == "credits")
+            ui::showCredits(state);
+        else if (what == "mdac") {
+            platform::registrySetForTests(platform::kHkeyLocalMachine, "SOFTWARE\\Microsoft\\DataAccess",
+                                          "Version", "2.10.4202");
+            sys::frmMDAC::showModal(state);
+        } else if (what == "notice")
             ui::ShowMessage(state, "Loading", "Please wait", false, false);
         else if (what == "wait")
             ui::ShowMessage(state, "Setup Saved", "", true, true);

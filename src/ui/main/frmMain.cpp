@@ -1,10 +1,12 @@
 #include "ui/main/frmMain.h"
 
 #include "app/Main.h"
+#include "app/frmSetup.h"
 #include "store/IndexStore.h"
 #include "ui/Twips.h"
 #include "ui/dialogs/ARGradient.h"
 #include "ui/dialogs/ClickLabel.h"
+#include "ui/dialogs/InfoWindows.h"
 #include "ui/dialogs/Messages.h"
 #include "ui/dialogs/frmPic.h"
 #include "ui/dialogs/mdlLayeredWindow.h"
@@ -43,6 +45,9 @@ frmMain::frmMain(app::AppState& state, indexer::DriveCatalogue catalogue, QStrin
     connect(tFlash, &QTimer::timeout, this, &frmMain::tFlash_Timer);
     // With the button down the window becomes layered, still opaque, before its fade.
     connect(cmdClose, &QPushButton::pressed, this, [this] { SetTransparency(m_state, this, 100, false); });
+    connect(cmdSetup, &QToolButton::clicked, this, &frmMain::cmdSetup_Click);
+    connect(cmdHelp2, &QToolButton::clicked, this, [this] { showHelp(m_state); });
+    connect(cmdAbout, &QToolButton::clicked, this, [this] { showAbout(m_state, /*modal=*/true); });
     connect(lblFindDirectory, &ClickLabel::clicked, this, [this] { txtSearchString->setFocus(); });
     connectChrome();
     connectSearch();
@@ -86,14 +91,26 @@ void frmMain::Form_Load() {
 }
 
 void frmMain::FakePress(const QString& command) {
-    // The quick menu closes first, whatever the command; it comes with the quick-menu issue.
-    if (command == "find")
+    // TODO(quick-menu issue): the quick menu closes first, whatever the command.
+    if (command == "help")
+        showHelp(m_state);
+    else if (command == "about")
+        showAbout(m_state, /*modal=*/true);
+    else if (command == "history")
+        showVersionHistory(m_state);
+    else if (command == "find")
         cmdGoSearch_Click();
     else if (command == "stop")
         cmdPanic_Click();
     else if (command == "index")
         cmdScan_Click();
-    // "help", "about" and "history" open the information windows, which come later.
+}
+
+void frmMain::cmdSetup_Click() {
+    if (!m_state.setup)
+        m_state.setup = new app::frmSetup(m_state, [this] { SyncShadows(); });
+    m_state.setup->show();
+    m_state.setup->activateWindow();
 }
 
 void frmMain::cmdPanic_Click() {

@@ -122,6 +122,7 @@ public:
 
 public slots:
     void cmdScan_Click();
+    void cmdSetup_Click();
     void cmdPanic_Click();
     void cmdGoSearch_Click();
     void cmdClose_Click();

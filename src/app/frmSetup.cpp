@@ -1,0 +1,116 @@
+#include "app/frmSetup.h"
+
+#include "app/Settings.h"
+#include "ui/Twips.h"
+#include "ui/Widgets.h"
+#include "ui/dialogs/ARGradient.h"
+#include "ui/dialogs/Messages.h"
+#include "ui/dialogs/Shape.h"
+#include "ui/dialogs/frmPic.h"
+#include "ui/dialogs/mdlLayeredWindow.h"
+#include "ui/main/WindowChrome.h"
+
+#include <QKeyEvent>
+#include <QSettings>
+
+namespace qvl::app {
+
+using ui::pxRect;
+
+frmSetup::frmSetup(AppState& state, std::function<void()> syncShadows)
+    : QWidget(nullptr, Qt::Window | Qt::FramelessWindowHint)
+    , m_state(state)
+    , m_syncShadows(std::move(syncShadows)) {
+    setObjectName("frmSetup");
+    setWindowTitle("Setup");
+    setAttribute(Qt::WA_DeleteOnClose);
+    setFixedSize(ui::px(4680), ui::px(3165));
+    setFont(ui::makeFont("Tahoma", 8.25, false));
+
+    auto* strip = new ui::ARGradient(this);
+    strip->setObjectName("ARGradient1");
+    strip->setGeometry(pxRect(0, 0, 4680, 285));
+    strip->setColor(static_cast<int>(ui::bgr(0, 64, 0)));
+    strip->setFinColor(static_cast<int>(ui::bgr(192, 192, 192)));
+    strip->setMoveform(true);
+    ui::makeLabel(strip, "lblTitle", "Quorvel", pxRect(120, 15, 2055, 240), ui::makeFont("Tahoma", 9),
+                  QColor(192, 255, 192));
+    ui::makeLabel(strip, "Label1", "Setup", pxRect(2205, 15, 735, 255), ui::makeFont("Tahoma", 9),
+                  QColor(192, 255, 255));
+    cmdMinimize = new QPushButton("-", strip);
+    cmdMinimize->setObjectName("cmdMinimize");
+    cmdMinimize->setGeometry(pxRect(4200, 0, 255, 270));
+    Command1 = new QPushButton("X", strip);
+    Command1->setObjectName("Command1");
+    Command1->setGeometry(pxRect(4440, 0, 255, 270));
+
+    chkEffects = new ui::WrapCheckBox("Enable Transparency Effects (Windows 2000+ only)", this);
+    chkEffects->setObjectName("chkEffects");
+    chkEffects->setGeometry(pxRect(240, 480, 3135, 615));
+    ui::makeLabel(this, "Label2", "Hint: This window should be transparent.", pxRect(600, 1080, 3735, 255),
+                  ui::makeFont("Tahoma", 8.25, false), QColor(64, 64, 64));
+    chkExplorer =
+        new ui::WrapCheckBox("Show Directory Tree when opening Explorer (i.e. 2-Pane Explorer)", this);
+    chkExplorer->setObjectName("chkExplorer");
+    chkExplorer->setGeometry(pxRect(240, 1440, 4095, 615));
+
+    auto button = [this](const char* name, const char* text, const char* picture, int left) {
+        auto* b = new QToolButton(this);
+        b->setObjectName(name);
+        b->setText(text);
+        b->setGeometry(pxRect(left, 2400, 1455, 615));
+        b->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
+        b->setIcon(m_state.pictures().picture(picture)); // SetPics
+        b->setIconSize(QSize(24, 24));
+        QPalette p = b->palette();
+        p.setColor(QPalette::Button, ui::colorFromBgr(0xD3DCDE));
+        b->setPalette(p);
+        b->setAutoFillBackground(true);
+        return b;
+    };
+    cmdSave = button("cmdSave", "&Save", "cmdOk", 480);
+    cmdCancel = button("cmdCancel", "&Cancel", "cmdCancel", 2640);
+    auto* border = new ui::Shape(this, QColor(64, 64, 64));
+    border->setObjectName("Shape1");
+
+    connect(cmdSave, &QToolButton::clicked, this, &frmSetup::cmdSave_Click);
+    connect(cmdCancel, &QToolButton::clicked, this, &frmSetup::CloseForm);
+    connect(Command1, &QPushButton::clicked, this, &frmSetup::CloseForm);
+    connect(cmdMinimize, &QPushButton::clicked, this, &QWidget::showMinimized);
+
+    ui::SetTransparency(m_state, this, 90, false);
+    ui::FrameBorder(this);
+    ui::CenterForm(this);
+    int16_t explorer = 1, effects = 1;
+    LoadSettings(explorer, effects);
+    chkExplorer->setChecked(explorer == 1);
+    chkEffects->setChecked(effects == 1);
+}
+
+void frmSetup::cmdSave_Click() {
+    int16_t explorer = chkExplorer->isChecked() ? 1 : 0, effects = chkEffects->isChecked() ? 1 : 0;
+    if (!SaveSettings(explorer, effects)) {
+        ui::ShowErrorMessage(m_state, "Setup not saved", "The settings store cannot be written", true, true);
+        return;
+    }
+    LoadSettings(m_state.ExplorerMode, m_state.VisualEffects);
+    ui::ShowMessage(m_state, "Setup Saved", "", true, true);
+    if (m_syncShadows)
+        m_syncShadows();
+    CloseForm();
+}
+
+void frmSetup::CloseForm() {
+    ui::FadeOut(m_state, this, 90, false);
+    close();
+}
+
+void frmSetup::keyPressEvent(QKeyEvent* event) {
+    bool altF4 = event->key() == Qt::Key_F4 && event->modifiers() == Qt::AltModifier;
+    if (event->key() == Qt::Key_Escape || altF4)
+        CloseForm();
+    else
+        QWidget::keyPressEvent(event);
+}
+
+} // namespace qvl::app

@@ -1,0 +1,38 @@
+#pragma once
+// The setup window: the two settings as check boxes, written back on Save.
+
+#include "app/AppState.h"
+#include "ui/dialogs/WrapCheckBox.h"
+
+#include <QPushButton>
+#include <QToolButton>
+#include <QWidget>
+
+#include <functional>
+
+namespace qvl::app {
+
+class frmSetup : public QWidget {
+    Q_OBJECT
+public:
+    // `syncShadows` brings the main window's shadows in line after a save.
+    frmSetup(AppState& state, std::function<void()> syncShadows);
+
+    ui::WrapCheckBox* chkEffects;
+    ui::WrapCheckBox* chkExplorer;
+    QToolButton *cmdSave, *cmdCancel;
+    QPushButton *cmdMinimize, *Command1;
+
+public slots:
+    void cmdSave_Click();
+    void CloseForm();
+
+protected:
+    void keyPressEvent(QKeyEvent* event) override;
+
+private:
+    AppState& m_state;
+    std::function<void()> m_syncShadows;
+};
+
+} // namespace qvl::app

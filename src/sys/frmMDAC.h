@@ -1,0 +1,33 @@
+#pragma once
+// The warning shown at start-up when the data-access components are older than 2.5.
+
+#include "app/AppState.h"
+
+#include <QLabel>
+#include <QPushButton>
+#include <QToolButton>
+#include <QWidget>
+
+namespace qvl::ui {
+class ClickLabel;
+}
+
+namespace qvl::sys {
+
+class frmMDAC : public QWidget {
+    Q_OBJECT
+public:
+    explicit frmMDAC(app::AppState& state);
+    // Shows the window modally; returns when it has closed, by any of its three ways.
+    static void showModal(app::AppState& state);
+
+    QLabel* lblMDACVer;
+    ui::ClickLabel* lblMDACUrl;
+    QToolButton* cmdOk;
+    QPushButton *Command1, *cmdMinimize;
+
+private:
+    app::AppState& m_state;
+};
+
+} // namespace qvl::sys

@@ -1,0 +1,53 @@
+#include "ui/dialogs/InfoWindows.h"
+
+#include "ui/dialogs/frmAbout.h"
+#include "ui/dialogs/frmAbout2.h"
+#include "ui/dialogs/frmDocument.h"
+
+#include <QEventLoop>
+
+namespace qvl::ui {
+
+namespace {
+
+// Shows the window held in `slot`, making it first when there is none.
+template <class Make> QWidget* present(QPointer<QWidget>& slot, Make make) {
+    if (!slot)
+        slot = make();
+    slot->show();
+    slot->raise();
+    slot->activateWindow();
+    return slot;
+}
+
+} // namespace
+
+void showHelp(app::AppState& state) {
+    present(state.help, [&] {
+        return new frmDocument(state, frmDocument::Kind::Help, [&state] { showVersionHistory(state); });
+    });
+}
+
+void showVersionHistory(app::AppState& state) {
+    present(state.versionHistory, [&] { return new frmDocument(state, frmDocument::Kind::History); });
+}
+
+void showAbout(app::AppState& state, bool modal) {
+    if (modal && !state.about) {
+        auto* about = new frmAbout(state);
+        about->setWindowModality(Qt::ApplicationModal);
+        state.about = about;
+    }
+    QPointer<QWidget> window = present(state.about, [&] { return new frmAbout(state); });
+    if (modal) {
+        QEventLoop loop;
+        QObject::connect(window, &QObject::destroyed, &loop, &QEventLoop::quit);
+        loop.exec();
+    }
+}
+
+void showCredits(app::AppState& state) {
+    present(state.credits, [&] { return new frmAbout2(state); });
+}
+
+} // namespace qvl::ui

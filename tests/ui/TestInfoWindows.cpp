@@ -1,0 +1,170 @@
+// The setup window, the information windows and the data-access warning.
+#include "app/AppState.h"
+#include "app/frmSetup.h"
+#include "platform/Registry.h"
+#include "sys/frmMDAC.h"
+#include "ui/dialogs/ARGradient.h"
+#include "ui/dialogs/ClickLabel.h"
+#include "ui/dialogs/InfoWindows.h"
+#include "ui/dialogs/frmAbout.h"
+#include "ui/dialogs/frmAbout2.h"
+#include "ui/dialogs/frmDocument.h"
+#include "ui/dialogs/frmMessage.h"
+#include "ui/dialogs/mdlLayeredWindow.h"
+
+#include <QSettings>
+#include <QTemporaryDir>
+#include <QtTest>
+
+using namespace qvl;
+
+class TestInfoWindows : public QObject {
+    Q_OBJECT
+
+    QTemporaryDir settingsDir;
+    std::vector<int> applied;
+
+private slots:
+    void initTestCase() {
+        QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, settingsDir.path());
+    }
+    void init() {
+        applied.clear();
+        ui::layeredPlatform().applyAlpha = [this](QWidget*, int alpha) {
+            applied.push_back(alpha);
+            return 0;
+        };
+    }
+
+    void setupSavesAndAppliesAtOnce() {
+        app::AppState state;
+        bool synced = false;
+        QPointer<app::frmSetup> setup = new app::frmSetup(state, [&] { synced = true; });
+        setup->show();
+        QVERIFY(setup->chkEffects->isChecked() && setup->chkExplorer->isChecked());
+        QCOMPARE(setup->chkEffects->text(), QString("Enable Transparency Effects (Windows 2000+ only)"));
+        setup->chkEffects->setChecked(false);
+        setup->chkExplorer->setChecked(false);
+        QString notice;
+        QTimer::singleShot(100, this, [&] {
+            auto* n = qobject_cast<ui::frmMessage*>(state.notice.data());
+            QVERIFY(n);
+            notice = n->lblmsg1->text();
+            QTest::mouseClick(n->cmdMsgOk, Qt::LeftButton);
+        });
+        QTest::mouseClick(setup->cmdSave, Qt::LeftButton);
+        QCOMPARE(notice, QString("Setup Saved"));
+        QCOMPARE(state.ExplorerMode, int16_t(0));
+        QCOMPARE(state.VisualEffects, int16_t(0));
+        QVERIFY(synced); // the main window's shadows follow the new setting
+        QTRY_VERIFY(setup.isNull());
+        QSettings raw(QSettings::NativeFormat, QSettings::UserScope, "QVL", "QVL");
+        QCOMPARE(raw.value("Setup/VisualEffects").toString(), QString("0"));
+
+        // Opened again it shows the saved values; Escape and X close without saving.
+        setup = new app::frmSetup(state, {});
+        QVERIFY(!setup->chkEffects->isChecked());
+        setup->chkEffects->setChecked(true);
+        QTest::keyClick(setup, Qt::Key_Escape);
+        QTRY_VERIFY(setup.isNull());
+        setup = new app::frmSetup(state, {});
+        setup->chkExplorer->setChecked(true);
+        QTest::mouseClick(setup->Command1, Qt::LeftButton);
+        QTRY_VERIFY(setup.isNull());
+        QCOMPARE(raw.value("Setup/VisualEffects").toString(), QString("0"));
+        QCOMPARE(raw.value("Setup/ExplorerMode").toString(), QString("0"));
+    }
+
+    void aboutWithEffectsOffIsOpaqueAndItsTitleStillCreeps() {
+        app::AppState state;
+        state.VisualEffects = 0;
+        ui::showAbout(state, false);
+        auto* about = qobject_cast<ui::frmAbout*>(state.about.data());
+        QVERIFY(about && about->isVisible());
+        int before = about->ARGradient1->property("Color").toInt();
+        about->Timer1_Timer();
+        about->Timer1_Timer();
+        QVERIFY(applied.empty()); // never made see-through
+        QCOMPARE(about->ARGradient1->property("Color").toInt(), before + 2);
+        QCOMPARE(about->lblVersion->text(), QString("v1.0.1a"));
+        QVERIFY(about->lblMDAC->text().startsWith("MDAC v"));
+        about->close();
+    }
+
+    void aboutOpensTheCreditsAfterADoubleClick() {
+        app::AppState state;
+        ui::showAbout(state, false);
+        QPointer<ui::frmAbout> about = qobject_cast<ui::frmAbout*>(state.about.data());
+        QVERIFY(!about->lblCredits->isVisible());
+        QTest::mouseDClick(about->Label1, Qt::LeftButton);
+        QVERIFY(about->lblCredits->isVisible());
+        QTest::mouseDClick(about->lblCredits, Qt::LeftButton);
+        QTRY_VERIFY(about.isNull());
+        QVERIFY(state.credits && state.credits->isVisible());
+        state.credits->close();
+    }
+
+    void titleRollRunsCardsOneToElevenThenZero() {
+        app::AppState state;
+        state.AuthorName = "QVL Team";
+        ui::frmAbout2_sub roll(state);
+        QCOMPARE(roll.lbl1->text(), QString("Quorvel"));
+        QStringList seen;
+        for (int i = 0; i < 12; ++i) {
+            roll.AdvanceTitle();
+            seen << QString::number(roll.card());
+        }
+        QCOMPARE(seen.join(','), QString("1,2,3,4,5,6,7,8,9,10,11,0"));
+        QCOMPARE(roll.lbl1->text(), QString("Quorvel"));
+    }
+
+    void documentsCloseByAltF4AndFadeOnOk() {
+        app::AppState state;
+        ui::showHelp(state);
+        QPointer<QWidget> help = state.help;
+        QVERIFY(help &&
+                help->findChild<QTextBrowser*>("RichTextBox1")->toPlainText().contains("Command Lines:"));
+        QTest::keyClick(help, Qt::Key_F4, Qt::AltModifier);
+        QTRY_VERIFY(help.isNull());
+        ui::showVersionHistory(state);
+        QPointer<ui::frmDocument> history = qobject_cast<ui::frmDocument*>(state.versionHistory.data());
+        QVERIFY(history->RichTextBox1->toPlainText().contains("1.0.1a"));
+        applied.clear();
+        QTest::mouseClick(history->cmdOk, Qt::LeftButton);
+        QVERIFY(!applied.empty() && applied.front() == 255); // the fade starts from 100 %
+        QTRY_VERIFY(history.isNull());
+    }
+
+    void oldDataAccessVersionWarns() {
+        app::AppState state;
+        platform::registrySetForTests(platform::kHkeyLocalMachine, "SOFTWARE\\Microsoft\\DataAccess",
+                                      "Version", "2.10.4202");
+        QString line;
+        QTimer::singleShot(100, this, [&] {
+            sys::frmMDAC* w = nullptr;
+            for (QWidget* top : QApplication::topLevelWidgets())
+                if (!w)
+                    w = qobject_cast<sys::frmMDAC*>(top);
+            QVERIFY(w);
+            line = w->lblMDACVer->text();
+            QTest::mouseClick(w->Command1, Qt::LeftButton);
+        });
+        sys::frmMDAC::showModal(state); // returns once closed
+        QCOMPARE(line, QString("It is reported that your version is 2.1"));
+
+        platform::registrySetForTests(platform::kHkeyLocalMachine, "SOFTWARE\\Microsoft\\DataAccess",
+                                      "Version", "");
+        QTimer::singleShot(100, this, [&] {
+            for (QWidget* top : QApplication::topLevelWidgets())
+                if (auto* w = qobject_cast<sys::frmMDAC*>(top)) {
+                    line = w->lblMDACVer->text();
+                    QTest::mouseClick(w->cmdOk, Qt::LeftButton);
+                }
+        });
+        sys::frmMDAC::showModal(state);
+        QCOMPARE(line, QString("It is reported that your version is 0"));
+    }
+};
+
+QTEST_MAIN(TestInfoWindows)
+#include "TestInfoWindows.moc"
