@@ -49,7 +49,7 @@ struct AppState {
     QString AuthorName, AuthorEmail, HomePageHost;
 
     // The windows that exist at most once, while they exist.
-    QPointer<QWidget> notice, errorWindow, question, help, versionHistory, about, credits, setup;
+    QPointer<QWidget> notice, errorWindow, question, help, versionHistory, about, credits, setup, quickMenu;
     // The never-shown picture holder, created on first use.
     ui::frmPic& pictures();
 

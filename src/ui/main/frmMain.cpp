@@ -12,6 +12,7 @@
 #include "ui/dialogs/mdlLayeredWindow.h"
 #include "ui/main/frmShadow.h"
 
+#include <QApplication>
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QGuiApplication>
@@ -51,6 +52,7 @@ frmMain::frmMain(app::AppState& state, indexer::DriveCatalogue catalogue, QStrin
     connect(lblFindDirectory, &ClickLabel::clicked, this, [this] { txtSearchString->setFocus(); });
     connectChrome();
     connectSearch();
+    connectGestures();
 }
 
 frmMain::~frmMain() {
@@ -58,8 +60,12 @@ frmMain::~frmMain() {
         m_state.StopRequested = true;
         m_indexThread->wait();
     }
+    qApp->removeEventFilter(this);
     delete m_shadowX;
     delete m_shadowY;
+    delete m_part1;
+    delete m_part2;
+    delete m_state.quickMenu.data();
 }
 
 void frmMain::Form_Load() {
@@ -91,7 +97,13 @@ void frmMain::Form_Load() {
 }
 
 void frmMain::FakePress(const QString& command) {
-    // TODO(quick-menu issue): the quick menu closes first, whatever the command.
+    // The quick menu goes first, whatever the command, so no command runs with it open.
+    // It is deleted later: the command may come from one of its own buttons.
+    if (QWidget* menu = m_state.quickMenu) {
+        menu->hide();
+        menu->deleteLater();
+        m_state.quickMenu = nullptr;
+    }
     if (command == "help")
         showHelp(m_state);
     else if (command == "about")

@@ -69,6 +69,14 @@ public:
     void AddSearchHistory(const QString& text);
     void showSearchHistory();
 
+    // Quick menu, keyboard map and gestures.
+    void ShowQuickMenu(int xTwips, int yTwips);
+    void Egg2(int16_t n);
+    // Shows or hides the two section numbers, each by its own state.
+    void toggleSectionNumbers();
+    void Label2_DblClick();
+    QWidget* sectionNumber(int number) const;
+
     // Chrome.
     void SetFormGFX();
     void ShowTime();
@@ -144,6 +152,10 @@ protected:
 
 private:
     void connectSearch();
+    void connectGestures();
+    // The keyboard map; true when the key was one of its own.
+    bool handleMapKey(QKeyEvent* event);
+    void mousePressEvent(QMouseEvent* event) override;
     // Runs a search the way the search box and the button do: tags, busy pointer, run.
     void searchFromBox();
     void runStartupSearch();
@@ -166,6 +178,7 @@ private:
     frmShadow* m_shadowX = nullptr;
     frmShadow* m_shadowY = nullptr;
     QThread* m_indexThread = nullptr;
+    QWidget *m_part1 = nullptr, *m_part2 = nullptr;
     std::unique_ptr<indexer::IndexRunResult> m_indexResult;
 };
 

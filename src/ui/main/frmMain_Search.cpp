@@ -11,6 +11,7 @@
 #include "ui/dialogs/frmMessage.h"
 #include "ui/main/frmMain.h"
 
+#include <QApplication>
 #include <QCoreApplication>
 #include <QDateTime>
 #include <QElapsedTimer>
@@ -47,6 +48,23 @@ void frmMain::connectSearch() {
 }
 
 bool frmMain::eventFilter(QObject* watched, QEvent* event) {
+    // Key preview: the window's own keys come first, whichever of its controls has the
+    // focus. A key of the map is taken where it is first delivered, so it never reaches
+    // a parent a second time.
+    if (event->type() == QEvent::KeyPress && watched->isWidgetType() &&
+        static_cast<QWidget*>(watched)->window() == this && handleMapKey(static_cast<QKeyEvent*>(event)))
+        return true;
+    if (event->type() == QEvent::MouseButtonPress && watched == lblTitle &&
+        static_cast<QMouseEvent*>(event)->button() == Qt::RightButton) {
+        auto* mouse = static_cast<QMouseEvent*>(event);
+        ShowQuickMenu(static_cast<int>(mouse->position().x() * 15),
+                      static_cast<int>(mouse->position().y() * 15));
+        return true;
+    }
+    if (event->type() == QEvent::MouseButtonDblClick && watched == Label2) {
+        Label2_DblClick();
+        return true;
+    }
     if (watched != txtSearchString)
         return QWidget::eventFilter(watched, event);
     if (event->type() == QEvent::MouseButtonPress && txtSearchString->text() == kPlaceholder) {

@@ -1,0 +1,141 @@
+// The quick menu, the keyboard map, the gestures, the splash and the section numbers.
+#include "app/AppState.h"
+#include "ui/dialogs/ARGradient.h"
+#include "ui/dialogs/Shape.h"
+#include "ui/dialogs/mdlLayeredWindow.h"
+#include "ui/main/frmMain.h"
+#include "ui/main/frmQuickMenu.h"
+#include "ui/main/frmSplash.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QMessageBox>
+#include <QScreen>
+#include <QTemporaryDir>
+#include <QtTest>
+
+using namespace qvl;
+
+class TestGestures : public QObject {
+    Q_OBJECT
+
+    QTemporaryDir data;
+    std::unique_ptr<app::AppState> state;
+    std::unique_ptr<ui::frmMain> window;
+
+    QList<int> colours() {
+        QList<int> values;
+        for (QObject* o : window->findChildren<QObject*>())
+            for (const char* name : {"FillColor", "Color", "FinColor"})
+                if (o->property(name).isValid())
+                    values << o->property(name).toInt();
+        return values;
+    }
+    void press(Qt::Key key, Qt::KeyboardModifiers mods) {
+        QTest::keyClick(window->txtSearchString, key, mods);
+    }
+
+private slots:
+    void init() {
+        ui::layeredPlatform().applyAlpha = [](QWidget*, int) { return 0; };
+        state = std::make_unique<app::AppState>();
+        state->DbConnect = QDir(data.path()).filePath("Files.dat").toStdString();
+        QFile::copy(QVL_TEMPLATE, QString::fromStdString(state->DbConnect)); // not a first run
+        window = std::make_unique<ui::frmMain>(*state, indexer::DriveCatalogue());
+        window->Form_Load();
+        window->show();
+    }
+    void cleanup() { window.reset(); }
+
+    void rightPressesToggleOneMenu() {
+        QTest::mousePress(window.get(), Qt::RightButton, {}, QPoint(100, 300));
+        QPointer<QWidget> menu = state->quickMenu;
+        QVERIFY(menu && menu->isVisible());
+        QCOMPARE(menu->pos(), window->pos() + QPoint(100, 300));
+        QTest::mousePress(window.get(), Qt::RightButton, {}, QPoint(100, 300));
+        QVERIFY(menu && !menu->isVisible()); // hidden, not destroyed
+        QTest::mousePress(window.get(), Qt::RightButton, {}, QPoint(200, 320));
+        QCOMPARE(state->quickMenu.data(), menu.data());
+        QVERIFY(menu->isVisible());
+        QCOMPARE(menu->pos(), window->pos() + QPoint(200, 320));
+
+        QTest::keyClick(menu, Qt::Key_Escape);
+        QVERIFY(!menu->isVisible());
+        QTest::mousePress(window.get(), Qt::RightButton, {}, QPoint(10, 10));
+        QCOMPARE(state->quickMenu.data(), menu.data()); // shown again without a new load
+        QVERIFY(menu->isVisible());
+    }
+
+    void aCommandButtonDestroysTheMenuFirst() {
+        QTest::mousePress(window.get(), Qt::RightButton, {}, QPoint(50, 300));
+        QPointer<ui::frmQuickMenu> menu = qobject_cast<ui::frmQuickMenu*>(state->quickMenu.data());
+        bool menuGoneDuringCommand = false;
+        QTimer::singleShot(100, this, [&] {
+            menuGoneDuringCommand = !state->quickMenu && (menu.isNull() || !menu->isVisible());
+            state->about->close();
+        });
+        QTest::mouseClick(menu->Command[4], Qt::LeftButton); // "about", modal
+        QVERIFY(menuGoneDuringCommand);
+        QTRY_VERIFY(menu.isNull());
+        QTest::mousePress(window.get(), Qt::RightButton, {}, QPoint(50, 300));
+        QVERIFY(state->quickMenu && state->quickMenu.data() != menu.data()); // a new one
+    }
+
+    void colourKeysAreTheirOwnInverse() {
+        const QList<int> before = colours();
+        press(Qt::Key_F10, Qt::AltModifier);
+        QVERIFY(colours() != before);
+        press(Qt::Key_F10, Qt::AltModifier);
+        QCOMPARE(colours(), before);
+        press(Qt::Key_F10, Qt::AltModifier);
+        press(Qt::Key_F11, Qt::AltModifier);
+        QVERIFY(colours() != before);
+    }
+
+    void cornerKeysPlaceTheWindow() {
+        QRect screen = window->screen()->geometry();
+        press(Qt::Key_3, Qt::AltModifier);
+        // 1024 x 768 gives 471, 234: 7065 and 3510 twips.
+        QCOMPARE(window->pos(), QPoint(screen.width() - 553, screen.height() - 534));
+        press(Qt::Key_1, Qt::AltModifier);
+        QCOMPARE(window->pos(), QPoint(0, 0)); // 1 twip
+    }
+
+    void altPShowsHidesShowsTheNumbers() {
+        press(Qt::Key_P, Qt::AltModifier);
+        QWidget* one = window->sectionNumber(1);
+        QWidget* two = window->sectionNumber(2);
+        QVERIFY(one && one->isVisible() && two->isVisible());
+        QCOMPARE(one->geometry().right() + 1, window->x()); // just left of the window
+        press(Qt::Key_P, Qt::AltModifier);
+        QVERIFY(!one->isVisible() && !two->isVisible());
+        press(Qt::Key_P, Qt::AltModifier);
+        QVERIFY(one->isVisible() && two->isVisible());
+        press(Qt::Key_P, Qt::AltModifier | Qt::ShiftModifier); // not the map's key
+        QVERIFY(one->isVisible());
+    }
+
+    void f1WithShiftStillOpensAbout() {
+        press(Qt::Key_F1, Qt::ShiftModifier);
+        QVERIFY(state->about && state->about->isVisible());
+        state->about->close();
+    }
+
+    void splashStepsThirtyTwoTwipsPerAxis() {
+        ui::frmSplash splash;
+        splash.Timer1->stop();
+        splash.curX = 600;
+        splash.curY = 720;
+        splash.targetX = 1;
+        splash.targetY = 1;
+        splash.Timer1_Timer();
+        QCOMPARE(QPoint(splash.curX, splash.curY), QPoint(568, 688));
+        QCOMPARE(splash.lbl1->pos(), QPoint(40, 48)); // drawn where it was: 600, 720 twips
+        splash.targetX = 580;                         // less than a step away in x: x arrives and stays
+        splash.Timer1_Timer();
+        QCOMPARE(QPoint(splash.curX, splash.curY), QPoint(580, 656));
+    }
+};
+
+QTEST_MAIN(TestGestures)
+#include "TestGestures.moc"
