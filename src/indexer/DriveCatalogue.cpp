@@ -87,59 +87,13 @@ std::string DriveCatalogue::parse(std::string_view spec) {
     return {};
 }
 
-namespace {
-
-bool startsWith(std::string_view s, std::string_view prefix) {
-    return s.substr(0, prefix.size()) == prefix;
-}
-
-// File systems that hold no user folders, and system plumbing mounted at fixed places.
-bool isVirtual(const platform::Mount& m) {
-    static constexpr std::string_view kVirtual[] = {
-        "proc",        "sysfs",    "cgroup",     "cgroup2", "devpts",   "devtmpfs", "mqueue",    "debugfs",
-        "tracefs",     "pstore",   "securityfs", "bpf",     "configfs", "fusectl",  "hugetlbfs", "autofs",
-        "binfmt_misc", "efivarfs", "rpc_pipefs", "nsfs",    "overlay",  "squashfs", "ramfs"};
-    if (std::find(std::begin(kVirtual), std::end(kVirtual), m.fsType) != std::end(kVirtual))
-        return true;
-    for (std::string_view sys : {"/proc", "/sys", "/dev", "/run", "/boot/efi", "/snap"})
-        if (m.root == sys || startsWith(m.root, std::string(sys) + "/"))
-            return !(startsWith(m.root, "/run/media/"));
-    return false;
-}
-
-DriveType typeOf(const platform::Mount& m) {
-    static constexpr std::string_view kNetwork[] = {"nfs",   "nfs4", "cifs",       "smb3",
-                                                    "smbfs", "9p",   "fuse.sshfs", "sshfs",
-                                                    "afs",   "ceph", "davfs",      "fuse.rclone"};
-    if (std::find(std::begin(kNetwork), std::end(kNetwork), m.fsType) != std::end(kNetwork))
-        return DriveRemote;
-    if (m.fsType == "iso9660" || m.fsType == "udf")
-        return DriveCdRom;
-    if (m.fsType == "tmpfs")
-        return DriveRamDisk;
-    if (startsWith(m.root, "/media/") || startsWith(m.root, "/run/media/"))
-        return DriveRemovable;
-    return DriveFixed;
-}
-
-} // namespace
-
 std::string DriveCatalogue::load() {
     std::string spec = platform::getEnv("QVL_DRIVES");
     if (!spec.empty())
         return parse(spec);
     m_drives.clear();
-    add({'C', DriveFixed, "/"});
-    char next = 'D';
-    std::vector<std::string> taken{"/"};
-    for (const platform::Mount& m : platform::mountedFileSystems()) {
-        if (next > 'Z')
-            break;
-        if (isVirtual(m) || std::find(taken.begin(), taken.end(), m.root) != taken.end())
-            continue;
-        taken.push_back(m.root);
-        add({next++, typeOf(m), m.root});
-    }
+    for (const platform::SystemDrive& d : platform::systemDrives())
+        add({d.letter, d.type, d.root});
     return {};
 }
 

@@ -34,12 +34,15 @@ std::string startDetached(const std::string& program, const std::vector<std::str
 // further release text, as the about window shows it.
 std::string systemVersionText();
 
-struct Mount {
-    std::string root;   // where it is mounted, native form
-    std::string fsType; // the file system's type name ("ext4", "nfs", ...)
+struct SystemDrive {
+    char letter;      // 'A'..'Z'
+    int32_t type;     // the drive type codes: 2 removable, 3 fixed, 4 network, 5 CD-ROM, 6 RAM disk
+    std::string root; // the folder to walk, native form
 };
-// The mounted file systems in mount-table order (empty where the system has no such table).
-std::vector<Mount> mountedFileSystems();
+// The machine's drives in letter order. On Windows the system's drive letters; elsewhere
+// C: is "/" and D: onwards the other mounted real file systems in mount-table order
+// (virtual ones such as proc or sysfs get no letter).
+std::vector<SystemDrive> systemDrives();
 
 // A folder whose subtree is being walked. Folders below it are opened by their path
 // relative to it, never through a symbolic link or junction and never across a mount

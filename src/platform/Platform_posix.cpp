@@ -1,5 +1,6 @@
 #include "platform/Platform.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -114,6 +115,14 @@ std::string unescapeMountField(std::string_view s) {
 
 } // namespace
 
+namespace {
+
+struct Mount {
+    std::string root;   // where it is mounted
+    std::string fsType; // the file system's type name ("ext4", "nfs", ...)
+};
+
+// The mounted file systems in mount-table order.
 std::vector<Mount> mountedFileSystems() {
     std::vector<Mount> mounts;
     std::ifstream in("/proc/self/mountinfo");
@@ -135,6 +144,56 @@ std::vector<Mount> mountedFileSystems() {
         mounts.push_back({unescapeMountField(f[4]), std::string(f[dash + 1])});
     }
     return mounts;
+}
+
+bool startsWith(std::string_view s, std::string_view prefix) {
+    return s.substr(0, prefix.size()) == prefix;
+}
+
+// File systems that hold no user folders, and system plumbing mounted at fixed places.
+bool isVirtual(const Mount& m) {
+    static constexpr std::string_view kVirtual[] = {
+        "proc",        "sysfs",    "cgroup",     "cgroup2", "devpts",   "devtmpfs", "mqueue",    "debugfs",
+        "tracefs",     "pstore",   "securityfs", "bpf",     "configfs", "fusectl",  "hugetlbfs", "autofs",
+        "binfmt_misc", "efivarfs", "rpc_pipefs", "nsfs",    "overlay",  "squashfs", "ramfs"};
+    if (std::find(std::begin(kVirtual), std::end(kVirtual), m.fsType) != std::end(kVirtual))
+        return true;
+    for (std::string_view sys : {"/proc", "/sys", "/dev", "/run", "/boot/efi", "/snap"})
+        if (m.root == sys || startsWith(m.root, std::string(sys) + "/"))
+            return !startsWith(m.root, "/run/media/");
+    return false;
+}
+
+int32_t typeOf(const Mount& m) {
+    static constexpr std::string_view kNetwork[] = {"nfs",   "nfs4", "cifs",       "smb3",
+                                                    "smbfs", "9p",   "fuse.sshfs", "sshfs",
+                                                    "afs",   "ceph", "davfs",      "fuse.rclone"};
+    if (std::find(std::begin(kNetwork), std::end(kNetwork), m.fsType) != std::end(kNetwork))
+        return 4;
+    if (m.fsType == "iso9660" || m.fsType == "udf")
+        return 5;
+    if (m.fsType == "tmpfs")
+        return 6;
+    if (startsWith(m.root, "/media/") || startsWith(m.root, "/run/media/"))
+        return 2;
+    return 3;
+}
+
+} // namespace
+
+std::vector<SystemDrive> systemDrives() {
+    std::vector<SystemDrive> drives{{'C', 3, "/"}};
+    std::vector<std::string> taken{"/"};
+    char next = 'D';
+    for (const Mount& m : mountedFileSystems()) {
+        if (next > 'Z')
+            break;
+        if (isVirtual(m) || std::find(taken.begin(), taken.end(), m.root) != taken.end())
+            continue;
+        taken.push_back(m.root);
+        drives.push_back({next++, typeOf(m), m.root});
+    }
+    return drives;
 }
 
 namespace {
