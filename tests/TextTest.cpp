@@ -1,7 +1,10 @@
+#include "platform/Platform.h"
 #include "search/Pattern.h"
 #include "search/TextFold.h"
 
 #include <gtest/gtest.h>
+
+#include <algorithm>
 
 using namespace qvl::search;
 
@@ -48,6 +51,20 @@ TEST(NameMatcher, ModesAndWildcards) {
     EXPECT_FALSE(NameMatcher("a_c", ExactSearch).matches("abc")); // no wildcards in exact
     EXPECT_TRUE(NameMatcher("bob's", ContainingSearch).matches("bob's files"));
 }
+
+namespace {
+
+// A path written with "/" in the system's own separator.
+std::string P(std::string path) {
+    std::replace(path.begin(), path.end(), '/', qvl::platform::kSeparator);
+    return path;
+}
+
+int comparePaths(const char* a, const char* b) {
+    return qvl::search::comparePaths(P(a), P(b));
+}
+
+} // namespace
 
 TEST(PathOrder, FolderComesBeforeItsSubfoldersAndCaseIsIgnored) {
     // '-' sorts below '/' as a byte, but a folder's subfolders still follow it directly.

@@ -30,6 +30,13 @@ std::string getEnv(const char* name);
 // wait for it. Returns "" once it runs, or why it could not be started.
 std::string startDetached(const std::string& program, const std::vector<std::string>& args);
 
+// The file browser's command line for a folder on Windows: "explorer.exe /e, " and one
+// more blank before the folder with the folder tree, "explorer.exe " without; the folder
+// as it is, unquoted.
+std::string explorerCommandLine(const std::string& folder, bool withTree);
+// Windows: starts a whole command line, shown normally, without waiting.
+std::string startCommandLine(const std::string& commandLine);
+
 // The running system's name, then " (" major "." minor ")", " Build " build, " " and any
 // further release text, as the about window shows it.
 std::string systemVersionText();

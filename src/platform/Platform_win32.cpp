@@ -1,0 +1,200 @@
+#include "platform/Platform.h"
+
+#include <windows.h>
+
+#include <cstdlib>
+#include <cwchar>
+
+namespace qvl::platform {
+
+namespace {
+
+std::wstring wide(std::string_view utf8) {
+    if (utf8.empty())
+        return {};
+    int n = MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), nullptr, 0);
+    std::wstring out(static_cast<size_t>(n), L'\0');
+    MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), out.data(), n);
+    return out;
+}
+
+std::string utf8(const wchar_t* text, size_t length) {
+    if (length == 0)
+        return {};
+    int n = WideCharToMultiByte(CP_UTF8, 0, text, static_cast<int>(length), nullptr, 0, nullptr, nullptr);
+    std::string out(static_cast<size_t>(n), '\0');
+    WideCharToMultiByte(CP_UTF8, 0, text, static_cast<int>(length), out.data(), n, nullptr, nullptr);
+    return out;
+}
+
+std::string utf8(const std::wstring& text) {
+    return utf8(text.data(), text.size());
+}
+
+// Paths longer than MAX_PATH need the "\\?\" prefix, which also turns off the
+// interpretation of "." and ".." (the walker passes neither).
+std::wstring longPath(const std::wstring& path) {
+    if (path.size() < MAX_PATH - 12 || path.rfind(L"\\\\?\\", 0) == 0)
+        return path;
+    return L"\\\\?\\" + path;
+}
+
+} // namespace
+
+std::filesystem::path executableDir() {
+    std::wstring buffer(32768, L'\0');
+    DWORD n = GetModuleFileNameW(nullptr, buffer.data(), static_cast<DWORD>(buffer.size()));
+    if (n == 0 || n >= buffer.size())
+        return {};
+    buffer.resize(n);
+    return std::filesystem::path(buffer).parent_path();
+}
+
+std::filesystem::path userDataDir() {
+    std::string base = getEnv("LOCALAPPDATA");
+    if (base.empty())
+        base = getEnv("APPDATA");
+    return std::filesystem::path(wide(base)) / L"Quorvel";
+}
+
+bool isWritableDir(const std::filesystem::path& dir) {
+    // Access rights on Windows are ACLs: trying is the only sure test.
+    std::filesystem::path probe = dir / L"qvl-write-test.tmp";
+    HANDLE h = CreateFileW(probe.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                           FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
+    if (h == INVALID_HANDLE_VALUE)
+        return false;
+    CloseHandle(h);
+    return true;
+}
+
+std::string getEnv(const char* name) {
+    std::wstring key = wide(name);
+    DWORD n = GetEnvironmentVariableW(key.c_str(), nullptr, 0);
+    if (n == 0)
+        return {};
+    std::wstring value(n, L'\0');
+    n = GetEnvironmentVariableW(key.c_str(), value.data(), n);
+    value.resize(n);
+    return utf8(value);
+}
+
+std::string startDetached(const std::string& program, const std::vector<std::string>& args) {
+    std::string line = program;
+    for (const std::string& a : args)
+        line += " " + a;
+    return startCommandLine(line);
+}
+
+std::string startCommandLine(const std::string& commandLine) {
+    std::wstring line = wide(commandLine);
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    startup.dwFlags = STARTF_USESHOWWINDOW;
+    startup.wShowWindow = SW_SHOWNORMAL;
+    PROCESS_INFORMATION process{};
+    if (!CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, DETACHED_PROCESS, nullptr, nullptr,
+                        &startup, &process))
+        return "cannot start " + commandLine + " (error " + std::to_string(GetLastError()) + ")";
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+    return {};
+}
+
+std::string systemVersionText() {
+    // GetVersionEx reports Windows 8 on every later version; RtlGetVersion tells the truth.
+    RTL_OSVERSIONINFOW info{};
+    info.dwOSVersionInfoSize = sizeof info;
+    using RtlGetVersionFn = LONG(WINAPI*)(PRTL_OSVERSIONINFOW);
+    HMODULE ntdll = GetModuleHandleW(L"ntdll.dll");
+    auto rtlGetVersion = ntdll ? reinterpret_cast<RtlGetVersionFn>(
+                                     reinterpret_cast<void*>(GetProcAddress(ntdll, "RtlGetVersion")))
+                               : nullptr;
+    if (!rtlGetVersion || rtlGetVersion(&info) != 0)
+        return "Windows";
+    std::string name = info.dwMajorVersion == 5 && info.dwMinorVersion == 0 ? "Windows 2000" : "Windows";
+    return name + " (" + std::to_string(info.dwMajorVersion) + "." + std::to_string(info.dwMinorVersion) +
+           ") Build " + std::to_string(info.dwBuildNumber) + " " +
+           utf8(info.szCSDVersion, wcslen(info.szCSDVersion));
+}
+
+std::vector<SystemDrive> systemDrives() {
+    std::vector<SystemDrive> drives;
+    wchar_t buffer[256];
+    DWORD n = GetLogicalDriveStringsW(255, buffer);
+    for (const wchar_t* root = buffer; n > 0 && root < buffer + n && *root; root += wcslen(root) + 1) {
+        wchar_t letter = root[0];
+        if (letter < L'A' || letter > L'Z')
+            continue;
+        drives.push_back(
+            {static_cast<char>(letter), static_cast<int32_t>(GetDriveTypeW(root)), utf8(root, wcslen(root))});
+    }
+    return drives;
+}
+
+WalkRoot::WalkRoot(const std::string& rootPath) {
+    std::wstring root = wide(rootPath);
+    DWORD attributes = GetFileAttributesW(longPath(root).c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_DIRECTORY)) {
+        m_error = static_cast<int>(GetLastError() ? GetLastError() : ERROR_DIRECTORY);
+        return;
+    }
+    // The handle is the root's text, kept for the walk; nothing stays open.
+    m_handle = reinterpret_cast<intptr_t>(new std::wstring(root));
+}
+
+WalkRoot::~WalkRoot() {
+    delete reinterpret_cast<std::wstring*>(m_handle == -1 ? 0 : m_handle);
+}
+
+int WalkRoot::listSubdirs(std::string_view relPath, std::vector<char>&, SubdirFn onSubdir, void* ctx) const {
+    if (m_handle == -1)
+        return m_error;
+    std::wstring dir = *reinterpret_cast<const std::wstring*>(m_handle);
+    if (!dir.empty() && dir.back() != L'\\')
+        dir += L'\\';
+    dir += wide(relPath);
+    if (!relPath.empty())
+        dir += L'\\';
+    std::wstring pattern = longPath(dir + L"*");
+    WIN32_FIND_DATAW entry;
+    HANDLE find = FindFirstFileExW(pattern.c_str(), FindExInfoBasic, &entry, FindExSearchNameMatch, nullptr,
+                                   FIND_FIRST_EX_LARGE_FETCH);
+    if (find == INVALID_HANDLE_VALUE) {
+        DWORD err = GetLastError();
+        return err == ERROR_FILE_NOT_FOUND ? 0 : static_cast<int>(err);
+    }
+    do {
+        const wchar_t* name = entry.cFileName;
+        if (name[0] == L'.' && (name[1] == 0 || (name[1] == L'.' && name[2] == 0)))
+            continue;
+        // Junctions, symbolic links and mount points are reparse points: never followed.
+        if ((entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) &&
+            !(entry.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT)) {
+            std::string n = utf8(name, wcslen(name));
+            onSubdir(ctx, n);
+        }
+    } while (FindNextFileW(find, &entry));
+    DWORD err = GetLastError();
+    FindClose(find);
+    return err == ERROR_NO_MORE_FILES ? 0 : static_cast<int>(err);
+}
+
+bool WalkRoot::isFatal(int error) {
+    return error == ERROR_NOT_ENOUGH_MEMORY || error == ERROR_OUTOFMEMORY ||
+           error == ERROR_TOO_MANY_OPEN_FILES;
+}
+
+std::string WalkRoot::describe(int error) {
+    wchar_t* text = nullptr;
+    FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM |
+                       FORMAT_MESSAGE_IGNORE_INSERTS,
+                   nullptr, static_cast<DWORD>(error), 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
+    std::string out = text ? utf8(text, wcslen(text)) : "error " + std::to_string(error);
+    LocalFree(text);
+    while (!out.empty() && (out.back() == '\n' || out.back() == '\r' || out.back() == '.'))
+        out.pop_back();
+    return out;
+}
+
+} // namespace qvl::platform

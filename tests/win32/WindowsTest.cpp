@@ -1,0 +1,156 @@
+// The core on Windows, run under Wine: drives, the walk, the index and the search, the
+// registry, the system version and the file browser's command lines.
+#include "cli/Cli.h"
+#include "indexer/IndexRun.h"
+#include "platform/Platform.h"
+#include "platform/Registry.h"
+#include "search/Search.h"
+#include "sys/SystemChecks.h"
+
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <random>
+#include <sstream>
+
+namespace fs = std::filesystem;
+using namespace qvl;
+
+namespace {
+
+// A fresh folder under the temporary folder, removed afterwards.
+struct TempDir {
+    fs::path path;
+    TempDir() {
+        std::random_device rd;
+        path = fs::temp_directory_path() / (L"qvltest-" + std::to_wstring(rd()));
+        fs::create_directories(path);
+    }
+    ~TempDir() {
+        std::error_code ec;
+        fs::remove_all(path, ec);
+    }
+};
+
+std::string u8(const fs::path& p) {
+    auto s = p.u8string();
+    return std::string(s.begin(), s.end());
+}
+
+const char* const kTree[] = {"Apps\\windows",   "windows",       "windows2",    "Program Files\\Common Files",
+                             "Bob's Files",     "Microsoft.NET", "caf\xc3\xa9", "\xc3\x84rger\\\xc3\xa4rger",
+                             ".hidden\\inside", "data\\v1.2"};
+
+fs::path u8path(const std::string& s) {
+    return fs::u8path(s);
+}
+
+} // namespace
+
+TEST(Windows, DrivesHaveTheirTypes) {
+    indexer::DriveCatalogue catalogue;
+    ASSERT_EQ(catalogue.load(), "");
+    const indexer::Drive* c = catalogue.find('C');
+    ASSERT_NE(c, nullptr);
+    EXPECT_EQ(c->type, indexer::DriveFixed);
+    EXPECT_EQ(c->root, "C:\\");
+    // The CI leg links test drives into the prefix and names their types here.
+    std::string expected = platform::getEnv("QVL_TEST_DRIVE_TYPES"); // e.g. "D5E2F4"
+    for (size_t i = 0; i + 1 < expected.size(); i += 2) {
+        const indexer::Drive* d = catalogue.find(expected[i]);
+        ASSERT_NE(d, nullptr) << expected[i];
+        EXPECT_EQ(d->type, expected[i + 1] - '0') << expected[i];
+        EXPECT_STRNE(indexer::driveTypeText(d->type), "");
+    }
+}
+
+TEST(Windows, IndexAndFindAsOnLinux) {
+    TempDir tree, data;
+    for (const char* rel : kTree)
+        fs::create_directories(tree.path / u8path(rel));
+    std::ofstream(tree.path / L"windows" / L"file.txt") << "x";
+    indexer::DriveCatalogue catalogue;
+    catalogue.add({'C', indexer::DriveFixed, u8(tree.path)});
+    std::atomic<bool> stop{false};
+    auto result = indexer::runIndex({data.path, data.path / L"no-template.dat"}, catalogue, "C", stop);
+    ASSERT_EQ(result.error, "");
+    EXPECT_EQ(result.caption(), "Done. (13 dirs)"); // everything but the dot folder and below
+
+    const std::string db = u8(data.path / L"Files.dat");
+    const std::string root = u8(tree.path) + "\\";
+    auto find = [&](const char* text, int mode) {
+        search::SearchQuery q;
+        q.text = text;
+        q.mode = mode;
+        search::SearchCursor cursor;
+        std::vector<std::string> rows;
+        EXPECT_EQ(cursor.open(db, q), search::SearchError::None);
+        search::SearchHit hit;
+        while (cursor.next(hit))
+            rows.emplace_back(std::string(hit.fullDirectory).substr(root.size()));
+        return rows;
+    };
+    EXPECT_EQ(find("windows", search::ExactSearch),
+              (std::vector<std::string>{"Apps\\windows\\", "windows\\"}));
+    EXPECT_EQ(find("bob's", search::ContainingSearch), std::vector<std::string>{"Bob's Files\\"});
+    EXPECT_EQ(find(".net", search::ContainingSearch), std::vector<std::string>{"Microsoft.NET\\"});
+    EXPECT_EQ(find("\xc3\xa4rger", search::ExactSearch),
+              (std::vector<std::string>{"\xc3\x84rger\\", "\xc3\x84rger\\\xc3\xa4rger\\"}));
+    EXPECT_EQ(find("CAF\xc3\x89", search::ExactSearch), std::vector<std::string>{"caf\xc3\xa9\\"});
+    EXPECT_EQ(find("hidden", search::ContainingSearch), std::vector<std::string>{});
+}
+
+TEST(Windows, QvlIndexAndFindOnATestDrive) {
+    std::string root = platform::getEnv("QVL_TEST_DRIVE_D"); // the folder linked as D:
+    if (root.empty())
+        GTEST_SKIP() << "no test drive D: set up";
+    TempDir data;
+    ::SetEnvironmentVariableW(L"QVL_DRIVES", L"D=D:\\");
+    cli::CliContext context;
+    context.location = {data.path, data.path / L"no-template.dat"};
+    std::ostringstream out, err;
+    ASSERT_EQ(cli::run({"index", "D"}, out, err, context), 0) << err.str();
+    out.str("");
+    ASSERT_EQ(cli::run({"find", "-e", "windows"}, out, err, context), 0) << err.str();
+    EXPECT_EQ(out.str(), "D:\\Apps\\windows\\\nD:\\windows\\\n");
+    ::SetEnvironmentVariableW(L"QVL_DRIVES", nullptr);
+}
+
+TEST(Windows, LinksAndJunctionsAreNotFollowed) {
+    TempDir tree;
+    fs::create_directories(tree.path / L"real" / L"inside");
+    bool made = ::CreateSymbolicLinkW((tree.path / L"link").c_str(), (tree.path / L"real").c_str(),
+                                      SYMBOLIC_LINK_FLAG_DIRECTORY) != 0;
+    if (!made)
+        GTEST_SKIP() << "this system cannot make directory links";
+    indexer::DirTree dirs;
+    std::string rootPath = u8(tree.path);
+    std::atomic<bool> stop{false};
+    auto status = indexer::ScanDirectory(rootPath, 'C', dirs, stop);
+    EXPECT_EQ(rootPath.back(), '\\');
+    EXPECT_EQ(status.rows, 2); // real and real\inside; the link is not a folder of its own
+}
+
+TEST(Windows, RegistryAndSystemVersion) {
+    platform::registrySetForTests(platform::kHkeyCurrentUser, "Software\\QVLTest", "Probe",
+                                  "  from the test  ");
+    EXPECT_EQ(sys::RegReadString("HKEY_CURRENT_USER\\Software\\QVLTest", "Probe"), "from the test");
+    EXPECT_EQ(sys::RegReadString("HKEY_CURRENT_USER\\Software\\QVLTest", "Missing"), "");
+    EXPECT_EQ(sys::RegReadString("HKEY_NOWHERE\\Software\\QVLTest", "Probe"), "");
+    platform::registrySetForTests(platform::kHkeyCurrentUser, "Software\\QVLTest", "Probe", "");
+
+    std::string version = sys::GetWindowsVersion();
+    EXPECT_EQ(version.rfind("Windows", 0), 0u) << version;
+    EXPECT_NE(version.find(") Build "), std::string::npos) << version;
+}
+
+TEST(Windows, ExplorerCommandLines) {
+    EXPECT_EQ(platform::explorerCommandLine("C:\\Windows\\", true), "explorer.exe /e,  C:\\Windows\\");
+    EXPECT_EQ(platform::explorerCommandLine("C:\\Windows\\", false), "explorer.exe C:\\Windows\\");
+    EXPECT_EQ(platform::explorerCommandLine("D:\\My Files, old\\", false),
+              "explorer.exe D:\\My Files, old\\");
+}
