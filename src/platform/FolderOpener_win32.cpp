@@ -1,0 +1,11 @@
+#include "platform/FolderOpener.h"
+
+#include "platform/Platform.h"
+
+namespace qvl::platform {
+
+std::string openFolder(const std::string& folder, bool withTree) {
+    return startCommandLine(explorerCommandLine(folder, withTree));
+}
+
+} // namespace qvl::platform
