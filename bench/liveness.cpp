@@ -4,6 +4,7 @@
 // window's thread records the longest gap between its ticks; then starts a second run,
 // presses Stop after 300 ms and records how long until the walk ended (the drive box is
 // unticked) and until the window shows "Canceled.".
+#include "GapMeter.h"
 #include "app/AppState.h"
 #include "ui/dialogs/frmDialogMessage.h"
 #include "ui/dialogs/mdlLayeredWindow.h"
@@ -47,25 +48,17 @@ int main(int argc, char** argv) {
     // Run 1: the longest wait of a timer in the window's thread.
     QElapsedTimer clock;
     clock.start();
-    qint64 last = 0, worst = 0;
-    QTimer ticker;
-    ticker.setTimerType(Qt::PreciseTimer);
-    QObject::connect(&ticker, &QTimer::timeout, [&] {
-        qint64 now = clock.elapsed();
-        worst = std::max(worst, now - last);
-        last = now;
-    });
+    GapMeter gaps(clock);
     answerYes();
     window.cmdScan_Click();
     QElapsedTimer run;
     run.start();
-    last = clock.elapsed();
-    ticker.start(5);
+    gaps.start();
     waitForRun();
-    ticker.stop();
+    gaps.stop();
     std::printf("index run: %s in %lld ms; longest gap between 5 ms ticks: %lld ms\n",
                 window.lblSearchPath->text().toUtf8().constData(), static_cast<long long>(run.elapsed()),
-                static_cast<long long>(worst));
+                static_cast<long long>(gaps.worst()));
 
     // Run 2: Stop after 300 ms.
     window.driveBox('C')->setChecked(true);

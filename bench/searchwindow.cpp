@@ -4,6 +4,7 @@
 // NEEDLE into the search box and presses Enter, then reports the time from Enter to the
 // first screen of hits painted and to the final count, the longest gap between the
 // ticks of a 5 ms timer in the window's thread meanwhile, and the memory of the pane.
+#include "GapMeter.h"
 #include "app/AppState.h"
 #include "search/ResultsPane.h"
 #include "ui/main/frmMain.h"
@@ -61,21 +62,13 @@ int main(int argc, char** argv) {
     clock.start();
     FirstPaint firstPaint(window.rTxt1, clock);
     window.rTxt1->viewport()->installEventFilter(&firstPaint);
-    qint64 last = 0, worst = 0;
-    QTimer ticker;
-    ticker.setTimerType(Qt::PreciseTimer);
-    QObject::connect(&ticker, &QTimer::timeout, [&] {
-        qint64 now = clock.elapsed();
-        worst = std::max(worst, now - last);
-        last = now;
-    });
+    GapMeter gaps(clock);
 
     window.txtSearchString->setText(QString::fromUtf8(argv[2]));
-    ticker.start(5);
     QApplication::processEvents();
     QKeyEvent enter(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier);
     clock.restart();
-    last = 0;
+    gaps.start();
     QApplication::sendEvent(window.txtSearchString, &enter);
     qint64 done = clock.elapsed();
     QApplication::processEvents();
@@ -83,7 +76,7 @@ int main(int argc, char** argv) {
         "%zu hits; first screen %lld ms after Enter; final count %lld ms (\"%s\"); longest gap between "
         "5 ms ticks %lld ms; pane memory %.1f MB\n",
         window.rTxt1->rowCount(), static_cast<long long>(firstPaint.at), static_cast<long long>(done),
-        window.lblInfo->text().toUtf8().constData(), static_cast<long long>(worst),
+        window.lblInfo->text().toUtf8().constData(), static_cast<long long>(gaps.worst()),
         window.rTxt1->memoryBytes() / 1048576.0);
     return 0;
 }

@@ -39,17 +39,17 @@ void DriveCatalogue::add(Drive drive) {
     m_drives.insert(at, std::move(drive));
 }
 
-std::string DriveCatalogue::parse(std::string_view spec) {
+std::string DriveCatalogue::parse(std::string_view list) {
     m_drives.clear();
     static constexpr std::pair<std::string_view, DriveType> kTypes[] = {
         {"fixed", DriveFixed}, {"removable", DriveRemovable}, {"network", DriveRemote},
         {"cdrom", DriveCdRom}, {"ramdisk", DriveRamDisk},
     };
     std::string seen;
-    while (!spec.empty()) {
-        size_t semi = spec.find(';');
-        std::string_view entry = spec.substr(0, semi);
-        spec = semi == std::string_view::npos ? std::string_view() : spec.substr(semi + 1);
+    while (!list.empty()) {
+        size_t semi = list.find(';');
+        std::string_view entry = list.substr(0, semi);
+        list = semi == std::string_view::npos ? std::string_view() : list.substr(semi + 1);
         if (entry.empty())
             continue;
         auto fail = [&](const std::string& why) {
@@ -88,9 +88,9 @@ std::string DriveCatalogue::parse(std::string_view spec) {
 }
 
 std::string DriveCatalogue::load() {
-    std::string spec = platform::getEnv("QVL_DRIVES");
-    if (!spec.empty())
-        return parse(spec);
+    std::string list = platform::getEnv("QVL_DRIVES");
+    if (!list.empty())
+        return parse(list);
     m_drives.clear();
     for (const platform::SystemDrive& d : platform::systemDrives())
         add({d.letter, d.type, d.root});

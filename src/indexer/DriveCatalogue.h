@@ -47,7 +47,7 @@ public:
     std::string load();
     // Entries separated by ";", each LETTER=ROOT or LETTER:TYPE=ROOT, TYPE one of
     // fixed, removable, network, cdrom, ramdisk. "" or what is wrong.
-    std::string parse(std::string_view spec);
+    std::string parse(std::string_view list);
     void add(Drive drive);
 
 private:

@@ -1,6 +1,6 @@
 #include "platform/Platform.h"
 
-#include <windows.h>
+#include "platform/Win32Text.h"
 
 #include <cstdlib>
 #include <cwchar>
@@ -8,28 +8,6 @@
 namespace qvl::platform {
 
 namespace {
-
-std::wstring wide(std::string_view utf8) {
-    if (utf8.empty())
-        return {};
-    int n = MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), nullptr, 0);
-    std::wstring out(static_cast<size_t>(n), L'\0');
-    MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), out.data(), n);
-    return out;
-}
-
-std::string utf8(const wchar_t* text, size_t length) {
-    if (length == 0)
-        return {};
-    int n = WideCharToMultiByte(CP_UTF8, 0, text, static_cast<int>(length), nullptr, 0, nullptr, nullptr);
-    std::string out(static_cast<size_t>(n), '\0');
-    WideCharToMultiByte(CP_UTF8, 0, text, static_cast<int>(length), out.data(), n, nullptr, nullptr);
-    return out;
-}
-
-std::string utf8(const std::wstring& text) {
-    return utf8(text.data(), text.size());
-}
 
 // Paths longer than MAX_PATH need the "\\?\" prefix, which also turns off the
 // interpretation of "." and ".." (the walker passes neither).
@@ -54,7 +32,7 @@ std::filesystem::path userDataDir() {
     std::string base = getEnv("LOCALAPPDATA");
     if (base.empty())
         base = getEnv("APPDATA");
-    return std::filesystem::path(wide(base)) / L"Quorvel";
+    return std::filesystem::path(toWide(base)) / L"Quorvel";
 }
 
 bool isWritableDir(const std::filesystem::path& dir) {
@@ -69,14 +47,14 @@ bool isWritableDir(const std::filesystem::path& dir) {
 }
 
 std::string getEnv(const char* name) {
-    std::wstring key = wide(name);
+    std::wstring key = toWide(name);
     DWORD n = GetEnvironmentVariableW(key.c_str(), nullptr, 0);
     if (n == 0)
         return {};
     std::wstring value(n, L'\0');
     n = GetEnvironmentVariableW(key.c_str(), value.data(), n);
     value.resize(n);
-    return utf8(value);
+    return toUtf8(value);
 }
 
 std::string startDetached(const std::string& program, const std::vector<std::string>& args) {
@@ -87,7 +65,7 @@ std::string startDetached(const std::string& program, const std::vector<std::str
 }
 
 std::string startCommandLine(const std::string& commandLine) {
-    std::wstring line = wide(commandLine);
+    std::wstring line = toWide(commandLine);
     STARTUPINFOW startup{};
     startup.cb = sizeof startup;
     startup.dwFlags = STARTF_USESHOWWINDOW;
@@ -115,7 +93,7 @@ std::string systemVersionText() {
     std::string name = info.dwMajorVersion == 5 && info.dwMinorVersion == 0 ? "Windows 2000" : "Windows";
     return name + " (" + std::to_string(info.dwMajorVersion) + "." + std::to_string(info.dwMinorVersion) +
            ") Build " + std::to_string(info.dwBuildNumber) + " " +
-           utf8(info.szCSDVersion, wcslen(info.szCSDVersion));
+           toUtf8(info.szCSDVersion, wcslen(info.szCSDVersion));
 }
 
 std::vector<SystemDrive> systemDrives() {
@@ -126,14 +104,14 @@ std::vector<SystemDrive> systemDrives() {
         wchar_t letter = root[0];
         if (letter < L'A' || letter > L'Z')
             continue;
-        drives.push_back(
-            {static_cast<char>(letter), static_cast<int32_t>(GetDriveTypeW(root)), utf8(root, wcslen(root))});
+        drives.push_back({static_cast<char>(letter), static_cast<int32_t>(GetDriveTypeW(root)),
+                          toUtf8(root, wcslen(root))});
     }
     return drives;
 }
 
 WalkRoot::WalkRoot(const std::string& rootPath) {
-    std::wstring root = wide(rootPath);
+    std::wstring root = toWide(rootPath);
     DWORD attributes = GetFileAttributesW(longPath(root).c_str());
     if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_DIRECTORY)) {
         m_error = static_cast<int>(GetLastError() ? GetLastError() : ERROR_DIRECTORY);
@@ -153,7 +131,7 @@ int WalkRoot::listSubdirs(std::string_view relPath, std::vector<char>&, SubdirFn
     std::wstring dir = *reinterpret_cast<const std::wstring*>(m_handle);
     if (!dir.empty() && dir.back() != L'\\')
         dir += L'\\';
-    dir += wide(relPath);
+    dir += toWide(relPath);
     if (!relPath.empty())
         dir += L'\\';
     std::wstring pattern = longPath(dir + L"*");
@@ -171,7 +149,7 @@ int WalkRoot::listSubdirs(std::string_view relPath, std::vector<char>&, SubdirFn
         // Junctions, symbolic links and mount points are reparse points: never followed.
         if ((entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) &&
             !(entry.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT)) {
-            std::string n = utf8(name, wcslen(name));
+            std::string n = toUtf8(name, wcslen(name));
             onSubdir(ctx, n);
         }
     } while (FindNextFileW(find, &entry));
@@ -190,7 +168,7 @@ std::string WalkRoot::describe(int error) {
     FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM |
                        FORMAT_MESSAGE_IGNORE_INSERTS,
                    nullptr, static_cast<DWORD>(error), 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
-    std::string out = text ? utf8(text, wcslen(text)) : "error " + std::to_string(error);
+    std::string out = text ? toUtf8(text, wcslen(text)) : "error " + std::to_string(error);
     LocalFree(text);
     while (!out.empty() && (out.back() == '\n' || out.back() == '\r' || out.back() == '.'))
         out.pop_back();

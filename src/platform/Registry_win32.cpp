@@ -1,19 +1,10 @@
 #include "platform/Registry.h"
 
-#include <windows.h>
+#include "platform/Win32Text.h"
 
 namespace qvl::platform {
 
 namespace {
-
-std::wstring wide(const std::string& utf8) {
-    if (utf8.empty())
-        return {};
-    int n = MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), nullptr, 0);
-    std::wstring out(static_cast<size_t>(n), L'\0');
-    MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), out.data(), n);
-    return out;
-}
 
 HKEY rootKey(unsigned long root) {
     return reinterpret_cast<HKEY>(static_cast<ULONG_PTR>(static_cast<LONG>(root)));
@@ -24,13 +15,13 @@ HKEY rootKey(unsigned long root) {
 bool registryRead(unsigned long root, const std::string& subkey, const std::string& name,
                   std::string& value) {
     HKEY key;
-    if (RegOpenKeyExW(rootKey(root), wide(subkey).c_str(), 0, KEY_QUERY_VALUE, &key) != ERROR_SUCCESS)
+    if (RegOpenKeyExW(rootKey(root), toWide(subkey).c_str(), 0, KEY_QUERY_VALUE, &key) != ERROR_SUCCESS)
         return false;
     std::wstring text(256, L'\0');
     DWORD bytes = static_cast<DWORD>(text.size() * sizeof(wchar_t));
     DWORD type = 0;
-    LONG rc = RegQueryValueExW(key, wide(name).c_str(), nullptr, &type, reinterpret_cast<BYTE*>(text.data()),
-                               &bytes);
+    LONG rc = RegQueryValueExW(key, toWide(name).c_str(), nullptr, &type,
+                               reinterpret_cast<BYTE*>(text.data()), &bytes);
     RegCloseKey(key);
     if (rc != ERROR_SUCCESS || (type != REG_SZ && type != REG_EXPAND_SZ))
         return false;
@@ -48,14 +39,14 @@ bool registryRead(unsigned long root, const std::string& subkey, const std::stri
 void registrySetForTests(unsigned long root, const std::string& subkey, const std::string& name,
                          const std::string& value) {
     HKEY key;
-    if (RegCreateKeyExW(rootKey(root), wide(subkey).c_str(), 0, nullptr, 0, KEY_SET_VALUE, nullptr, &key,
+    if (RegCreateKeyExW(rootKey(root), toWide(subkey).c_str(), 0, nullptr, 0, KEY_SET_VALUE, nullptr, &key,
                         nullptr) != ERROR_SUCCESS)
         return;
-    std::wstring text = wide(value);
+    std::wstring text = toWide(value);
     if (value.empty())
-        RegDeleteValueW(key, wide(name).c_str());
+        RegDeleteValueW(key, toWide(name).c_str());
     else
-        RegSetValueExW(key, wide(name).c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(text.c_str()),
+        RegSetValueExW(key, toWide(name).c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(text.c_str()),
                        static_cast<DWORD>((text.size() + 1) * sizeof(wchar_t)));
     RegCloseKey(key);
 }

@@ -36,8 +36,8 @@ class TestMainWindow : public QObject {
         state->DbConnect = QDir(data.path()).filePath("Files.dat").toStdString();
         state->TemplateFile = QVL_TEMPLATE;
         indexer::DriveCatalogue catalogue;
-        QString spec = QString("C=%1;D:cdrom=%1;Z:network=%1").arg(tree.path());
-        QVERIFY(catalogue.parse(spec.toStdString()).empty());
+        QString drives = QString("C=%1;D:cdrom=%1;Z:network=%1").arg(tree.path());
+        QVERIFY(catalogue.parse(drives.toStdString()).empty());
         catalogue.add({'A', indexer::DriveRemovable, "/floppy"});
         window = std::make_unique<ui::frmMain>(*state, catalogue);
         // The first-run message box is answered as soon as it shows.

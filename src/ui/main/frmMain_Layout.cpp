@@ -23,10 +23,7 @@ template <class W> W* place(W* widget, const char* name, int left, int top, int 
 }
 
 ARGradient* gradient(QWidget* parent, const char* name, QRect twips, uint32_t from, uint32_t to) {
-    auto* g = place(new ARGradient(parent), name, twips.x(), twips.y(), twips.width(), twips.height());
-    g->setColor(static_cast<int>(from));
-    g->setFinColor(static_cast<int>(to));
-    return g;
+    return makeGradient(parent, name, pxRect(twips.x(), twips.y(), twips.width(), twips.height()), from, to);
 }
 
 Shape* rectangle(QWidget* parent, const char* name, QRect twips, QColor border = QColor(128, 128, 128)) {
