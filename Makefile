@@ -34,7 +34,7 @@ deps:
 test: deps build
 	cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
 
-run: build
+run: deps build
 	$(BUILD)/quorvel $(ARGS)
 
 clean:
