@@ -10,12 +10,16 @@
 #include "ui/main/frmMain.h"
 
 #include <QApplication>
+#include <QClipboard>
 #include <QDir>
 #include <QMessageBox>
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <filesystem>
 #include <functional>
+
+#include <sys/stat.h>
 
 using namespace qvl;
 
@@ -163,6 +167,29 @@ private slots:
         QTest::mouseDClick(view, Qt::LeftButton, {}, QPoint(30, pane->lineTop(2) + mid));
         QCOMPARE(opened.size(), size_t(2));
         QVERIFY(!opened[1].second);
+    }
+
+    void bytesThatAreNotUtf8OpenAsTheyAreAndLinesCopy() {
+        buildIndex();
+        const std::string odd = one.toStdString() + "/bad\xff\xfename";
+        QVERIFY(::mkdir(odd.c_str(), 0755) == 0);
+        std::atomic<bool> stop{false};
+        indexer::runIndex({data.path().toStdString(), QVL_TEMPLATE}, catalogue(), "CD", stop);
+        load();
+        search("bad");
+        QCOMPARE(window->rTxt1->rowCount(), size_t(1));
+        search::ResultsPane* pane = window->rTxt1;
+        QTest::mouseDClick(pane->viewport(), Qt::LeftButton, {},
+                           QPoint(8, pane->lineTop(0) + pane->lineHeight() / 2));
+        QCOMPARE(opened.size(), size_t(1));
+        QCOMPARE(opened[0].first, odd + "/"); // byte for byte
+
+        search("windows", true);
+        QTest::keyClick(pane, Qt::Key_A, Qt::ControlModifier);
+        QTest::keyClick(pane, Qt::Key_C, Qt::ControlModifier);
+        QCOMPARE(QApplication::clipboard()->text(), tree.path() + "/one/Apps/windows/\n" + tree.path() +
+                                                        "/one/windows/\n" + tree.path() + "/two/WINDOWS/\n");
+        std::filesystem::remove(odd); // QDir cannot name it to remove it
     }
 
     void historyKeepsEverySearch() {
