@@ -160,20 +160,4 @@ const char* NameMatcher::findNeedle(const char* hay, size_t size) const {
     return findBytes(hay, size, m_needle.data(), m, exact ? 1 : 0, exact ? m - 2 : m - 1);
 }
 
-bool NameMatcher::matches(std::string_view foldedName) const {
-    switch (m_kind) {
-    case Kind::Nothing:
-        return false;
-    case Kind::Everything:
-        return true;
-    case Kind::Substring:
-        return foldedName.find(m_needle) != std::string_view::npos;
-    case Kind::Exact:
-        return foldedName == std::string_view(m_needle).substr(1, m_needle.size() - 2);
-    case Kind::Like:
-        return likeMatch(foldedName, m_needle);
-    }
-    return false;
-}
-
 } // namespace qvl::search

@@ -35,8 +35,6 @@ public:
     // Whether any name of the block can match: false only when none can.
     bool mayMatch(const char* names, size_t size) const;
 
-    bool matches(std::string_view foldedName) const;
-
 private:
     const char* findNeedle(const char* hay, size_t size) const;
 

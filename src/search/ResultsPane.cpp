@@ -60,8 +60,7 @@ void ResultsPane::addRow(std::string_view path, size_t headerLength, bool starts
                       static_cast<uint16_t>(std::min(headerLength, path.size())), startsGroup});
     m_bytes.append(path);
     // Only the scroll range changes for rows below the visible ones.
-    int visible = viewport()->height() / lineHeight();
-    if (static_cast<int>(m_rows.size()) <= verticalScrollBar()->value() + visible + 1)
+    if (static_cast<int>(m_rows.size()) <= verticalScrollBar()->value() + verticalScrollBar()->pageStep() + 1)
         viewport()->update();
     if (m_rows.size() % 1024 == 1)
         updateScrollBar();

@@ -166,8 +166,4 @@ std::string IndexWriter::finish() {
     return err;
 }
 
-int64_t IndexWriter::rows() const {
-    return m->rows;
-}
-
 } // namespace qvl::store

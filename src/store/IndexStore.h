@@ -55,7 +55,6 @@ public:
                     std::string_view foldedDirectory);
     // Writes what is pending and commits; the file is complete and synced afterwards.
     std::string finish();
-    int64_t rows() const;
 
 private:
     struct Impl;

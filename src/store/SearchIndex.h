@@ -22,7 +22,6 @@ bool filterMayContain(std::string_view filter, uint64_t hash);
 struct BlockView {
     std::string_view names, ends, drives, paths, filter;
     size_t count() const { return drives.size(); }
-    const uint32_t* endsData() const { return reinterpret_cast<const uint32_t*>(ends.data()); }
 };
 
 struct Block {

@@ -71,7 +71,6 @@ public:
         return p ? std::string_view(p, sqlite3_column_bytes(m_stmt, col)) : std::string_view();
     }
     int64_t integer(int col) const { return sqlite3_column_int64(m_stmt, col); }
-    bool isNull(int col) const { return sqlite3_column_type(m_stmt, col) == SQLITE_NULL; }
 
 private:
     sqlite3* m_db = nullptr;

@@ -63,7 +63,6 @@ public:
 
     // Search: mode 1 containing, 2 exact. A run asked for while one runs is refused.
     void GoSearch(int16_t mode);
-    bool searching() const { return m_searching; }
     // Opens the folder of results line `row` (the first line during the start-up search).
     void OpenExplorer(int64_t row);
     void AddSearchHistory(const QString& text);

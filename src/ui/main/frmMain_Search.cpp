@@ -153,16 +153,19 @@ void frmMain::GoSearch(int16_t mode) {
         // Rows go in as they are read; the event loop runs every 10 ms or 1,024 rows, so the
         // first screen shows at once and the window stays live while the rest arrives.
         char currentDrive = '?';
+        size_t header = 0; // the length of the current drive's root, for its group's first line
         QElapsedTimer sinceYield;
         sinceYield.start();
         search::SearchHit hit;
         while (!m_state.StopRequested && cursor->next(hit)) {
             bool startsGroup = hit.driveLetter != currentDrive;
-            currentDrive = hit.driveLetter;
-            const indexer::Drive* drive = m_catalogue.find(hit.driveLetter);
-            size_t header = drive ? drive->root.size() : 3;
-            if (drive && !drive->root.empty() && drive->root.back() != platform::kSeparator)
-                ++header;
+            if (startsGroup) {
+                currentDrive = hit.driveLetter;
+                const indexer::Drive* drive = m_catalogue.find(currentDrive);
+                header = drive ? drive->root.size() : 3;
+                if (drive && !drive->root.empty() && drive->root.back() != platform::kSeparator)
+                    ++header;
+            }
             rTxt1->addRow(hit.fullDirectory, header, startsGroup);
             ++rows;
             if (rows % 1024 == 0 || sinceYield.elapsed() >= 10) {
