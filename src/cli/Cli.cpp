@@ -116,6 +116,14 @@ int indexCommand(const std::vector<std::string>& args, std::ostream& out, std::o
     return 0;
 }
 
+int searchFailed(const search::SearchCursor& cursor, std::ostream& err) {
+    err << "qvl: " << cursor.message();
+    if (cursor.error() == search::SearchError::Damaged)
+        err << "; 'qvl index' rebuilds it";
+    err << "\n";
+    return 2;
+}
+
 int findCommand(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
                 const CliContext& context) {
     search::SearchQuery query;
@@ -147,10 +155,8 @@ int findCommand(const std::vector<std::string>& args, std::ostream& out, std::os
         return usageError(err, "find needs a text to look for");
 
     search::SearchCursor cursor;
-    if (cursor.open(store::BuildConnectString(context.location), query) != search::SearchError::None) {
-        err << "qvl: " << cursor.message() << "\n";
-        return 2;
-    }
+    if (cursor.open(store::BuildConnectString(context.location), query) != search::SearchError::None)
+        return searchFailed(cursor, err);
     search::SearchHit hit;
     bool any = false;
     while (cursor.next(hit)) {
@@ -159,10 +165,8 @@ int findCommand(const std::vector<std::string>& args, std::ostream& out, std::os
         any = true;
     }
     out.flush();
-    if (cursor.error() != search::SearchError::None) {
-        err << "qvl: " << cursor.message() << "\n";
-        return 2;
-    }
+    if (cursor.error() != search::SearchError::None)
+        return searchFailed(cursor, err);
     return any ? 0 : 1;
 }
 

@@ -40,6 +40,7 @@ struct SearchCursor::Impl {
     size_t nextRow = 0, decodedRows = 0; // rows searched / paths decoded in this block
     bool haveBlock = false;
 
+    std::string dbConnect;
     SearchError error = SearchError::None;
     std::string message;
 
@@ -57,40 +58,52 @@ struct SearchCursor::Impl {
         db.close();
     }
 
+    // Damage found while reading: the search ends with an error that names it. The
+    // message says what is damaged; callers add what to do about it.
+    bool damaged(const std::string& detail) {
+        fail(SearchError::Damaged, "The index " + dbConnect + " is damaged (" + detail + ")");
+        release();
+        return false;
+    }
+
     // Moves to the next block whose names can match; false at the end or on damage.
+    // Every blob is checked against its checksum before it is used, and the block's
+    // structure before anything is read through its offsets.
     bool loadBlock() {
         while (true) {
             if (blocks) {
                 int rc = blocks->step();
                 if (rc != SQLITE_ROW) {
                     if (rc != SQLITE_DONE)
-                        fail(SearchError::Damaged, "Cannot read the index: " + blocks->error());
+                        return damaged(blocks->error());
                     release();
                     return false;
                 }
-                if (byFilter && !store::filterMayContain(blocks->blob(1), exactHash))
-                    continue;
-                if (!byFilter && !matcher.mayMatch(blocks->blob(1).data(), blocks->blob(1).size()))
+                std::string_view first = blocks->blob(1); // the filter or the names
+                if (static_cast<uint64_t>(blocks->integer(2)) != store::blobSum(first))
+                    return damaged(std::string(byFilter ? "a filter" : "a block's names") +
+                                   " does not match its checksum");
+                if (byFilter ? !store::filterMayContain(first, exactHash)
+                             : !matcher.mayMatch(first.data(), first.size()))
                     continue;
                 details->reset();
                 details->bind(1, blocks->integer(0));
-                if (details->step() != SQLITE_ROW) {
-                    fail(SearchError::Damaged, "Cannot read the index: " + details->error());
-                    return false;
-                }
+                if (details->step() != SQLITE_ROW)
+                    return damaged(details->error().empty() ? "a block is missing" : details->error());
                 block = {details->blob(0), details->blob(1), details->blob(2), details->blob(3), {}};
+                if ((byFilter && static_cast<uint64_t>(details->integer(4)) != store::blobSum(block.names)) ||
+                    static_cast<uint64_t>(details->integer(5)) != store::rowsSum(block))
+                    return damaged("a block does not match its checksum");
             } else {
                 if (rebuiltNext == rebuilt.size())
                     return false;
                 block = rebuilt[rebuiltNext++].view();
             }
+            if (!store::blockIsWellFormed(block))
+                return damaged("a block is malformed");
             bool namesChecked = blocks && !byFilter;
             if (namesChecked || matcher.mayMatch(block.names.data(), block.names.size()))
                 break;
-        }
-        if (block.ends.size() != block.count() * 4 || block.names.empty()) {
-            fail(SearchError::Damaged, "The index is damaged: run an index again.");
-            return false;
         }
         ends.resize(block.count());
         std::memcpy(ends.data(), block.ends.data(), block.ends.size());
@@ -129,6 +142,7 @@ SearchCursor& SearchCursor::operator=(SearchCursor&&) noexcept = default;
 
 SearchError SearchCursor::open(const std::string& dbConnect, const SearchQuery& query) {
     m = std::make_unique<Impl>(query);
+    m->dbConnect = dbConnect;
     m->allDrives = query.allDrives;
     for (char c : query.drives)
         m->drives.set(static_cast<unsigned char>(std::toupper(static_cast<unsigned char>(c))));
@@ -143,8 +157,11 @@ SearchError SearchCursor::open(const std::string& dbConnect, const SearchQuery& 
     // Reading the mapped file saves a system call per page.
     if (err.empty())
         err = m->db.exec("PRAGMA mmap_size = 4294967296");
+    // Stored blocks serve when they were built from the rows there are now and carry
+    // checksums (version 2); otherwise they are built here from tblDirs.
     Stmt fresh(m->db, "SELECT (SELECT Value FROM qvlMeta WHERE Key = 'rows') ="
-                      " (SELECT ifnull(max(rowid), 0) FROM tblDirs)");
+                      " (SELECT ifnull(max(rowid), 0) FROM tblDirs)"
+                      " AND (SELECT user_version FROM pragma_user_version) >= 2");
     if (err.empty() && !fresh.ok())
         err = fresh.error();
     if (err.empty()) {
@@ -155,10 +172,10 @@ SearchError SearchCursor::open(const std::string& dbConnect, const SearchQuery& 
             m->byFilter = !m->matcher.exactName().empty();
             m->exactHash = store::nameHash(m->matcher.exactName());
             m->blocks = std::make_unique<Stmt>(
-                m->db, m->byFilter ? "SELECT Block, Filter FROM qvlFilters ORDER BY Block"
-                                   : "SELECT Block, Names FROM qvlBlocks ORDER BY Block");
+                m->db, m->byFilter ? "SELECT Block, Filter, Sum FROM qvlFilters ORDER BY Block"
+                                   : "SELECT Block, Names, NamesSum FROM qvlBlocks ORDER BY Block");
             m->details = std::make_unique<Stmt>(
-                m->db, "SELECT Names, Ends, Drives, Paths FROM qvlBlocks WHERE Block = ?");
+                m->db, "SELECT Names, Ends, Drives, Paths, NamesSum, RowsSum FROM qvlBlocks WHERE Block = ?");
         } else
             err = m->rebuildBlocks();
     }
@@ -167,8 +184,7 @@ SearchError SearchCursor::open(const std::string& dbConnect, const SearchQuery& 
     if (err.empty() && m->details && !m->details->ok())
         err = m->details->error();
     if (!err.empty())
-        return m->fail(SearchError::Damaged,
-                       "The index " + dbConnect + " cannot be read (" + err + "): index the drives again.");
+        return m->fail(SearchError::Damaged, "The index " + dbConnect + " is damaged (" + err + ")");
     m->haveBlock = m->loadBlock();
     return m->error;
 }
@@ -190,15 +206,13 @@ bool SearchCursor::next(SearchHit& hit) {
         std::string_view path;
         while (s.decodedRows <= i) {
             if (!s.paths.next(path)) {
-                s.fail(SearchError::Damaged, "The index is damaged: run an index again.");
-                s.haveBlock = false;
+                s.haveBlock = s.damaged("a block's paths are malformed");
                 return false;
             }
             ++s.decodedRows;
         }
-        if (path.size() < 2) {
-            s.fail(SearchError::Damaged, "The index is damaged: run an index again.");
-            s.haveBlock = false;
+        if (path.size() < 2 || path.back() != platform::kSeparator) {
+            s.haveBlock = s.damaged("a block's paths are malformed");
             return false;
         }
         s.nextRow = i + 1;

@@ -34,7 +34,8 @@ public:
 
     // Opens the search on the index at dbConnect. WrongCriteria: a search limited to
     // drives with no drive given; NoIndex: there is no index file; Damaged: the file is
-    // not an index that can be read. The file is never changed.
+    // not an index that can be read, or its contents fail their checks (also from
+    // next(), mid-search; rows given before were checked). The file is never changed.
     SearchError open(const std::string& dbConnect, const SearchQuery& query);
     // The next hit; false at the end, or on a read failure (then error() is set).
     bool next(SearchHit& hit);

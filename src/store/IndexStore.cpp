@@ -10,10 +10,13 @@ namespace fs = std::filesystem;
 
 namespace {
 
-// Schema version 1. The page size is set before the first table so that a search
+// Schema version 2. The page size is set before the first table so that a search
 // block fits in one page. qvlBlocks holds the search blocks, qvlFilters their filters
 // (a table of their own, so that an exact search reads a few pages instead of touching
 // one page per block); qvlMeta's "rows" is the number of tblDirs rows they were built from.
+// Each blob has a checksum beside it (see blobSum): NamesSum for the names a containing
+// search scans, RowsSum for the rest of the block, Sum for a filter. Version 1 files had
+// none; a search rebuilds their blocks from tblDirs.
 constexpr const char* kSchema = R"sql(
 PRAGMA page_size = 65536;
 PRAGMA journal_mode = DELETE;
@@ -21,11 +24,12 @@ BEGIN;
 CREATE TABLE tblDirs (DriveLetter TEXT NOT NULL, FullDirectory TEXT NOT NULL, Directory TEXT NOT NULL);
 CREATE TABLE tblLastSearch (SearchID INTEGER PRIMARY KEY AUTOINCREMENT, SearchDesc TEXT);
 CREATE TABLE qvlBlocks (Block INTEGER PRIMARY KEY, Names BLOB NOT NULL, Ends BLOB NOT NULL,
-                        Drives BLOB NOT NULL, Paths BLOB NOT NULL);
-CREATE TABLE qvlFilters (Block INTEGER PRIMARY KEY, Filter BLOB NOT NULL);
+                        Drives BLOB NOT NULL, Paths BLOB NOT NULL, NamesSum INTEGER NOT NULL,
+                        RowsSum INTEGER NOT NULL);
+CREATE TABLE qvlFilters (Block INTEGER PRIMARY KEY, Filter BLOB NOT NULL, Sum INTEGER NOT NULL);
 CREATE TABLE qvlMeta (Key TEXT PRIMARY KEY, Value INTEGER);
 INSERT INTO qvlMeta VALUES ('rows', 0);
-PRAGMA user_version = 1;
+PRAGMA user_version = 2;
 COMMIT;
 )sql";
 
@@ -102,11 +106,15 @@ struct IndexWriter::Impl {
             .bindBlob(2, block.names)
             .bindBlob(3, block.ends)
             .bindBlob(4, block.drives)
-            .bindBlob(5, block.paths);
+            .bindBlob(5, block.paths)
+            .bind(6, static_cast<int64_t>(blobSum(block.names)))
+            .bind(7, static_cast<int64_t>(rowsSum(block.view())));
         if (insertBlock->step() != SQLITE_DONE)
             return insertBlock->error();
         insertFilter->reset();
-        insertFilter->bind(1, blockCount).bindBlob(2, block.filter);
+        insertFilter->bind(1, blockCount)
+            .bindBlob(2, block.filter)
+            .bind(3, static_cast<int64_t>(blobSum(block.filter)));
         return insertFilter->step() == SQLITE_DONE ? std::string() : insertFilter->error();
     }
 };
@@ -126,8 +134,8 @@ std::string IndexWriter::open(const fs::path& file) {
         return err;
     m->insertRow = std::make_unique<Stmt>(
         m->db, "INSERT INTO tblDirs (DriveLetter, FullDirectory, Directory) VALUES (?,?,?)");
-    m->insertBlock = std::make_unique<Stmt>(m->db, "INSERT INTO qvlBlocks VALUES (?,?,?,?,?)");
-    m->insertFilter = std::make_unique<Stmt>(m->db, "INSERT INTO qvlFilters VALUES (?,?)");
+    m->insertBlock = std::make_unique<Stmt>(m->db, "INSERT INTO qvlBlocks VALUES (?,?,?,?,?,?,?)");
+    m->insertFilter = std::make_unique<Stmt>(m->db, "INSERT INTO qvlFilters VALUES (?,?,?)");
     if (!m->insertRow->ok())
         return m->insertRow->error();
     if (!m->insertFilter->ok())

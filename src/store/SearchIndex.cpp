@@ -1,6 +1,7 @@
 #include "store/SearchIndex.h"
 
 #include <algorithm>
+#include <bit>
 #include <cstring>
 #include <utility>
 
@@ -40,6 +41,55 @@ uint64_t nameHash(std::string_view folded) {
     for (char c : folded)
         h = (h ^ static_cast<unsigned char>(c)) * 1099511628211ull;
     return h ^ (h >> 29);
+}
+
+uint64_t blobSum(std::string_view bytes) {
+    constexpr uint64_t kMul = 0x9E3779B97F4A7C15ull;
+    uint64_t lane[4] = {0x243F6A8885A308D3ull, 0x13198A2E03707344ull, 0xA4093822299F31D0ull,
+                        0x082EFA98EC4E6C89ull};
+    const char* p = bytes.data();
+    size_t n = bytes.size();
+    auto word = [](const char* at) {
+        uint64_t w;
+        std::memcpy(&w, at, 8);
+        return w;
+    };
+    for (; n >= 32; p += 32, n -= 32)
+        for (int k = 0; k < 4; ++k)
+            lane[k] = (lane[k] ^ word(p + 8 * k)) * kMul;
+    for (int k = 0; n > 0; k = (k + 1) % 4) {
+        char tail[8] = {};
+        size_t take = std::min<size_t>(n, 8);
+        std::memcpy(tail, p, take);
+        lane[k] = (lane[k] ^ word(tail)) * kMul;
+        p += take;
+        n -= take;
+    }
+    uint64_t h = bytes.size() * kMul;
+    for (uint64_t l : lane)
+        h = ((h ^ l ^ (l >> 31)) * kMul) ^ (h >> 29);
+    return h;
+}
+
+bool blockIsWellFormed(const BlockView& block) {
+    const std::string_view names = block.names;
+    const size_t count = block.count();
+    if (names.empty() || names.front() != '\0' || names.back() != '\0' || block.ends.size() != 4 * count)
+        return false;
+    uint32_t previous = 0;
+    for (size_t i = 0; i < count; ++i) {
+        uint32_t end;
+        std::memcpy(&end, block.ends.data() + 4 * i, 4);
+        if (end <= previous || end >= names.size() || names[end] != '\0')
+            return false;
+        previous = end;
+    }
+    return count == 0 || previous == names.size() - 1;
+}
+
+uint64_t rowsSum(const BlockView& block) {
+    // Rotated apart, so that blobs swapped between columns do not cancel out.
+    return blobSum(block.ends) ^ std::rotl(blobSum(block.drives), 21) ^ std::rotl(blobSum(block.paths), 42);
 }
 
 bool filterMayContain(std::string_view filter, uint64_t hash) {

@@ -28,6 +28,15 @@ void yield() {
     QCoreApplication::processEvents();
 }
 
+// An index that cannot be read is no fault of the search text: say what is wrong with
+// it and how to mend it.
+void showIndexUnreadable(app::AppState& state, const search::SearchCursor& cursor) {
+    QString why = QString::fromStdString(cursor.message());
+    if (cursor.error() == search::SearchError::Damaged)
+        why += ". Index the drives again to rebuild it.";
+    ShowErrorMessage(state, "Index damaged", why, true, true);
+}
+
 } // namespace
 
 void frmMain::connectSearch() {
@@ -139,7 +148,10 @@ void frmMain::GoSearch(int16_t mode) {
     auto cursor = std::make_unique<search::SearchCursor>();
     if (cursor->open(m_state.DbConnect, query) != search::SearchError::None) {
         QGuiApplication::restoreOverrideCursor();
-        ShowErrorMessage(m_state, "Error", "Wrong Criteria", true, true);
+        if (cursor->error() == search::SearchError::WrongCriteria)
+            ShowErrorMessage(m_state, "Error", "Wrong Criteria", true, true);
+        else
+            showIndexUnreadable(m_state, *cursor);
         QGuiApplication::setOverrideCursor(Qt::WaitCursor);
         start = QDateTime::currentSecsSinceEpoch();
     } else {
@@ -177,7 +189,7 @@ void frmMain::GoSearch(int16_t mode) {
         rTxt1->flush();
         if (cursor->error() != search::SearchError::None) {
             QGuiApplication::restoreOverrideCursor();
-            ShowErrorMessage(m_state, "Error:", "Invalid search string", true, true);
+            showIndexUnreadable(m_state, *cursor);
             QGuiApplication::setOverrideCursor(Qt::WaitCursor);
         } else if (rows == 0 && !m_state.StopRequested) {
             rTxt1->showNoResults();
