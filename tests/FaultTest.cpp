@@ -5,7 +5,16 @@
 #include <gtest/gtest.h>
 #include <sqlite3.h>
 
+#include <csignal>
+#include <fcntl.h>
+#include <fstream>
+#include <functional>
+#include <grp.h>
 #include <random>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <thread>
+#include <unistd.h>
 
 namespace fs = std::filesystem;
 using namespace qvl;
@@ -114,4 +123,199 @@ TEST(Faults, DamagedBlocksAreReportedNeverCrashOrGiveWrongRows) {
         }
     }
     EXPECT_GT(reported, 400); // most damage lies in what the searches read
+}
+
+namespace {
+
+struct Outcome {
+    int code = -1;
+    std::string out, err;
+};
+
+std::string slurp(const fs::path& file) {
+    std::ifstream in(file, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), {}};
+}
+
+// Runs qvl in a child process on the store in `data` with the drives `drives`;
+// `inChild` runs after the fork, before exec (limits, another user).
+Outcome runQvl(const TempDir& data, const std::string& drives, std::vector<std::string> args,
+               const std::function<void()>& inChild = {}) {
+    const fs::path out = data.path() / "out.txt", err = data.path() / "err.txt";
+    pid_t child = fork();
+    if (child == 0) {
+        setenv("QVL_DATA_DIR", data.str().c_str(), 1);
+        setenv("QVL_DRIVES", drives.c_str(), 1);
+        int o = open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0666);
+        int e = open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0666);
+        dup2(o, 1);
+        dup2(e, 2);
+        close(o);
+        close(e);
+        if (inChild)
+            inChild();
+        std::vector<char*> argv{const_cast<char*>(QVL_BINARY)};
+        for (std::string& a : args)
+            argv.push_back(a.data());
+        argv.push_back(nullptr);
+        execv(QVL_BINARY, argv.data());
+        _exit(127);
+    }
+    int status = 0;
+    waitpid(child, &status, 0);
+    Outcome result;
+    result.code = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+    result.out = slurp(out);
+    result.err = slurp(err);
+    return result;
+}
+
+struct OldIndex {
+    TempDir tree, data;
+    std::string drives;
+    std::string before; // the index's bytes after the first run
+    OldIndex() {
+        for (int i = 0; i < 8000; ++i)
+            test::makeDirs(tree.path(),
+                           "d" + std::to_string(i % 50) + "/folder-with-a-long-name-" + std::to_string(i));
+        // Deep enough that the walk opens its end in two pieces, two handles at once.
+        test::makeDeepChain(tree.path(), 70, std::string(50, 'p'));
+        drives = "C=" + tree.str();
+        Outcome first = runQvl(data, drives, {"index"});
+        EXPECT_EQ(first.code, 0) << first.err;
+        before = slurp(data.path() / "Files.dat");
+    }
+    // The old index is there, whole, and no temp file is left.
+    void expectKept() const {
+        EXPECT_EQ(slurp(data.path() / "Files.dat"), before);
+        for (const fs::directory_entry& e : fs::directory_iterator(data.path()))
+            EXPECT_EQ(e.path().extension() != ".tmp", true) << e.path();
+    }
+};
+
+} // namespace
+
+// A run that cannot finish keeps the old index, never says "Done." and names the cause.
+TEST(Faults, FailedRunsKeepTheOldIndexAndSayWhy) {
+    OldIndex s;
+    struct Case {
+        const char* what;
+        std::function<void()> limit;
+        std::string drives, cause;
+    };
+    const std::vector<Case> cases = {
+        {"disk full",
+         [] {
+             signal(SIGXFSZ, SIG_IGN);
+             rlimit r{600 * 1024, 600 * 1024};
+             setrlimit(RLIMIT_FSIZE, &r);
+         },
+         s.drives, "File too large"},
+        {"out of file handles",
+         [] {
+             rlimit r{6, 6}; // standard streams, the lock, the root and one folder
+             setrlimit(RLIMIT_NOFILE, &r);
+         },
+         s.drives, "Too many open files"},
+        {"root cannot be opened", {}, "C=" + s.tree.str() + "/gone", "No such file or directory"},
+    };
+    for (const Case& c : cases) {
+        Outcome o = runQvl(s.data, c.drives, {"index"}, c.limit);
+        EXPECT_EQ(o.code, 2) << c.what << ": " << o.err;
+        EXPECT_EQ(o.out.find("Done."), std::string::npos) << c.what;
+        EXPECT_NE(o.err.find(c.cause), std::string::npos) << c.what << ": " << o.err;
+        s.expectKept();
+    }
+}
+
+// One writer at a time: a second one is refused and changes nothing, and runs started
+// together never corrupt the index nor report another's work as theirs.
+TEST(Faults, SecondWriterIsRefusedAndChangesNothing) {
+    OldIndex s;
+    {
+        store::WriterLock held;
+        ASSERT_EQ(held.acquire(s.data.path()), "");
+        Outcome o = runQvl(s.data, s.drives, {"index"});
+        EXPECT_EQ(o.code, 2);
+        EXPECT_NE(o.err.find("an index run is already in progress"), std::string::npos) << o.err;
+        EXPECT_EQ(o.out, "");
+        s.expectKept();
+    }
+    const std::string rows = std::to_string(test::findDirs(s.tree.str()).size());
+    for (int round = 0; round < 4; ++round) {
+        TempDir otherOut;
+        std::vector<Outcome> outcomes(2);
+        std::thread second([&] {
+            outcomes[1] = runQvl(otherOut, s.drives, {"index"},
+                                 [&] { setenv("QVL_DATA_DIR", s.data.str().c_str(), 1); });
+        });
+        usleep(round * 10000);
+        outcomes[0] = runQvl(s.data, s.drives, {"index"});
+        second.join();
+        int done = 0;
+        for (const Outcome& o : outcomes) {
+            if (o.code == 0) {
+                EXPECT_EQ(o.out, "Done. (" + rows + " dirs)\n");
+                ++done;
+            } else
+                EXPECT_NE(o.err.find("already in progress"), std::string::npos) << o.code << o.out << o.err;
+        }
+        EXPECT_GE(done, 1);
+        EXPECT_EQ(store::CountRows((s.data.path() / "Files.dat").string(), "tblDirs"), std::stoi(rows));
+    }
+}
+
+// A writer killed at any point leaves the old index or the new one, whole; the next
+// writer clears what it left behind.
+TEST(Faults, KilledWritersLeaveAWholeIndexAndTheNextCleansUp) {
+    OldIndex s;
+    std::mt19937 rng(99);
+    for (int i = 0; i < 12; ++i) {
+        pid_t child = fork();
+        if (child == 0) {
+            setenv("QVL_DATA_DIR", s.data.str().c_str(), 1);
+            setenv("QVL_DRIVES", s.drives.c_str(), 1);
+            int devnull = open("/dev/null", O_WRONLY);
+            dup2(devnull, 1);
+            dup2(devnull, 2);
+            execl(QVL_BINARY, QVL_BINARY, "index", static_cast<char*>(nullptr));
+            _exit(127);
+        }
+        usleep(1000 * (rng() % 150));
+        kill(child, SIGKILL);
+        waitpid(child, nullptr, 0);
+        search::SearchError error;
+        EXPECT_EQ(test::searchPaths((s.data.path() / "Files.dat").string(),
+                                    test::query("d1", search::ExactSearch), &error)
+                      .size(),
+                  1u);
+        EXPECT_EQ(error, search::SearchError::None);
+    }
+    Outcome o = runQvl(s.data, s.drives, {"index"});
+    EXPECT_EQ(o.code, 0) << o.err;
+    s.before = slurp(s.data.path() / "Files.dat");
+    s.expectKept(); // no temp file left
+}
+
+// As a plain user, a folder that cannot be read keeps its row and is named; the run
+// still succeeds.
+TEST(Faults, UnreadableFoldersAreCountedAndNamed) {
+    TempDir tree, data;
+    test::makeDirs(tree.path(), "open/inside");
+    test::makeDirs(tree.path(), "locked/hidden/deeper");
+    fs::permissions(tree.path(), fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec |
+                                     fs::perms::others_read | fs::perms::others_exec);
+    fs::permissions(tree.path() / "locked", fs::perms::none);
+    const bool root = geteuid() == 0;
+    if (root)
+        ASSERT_EQ(chown(data.str().c_str(), 65534, 65534), 0);
+    Outcome o = runQvl(data, "C=" + tree.str(), {"index"}, [&] {
+        if (root && (setgroups(0, nullptr) != 0 || setgid(65534) != 0 || setuid(65534) != 0))
+            _exit(126); // drop to nobody: root reads every folder
+    });
+    fs::permissions(tree.path() / "locked", fs::perms::owner_all);
+    ASSERT_EQ(o.code, 0) << o.err;
+    EXPECT_EQ(o.out, "Done. (3 dirs)\n"); // open, open/inside, locked
+    EXPECT_NE(o.err.find("1 folder could not be read"), std::string::npos) << o.err;
+    EXPECT_NE(o.err.find(tree.str() + "/locked (Permission denied)"), std::string::npos) << o.err;
 }

@@ -93,26 +93,28 @@ int indexCommand(const std::vector<std::string>& args, std::ostream& out, std::o
     std::atomic<bool>& stop = context.StopRequested ? *context.StopRequested : localStop;
     const auto started = std::chrono::steady_clock::now();
     indexer::IndexRunCallbacks callbacks;
+    // Progress goes to the error stream this command was given, so that it never mixes
+    // with what a script reads from the output.
     if (context.progressToTerminal) {
         callbacks.progress = [&](const std::string& path, int64_t rows) {
             double seconds =
                 std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
             std::string shown = path.size() > 60 ? "..." + path.substr(path.size() - 57) : path;
-            std::fprintf(stderr, "\r\033[K%lld folders, %.1f s, %s", static_cast<long long>(rows), seconds,
-                         shown.c_str());
-            std::fflush(stderr);
+            char line[64];
+            std::snprintf(line, sizeof line, "%lld folders, %.1f s, ", static_cast<long long>(rows), seconds);
+            err << "\r\033[K" << line << shown << std::flush;
         };
     }
     indexer::IndexRunResult result = indexer::runIndex(context.location, catalogue, letters, stop, callbacks);
-    if (context.progressToTerminal) {
-        std::fprintf(stderr, "\r\033[K");
-        std::fflush(stderr);
-    }
-    out << result.caption() << "\n";
+    if (context.progressToTerminal)
+        err << "\r\033[K" << std::flush;
     if (!result.error.empty()) {
         err << "qvl: " << result.error << "\n";
         return 2;
     }
+    out << result.caption() << "\n";
+    if (result.unreadable > 0)
+        err << "qvl: " << result.unreadableText() << "\n";
     return 0;
 }
 

@@ -10,15 +10,26 @@ std::string IndexRunResult::caption() const {
     return std::string(canceled ? "Canceled." : "Done.") + " (" + std::to_string(count) + " dirs)";
 }
 
+std::string IndexRunResult::unreadableText() const {
+    if (unreadable == 0)
+        return {};
+    std::string text = std::to_string(unreadable) + (unreadable == 1 ? " folder" : " folders") +
+                       " could not be read; what is below them is not in the index:";
+    for (const std::string& f : firstUnreadable)
+        text += "\n  " + f;
+    if (unreadable > static_cast<int64_t>(firstUnreadable.size()))
+        text += "\n  ...";
+    return text;
+}
+
 namespace {
 
 // Makes `file` a fresh, empty index: a copy of the template, or the schema itself.
 std::string startFromTemplate(const store::StoreLocation& location, const fs::path& file) {
     std::error_code ec;
-    fs::create_directories(location.dataDir, ec);
-    fs::remove(file, ec);
     if (fs::copy_file(location.templateFile, file, ec))
         return {};
+    fs::remove(file, ec); // a copy cut short by a full disk
     return store::createEmptyDatabase(file);
 }
 
@@ -40,7 +51,15 @@ IndexRunResult runIndex(const store::StoreLocation& location, const DriveCatalog
                         const IndexRunCallbacks& callbacks) {
     IndexRunResult result;
     const fs::path dbFile = location.dbFile();
-    const fs::path building = dbFile.string() + ".new";
+    store::WriterLock lock;
+    result.error = lock.acquire(location.dataDir);
+    if (!result.error.empty()) {
+        result.busy = lock.busy();
+        result.canceled = StopRequested.exchange(false);
+        result.count = store::CountRows(dbFile.string(), "tblDirs");
+        return result;
+    }
+    const fs::path building = lock.tempFile();
 
     std::string err = startFromTemplate(location, building);
     if (!err.empty())
@@ -61,23 +80,27 @@ IndexRunResult runIndex(const store::StoreLocation& location, const DriveCatalog
                 ScanDirectory(root, drive->letter, trees.back(), StopRequested, callbacks.progress);
             if (!status.fatalError.empty())
                 result.error = status.fatalError;
+            result.unreadable += status.unreadable;
+            for (std::string& f : status.firstUnreadable)
+                if (result.firstUnreadable.size() < 5)
+                    result.firstUnreadable.push_back(std::move(f));
         }
         if (callbacks.driveFinished)
             callbacks.driveFinished(drive->letter);
     }
 
-    std::error_code ec;
-    if (fs::exists(building, ec)) {
+    if (result.error.empty()) {
         err = writeIndexFile(building, trees);
-        trees.clear();
+        std::error_code renamed;
         if (err.empty())
-            fs::rename(building, dbFile, ec);
-        if (!err.empty() || ec) {
-            fs::remove(building, ec);
+            fs::rename(building, dbFile, renamed);
+        if (!err.empty() || renamed)
             result.error =
-                "Cannot write the index " + dbFile.string() + ": " + (err.empty() ? ec.message() : err);
-        }
+                "Cannot write the index " + dbFile.string() + ": " + (err.empty() ? renamed.message() : err);
     }
+    trees.clear();
+    std::error_code ec;
+    fs::remove(building, ec); // after a failure; a renamed file is gone already
 
     result.canceled = StopRequested.exchange(false);
     result.count = store::CountRows(dbFile.string(), "tblDirs");

@@ -20,19 +20,27 @@ struct IndexRunCallbacks {
 
 struct IndexRunResult {
     bool canceled = false;
-    int32_t count = 0; // rows of tblDirs afterwards
-    std::string error; // why the index could not be written or the walk had to end; "" when fine
-    // "Done. (N dirs)" or "Canceled. (N dirs)".
+    int32_t count = 0;      // rows of tblDirs afterwards
+    std::string error;      // why the run failed; "" when fine. A failed run changed nothing.
+    bool busy = false;      // it failed because another writer holds the writers' lock
+    int64_t unreadable = 0; // folders whose contents could not be listed
+    std::vector<std::string> firstUnreadable; // the first few of them, with the reason
+    // "Done. (N dirs)" or "Canceled. (N dirs)": only for a run whose error is "".
     std::string caption() const;
+    // "N folders could not be read: ..." naming the first few; "" when there were none.
+    std::string unreadableText() const;
 };
 
 // Walks the drives of `letters`, in that order, and replaces Files.dat by a database made
 // from the template (or from the schema when the template is missing) holding their
-// folders; the search history starts empty again. The new index is built beside the old
-// one and renamed over it when complete, so an interrupted run leaves the old index
-// whole. Letters that are not usable drives are passed over. StopRequested ends the
-// walks (the rows found so far are kept and the result is "Canceled.") and is cleared
-// when the run ends. Runs on the calling thread; the walks use helper threads.
+// folders; the search history starts empty again. The run holds the writers' lock and
+// refuses to start while another writer has it. The new index is built in a temp file
+// of its own and renamed over the old one when complete, so an interrupted or failed
+// run (a drive that cannot be opened, a walk out of handles or memory, a full disk)
+// leaves the old index whole. Letters that are not usable drives are passed over.
+// StopRequested ends the walks (the rows found so far are kept and the result is
+// "Canceled.") and is cleared when the run ends. Runs on the calling thread; the walks
+// use helper threads.
 IndexRunResult runIndex(const store::StoreLocation& location, const DriveCatalogue& catalogue,
                         std::string_view letters, std::atomic<bool>& StopRequested,
                         const IndexRunCallbacks& callbacks = {});

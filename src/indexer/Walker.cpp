@@ -16,6 +16,7 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 constexpr auto kProgressInterval = std::chrono::milliseconds(40);
+constexpr size_t kUnreadableNamed = 5;
 
 struct Task {
     uint32_t node;
@@ -112,6 +113,11 @@ private:
             status.fatalError = "Could not list " + m_tree.rootPath + task.relPath + ": " +
                                 platform::WalkRoot::describe(err) + ". Close other programs and index again.";
             m_halted = true;
+        } else if (err != 0 && !platform::WalkRoot::isVanished(err)) {
+            if (status.firstUnreadable.size() < kUnreadableNamed)
+                status.firstUnreadable.push_back(m_tree.rootPath + task.relPath + " (" +
+                                                 platform::WalkRoot::describe(err) + ")");
+            ++status.unreadable;
         }
         auto first = static_cast<uint32_t>(m_tree.nodes.size());
         m_tree.nodes[task.node].firstChild = first;
@@ -198,8 +204,14 @@ WalkStatus ScanDirectory(std::string& path, char driveLetter, DirTree& tree,
     tree.nodes.emplace_back();
 
     platform::WalkRoot root(path);
-    if (root.error() != 0)
-        return {}; // a root that cannot be opened contributes nothing
+    if (root.error() != 0) {
+        // That is the drive's fault, not an empty drive: the run must not replace what
+        // the index knew of it by nothing.
+        WalkStatus status;
+        status.fatalError =
+            "Cannot open the drive's folder " + path + ": " + platform::WalkRoot::describe(root.error());
+        return status;
+    }
     if (threads == 0)
         threads = std::clamp(std::thread::hardware_concurrency(), 1u, 8u);
     Walk walk(root, tree, StopRequested, progress);

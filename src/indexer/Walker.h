@@ -6,6 +6,7 @@
 #include <atomic>
 #include <functional>
 #include <string>
+#include <vector>
 
 namespace qvl::indexer {
 
@@ -15,16 +16,20 @@ using ProgressFn = std::function<void(const std::string& path, int64_t rows)>;
 
 struct WalkStatus {
     int64_t rows = 0;
-    bool stopped = false;   // StopRequested was seen
-    std::string fatalError; // the walk could not go on (out of handles or memory)
+    bool stopped = false;                     // StopRequested was seen
+    std::string fatalError;                   // the walk could not go on: out of handles or memory, or the
+                                              // root itself cannot be opened
+    int64_t unreadable = 0;                   // folders kept as rows whose contents could not be listed
+    std::vector<std::string> firstUnreadable; // the first few, "path (reason)"
 };
 
 // Walks the folder `path` (a drive's root) into `tree`: every folder below it, whose
 // name does not begin with a period, is one row; names beginning with a period are
 // skipped with everything below them. No link, junction or mount point is followed, and
-// depth is bounded only by the tree. A folder that cannot be listed keeps its row and
-// has no children. `path` is given back ending in the separator. `StopRequested` is read
-// once per folder listed; the rows found until then stay. `threads` 0 picks one per core.
+// depth is bounded only by the tree. A folder that cannot be listed keeps its row, has
+// no children and is counted as unreadable; one that vanished is not. `path` is given back ending in the
+// separator. `StopRequested` is read once per folder listed; the rows found until then stay. `threads` 0
+// picks one per core.
 WalkStatus ScanDirectory(std::string& path, char driveLetter, DirTree& tree,
                          const std::atomic<bool>& StopRequested, const ProgressFn& progress = {},
                          unsigned threads = 0);

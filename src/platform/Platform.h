@@ -76,12 +76,37 @@ public:
     // Whether an error number from listSubdirs means the whole walk cannot go on
     // (out of handles or memory) rather than that one folder is unreadable.
     static bool isFatal(int error);
+    // Whether it means the folder went away or was replaced (by a file or a link) since
+    // its parent was listed: nothing was lost, it is simply not there any more.
+    static bool isVanished(int error);
     static std::string describe(int error);
 
 private:
     intptr_t m_handle = -1;
     std::uint64_t m_device = 0;
     int m_error = 0;
+};
+
+// An advisory, exclusive lock on a file (created when missing), taken without waiting
+// and held until unlock() or destruction. The system lets go of it when the process
+// dies, so a killed holder never leaves it taken. Two objects conflict even within one
+// process. The lock file itself is never removed: removing it would let two writers
+// each lock a different file of the same name.
+class FileLock {
+public:
+    FileLock() = default;
+    ~FileLock() { unlock(); }
+    FileLock(const FileLock&) = delete;
+    FileLock& operator=(const FileLock&) = delete;
+
+    // 0 once taken, else the system's error number; isBusy(it) when another holds it.
+    int tryLock(const std::filesystem::path& file);
+    void unlock();
+    static bool isBusy(int error);
+    static std::string describe(int error) { return WalkRoot::describe(error); }
+
+private:
+    intptr_t m_handle = -1;
 };
 
 } // namespace qvl::platform

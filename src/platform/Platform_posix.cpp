@@ -1,6 +1,7 @@
 #include "platform/Platform.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -8,6 +9,7 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <fstream>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <sys/syscall.h>
 #include <sys/utsname.h>
@@ -204,15 +206,15 @@ namespace {
 int openBelow(int dirFd, const char* rel, dev_t rootDev) {
     const int flags = O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC;
 #ifdef QVL_HAVE_OPENAT2
-    static bool noOpenat2 = false;
-    if (!noOpenat2) {
+    static std::atomic<bool> noOpenat2{false}; // walking threads read it at once
+    if (!noOpenat2.load(std::memory_order_relaxed)) {
         open_how how{};
         how.flags = flags;
         how.resolve = RESOLVE_NO_XDEV | RESOLVE_NO_SYMLINKS | RESOLVE_NO_MAGICLINKS;
         long fd = ::syscall(SYS_openat2, dirFd, rel, &how, sizeof how);
         if (fd >= 0 || (errno != ENOSYS && errno != EPERM))
             return static_cast<int>(fd);
-        noOpenat2 = true;
+        noOpenat2.store(true, std::memory_order_relaxed);
     }
 #endif
     int fd = ::openat(dirFd, rel, flags);
@@ -327,8 +329,36 @@ bool WalkRoot::isFatal(int error) {
     return error == EMFILE || error == ENFILE || error == ENOMEM;
 }
 
+bool WalkRoot::isVanished(int error) {
+    return error == ENOENT || error == ENOTDIR || error == ELOOP;
+}
+
 std::string WalkRoot::describe(int error) {
     return std::strerror(error);
+}
+
+int FileLock::tryLock(const std::filesystem::path& file) {
+    unlock();
+    int fd = ::open(file.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
+    if (fd < 0)
+        return errno;
+    if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+        int err = errno;
+        ::close(fd);
+        return err;
+    }
+    m_handle = fd;
+    return 0;
+}
+
+void FileLock::unlock() {
+    if (m_handle >= 0)
+        ::close(static_cast<int>(m_handle)); // closing the last descriptor lets go of the lock
+    m_handle = -1;
+}
+
+bool FileLock::isBusy(int error) {
+    return error == EWOULDBLOCK || error == EAGAIN;
 }
 
 } // namespace qvl::platform

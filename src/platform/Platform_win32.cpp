@@ -163,6 +163,37 @@ bool WalkRoot::isFatal(int error) {
            error == ERROR_TOO_MANY_OPEN_FILES;
 }
 
+bool WalkRoot::isVanished(int error) {
+    return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND || error == ERROR_DIRECTORY;
+}
+
+int FileLock::tryLock(const std::filesystem::path& file) {
+    unlock();
+    HANDLE h = CreateFileW(longPath(file.wstring()).c_str(), GENERIC_READ | GENERIC_WRITE,
+                           FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_ALWAYS,
+                           FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (h == INVALID_HANDLE_VALUE)
+        return static_cast<int>(GetLastError());
+    OVERLAPPED at{};
+    if (!LockFileEx(h, LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0, 1, 0, &at)) {
+        int err = static_cast<int>(GetLastError());
+        CloseHandle(h);
+        return err;
+    }
+    m_handle = reinterpret_cast<intptr_t>(h);
+    return 0;
+}
+
+void FileLock::unlock() {
+    if (m_handle != -1)
+        CloseHandle(reinterpret_cast<HANDLE>(m_handle)); // closing the handle lets go of the lock
+    m_handle = -1;
+}
+
+bool FileLock::isBusy(int error) {
+    return error == ERROR_LOCK_VIOLATION || error == ERROR_SHARING_VIOLATION;
+}
+
 std::string WalkRoot::describe(int error) {
     wchar_t* text = nullptr;
     FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM |

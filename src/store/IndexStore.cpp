@@ -4,6 +4,9 @@
 #include "store/SearchIndex.h"
 #include "store/Sqlite.h"
 
+#include <atomic>
+#include <random>
+
 namespace qvl::store {
 
 namespace fs = std::filesystem;
@@ -90,6 +93,39 @@ std::string ClearIndex(const std::string& dbConnect) {
         err = db.exec("BEGIN; DELETE FROM tblDirs; DELETE FROM qvlBlocks; DELETE FROM qvlFilters;"
                       " UPDATE qvlMeta SET Value = 0 WHERE Key = 'rows'; COMMIT;");
     return err;
+}
+
+std::string WriterLock::acquire(const fs::path& dataDir) {
+    m_dataDir = dataDir;
+    m_busy = false;
+    std::error_code ec;
+    fs::create_directories(dataDir, ec);
+    if (ec)
+        return "Cannot create the data folder " + dataDir.string() + ": " + ec.message();
+    int err = m_lock.tryLock(dataDir / (std::string(DbFileName) + ".lock"));
+    if (platform::FileLock::isBusy(err)) {
+        m_busy = true;
+        return kWriterBusy;
+    }
+    if (err != 0)
+        return "Cannot lock the index in " + dataDir.string() + ": " + platform::FileLock::describe(err);
+    // Holding the lock, every temp file here belongs to a writer that died.
+    const std::string prefix = std::string(DbFileName) + ".";
+    for (const fs::directory_entry& entry : fs::directory_iterator(dataDir, ec)) {
+        std::string name = entry.path().filename().string();
+        bool temp = name.rfind(prefix, 0) == 0 && name.size() > prefix.size() + 4 &&
+                    (name.ends_with(".tmp") || name.ends_with(".tmp-journal"));
+        if (temp || name == prefix + "new")
+            fs::remove(entry.path(), ec);
+    }
+    return {};
+}
+
+fs::path WriterLock::tempFile() const {
+    static std::atomic<unsigned> serial{0};
+    std::random_device random;
+    return m_dataDir / (std::string(DbFileName) + "." + std::to_string(random()) + "-" +
+                        std::to_string(serial.fetch_add(1)) + ".tmp");
 }
 
 struct IndexWriter::Impl {

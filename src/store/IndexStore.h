@@ -3,6 +3,8 @@
 // search history (tblLastSearch), its empty template fresh.dat, and where both live.
 // Every operation opens its own connection and lets it go; nothing here is shared.
 
+#include "platform/Platform.h"
+
 #include <cstdint>
 #include <filesystem>
 #include <memory>
@@ -36,6 +38,28 @@ int32_t CountRows(const std::string& dbConnect, std::string_view table);
 bool IndexHasRows(const std::string& dbConnect);
 // Empties the folder index (not the history). "" or the reason it failed.
 std::string ClearIndex(const std::string& dbConnect);
+
+// The writers' lock of a data folder: every run that writes the index (a full index,
+// and whatever updates it) holds it for its whole run and makes no temp file before it
+// has it; searches and the history never take it. The lock is Files.dat.lock beside the
+// index; the system drops it when its holder dies.
+class WriterLock {
+public:
+    // Creates the data folder when needed and takes the lock without waiting. "" once
+    // held, else why not; busy() tells whether another writer holds it. Once held, temp
+    // files that killed writers left behind are removed.
+    std::string acquire(const std::filesystem::path& dataDir);
+    bool busy() const { return m_busy; }
+    // A new temp file name in the data folder, private to this writer.
+    std::filesystem::path tempFile() const;
+
+private:
+    platform::FileLock m_lock;
+    std::filesystem::path m_dataDir;
+    bool m_busy = false;
+};
+
+inline constexpr const char* kWriterBusy = "an index run is already in progress";
 
 // Writes the rows of a new index into a database made from the template, in index
 // order (see search::comparePathKeys), building the search blocks alongside. It stands

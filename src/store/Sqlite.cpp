@@ -2,6 +2,9 @@
 
 #include "search/TextFold.h"
 
+#include <cerrno>
+#include <cstring>
+
 namespace qvl::store {
 
 namespace {
@@ -35,11 +38,32 @@ void Db::close() {
     m_db = nullptr;
 }
 
+std::string Db::describeError(sqlite3* db, int callErrno) {
+    if (!db)
+        return "no database";
+    std::string message = sqlite3_errmsg(db);
+    int code = sqlite3_errcode(db) & 0xFF;
+    // SQLite reads errno for this when it records the error, and that is sometimes
+    // already reset; the caller's errno right after the failed call is the fallback.
+    int system = sqlite3_system_errno(db);
+    if (system == 0)
+        system = callErrno;
+    // SQLite keeps no system error for a full disk: a short write is all it sees.
+    if (system == 0 && code == SQLITE_FULL)
+        system = ENOSPC;
+    if (system != 0 && (code == SQLITE_IOERR || code == SQLITE_FULL || code == SQLITE_CANTOPEN))
+        message += std::string(" (") + std::strerror(system) + ")";
+    return message;
+}
+
 std::string Db::exec(const char* sql) const {
     char* err = nullptr;
+    errno = 0;
     if (sqlite3_exec(m_db, sql, nullptr, nullptr, &err) == SQLITE_OK)
         return {};
-    std::string message = err ? err : errorMessage();
+    std::string message = describeError(m_db, errno);
+    if (err && message != err && message.find(err) == std::string::npos)
+        message = err;
     sqlite3_free(err);
     return message;
 }
@@ -59,9 +83,10 @@ Stmt::Stmt(const Db& db, std::string_view sql)
 int Stmt::step() {
     if (!m_stmt)
         return SQLITE_MISUSE;
+    errno = 0;
     int rc = sqlite3_step(m_stmt);
     if (rc != SQLITE_ROW && rc != SQLITE_DONE)
-        m_error = sqlite3_errmsg(m_db);
+        m_error = Db::describeError(m_db, errno);
     return rc;
 }
 

@@ -26,7 +26,10 @@ public:
     sqlite3* get() const { return m_db; }
     // Runs one or more statements without results; "" or the error message.
     std::string exec(const char* sql) const;
-    std::string errorMessage() const { return m_db ? sqlite3_errmsg(m_db) : "no database"; }
+    std::string errorMessage() const { return describeError(m_db, 0); }
+    // SQLite's message for the last error, with the system's reason where a system call
+    // failed ("database or disk is full (No space left on device)").
+    static std::string describeError(sqlite3* db, int callErrno);
 
 private:
     sqlite3* m_db = nullptr;

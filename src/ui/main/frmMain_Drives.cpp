@@ -163,7 +163,11 @@ void frmMain::cmdScan_Click() {
 
 void frmMain::finishIndexRun(const indexer::IndexRunResult& result) {
     QGuiApplication::restoreOverrideCursor();
-    lblSearchPath->setText(QString::fromStdString(result.caption()));
+    // A failed run changed nothing and never reads "Done.": the error window says why.
+    lblSearchPath->setText(result.error.empty() ? QString::fromStdString(result.caption())
+                                                : QString("Index not complete."));
+    if (result.unreadable > 0)
+        qWarning("%s", result.unreadableText().c_str());
     cmdScan->setEnabled(true);
     m_state.IsFirstRun = false;
     m_state.StopRequested = false;
