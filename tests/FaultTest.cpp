@@ -307,8 +307,9 @@ TEST(Faults, UnreadableFoldersAreCountedAndNamed) {
                                      fs::perms::others_read | fs::perms::others_exec);
     fs::permissions(tree.path() / "locked", fs::perms::none);
     const bool root = geteuid() == 0;
-    if (root)
+    if (root) {
         ASSERT_EQ(chown(data.str().c_str(), 65534, 65534), 0);
+    }
     Outcome o = runQvl(data, "C=" + tree.str(), {"index"}, [&] {
         if (root && (setgroups(0, nullptr) != 0 || setgid(65534) != 0 || setuid(65534) != 0))
             _exit(126); // drop to nobody: root reads every folder

@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <chrono>
 #include <set>
+#include <thread>
 
 namespace fs = std::filesystem;
 using namespace qvl;
@@ -154,4 +155,44 @@ TEST(Walker, DrivesMergeIntoOneOrderWithTheirLetters) {
     EXPECT_EQ(hit.fullDirectory, two.str() + "/a/");
     EXPECT_EQ(hit.directory, "a");
     EXPECT_FALSE(cursor.next(hit));
+}
+
+// A folder on the way down swapped for a link to elsewhere while folders below it are
+// opened: neither way of opening may ever list what the link points to.
+TEST(Walker, ChurnNeverLeadsOutOfTheDrive) {
+    TempDir tree, outside;
+    test::makeDirs(outside.path(), "sub/OUTSIDE");
+    test::makeDirs(tree.path(), "a/sub/inside");
+    const fs::path a = tree.path() / "a", parked = tree.path() / "parked";
+    std::atomic<bool> done{false};
+    std::thread churn([&] {
+        std::error_code ec;
+        while (!done) {
+            fs::rename(a, parked, ec);
+            fs::create_directory_symlink(outside.path(), a, ec);
+            std::this_thread::yield();
+            fs::remove(a, ec);
+            fs::rename(parked, a, ec);
+        }
+    });
+    int inside = 0, escaped = 0;
+    for (bool kernel : {true, false}) {
+        platform::WalkRoot root(tree.str(), kernel);
+        std::vector<char> buffer;
+        for (int i = 0; i < 4000; ++i) {
+            std::vector<std::string> names;
+            root.listSubdirs(
+                "a/sub", buffer,
+                [](void* ctx, std::string_view n) {
+                    static_cast<std::vector<std::string>*>(ctx)->emplace_back(n);
+                },
+                &names);
+            for (const std::string& n : names)
+                ++(n == "OUTSIDE" ? escaped : inside);
+        }
+    }
+    done = true;
+    churn.join();
+    EXPECT_EQ(escaped, 0);
+    EXPECT_GT(inside, 0); // the churn left the real folder in place often enough
 }

@@ -51,13 +51,25 @@ struct SystemDrive {
 // (virtual ones such as proc or sysfs get no letter).
 std::vector<SystemDrive> systemDrives();
 
+// One line of Linux's mount table (/proc/self/mountinfo), its fields unescaped.
+struct Mount {
+    std::string root;   // where it is mounted
+    std::string fsType; // the file system's type name ("ext4", "nfs", ...)
+    std::string device; // "major:minor" of the file system
+};
+// The lines of a mount table that can be read, in order; others are passed over.
+// Linux only (the Windows drives come from the system).
+std::vector<Mount> parseMountTable(std::string_view table);
+
 // A folder whose subtree is being walked. Folders below it are opened by their path
 // relative to it, never through a symbolic link or junction and never across a mount
 // point, and no handle is kept between calls, so neither depth nor link loops can
 // exhaust handles. Thread-safe: several threads may list folders at once.
 class WalkRoot {
 public:
-    explicit WalkRoot(const std::string& rootPath);
+    // `kernelResolve` false opens every folder one component at a time even where the
+    // kernel could resolve the whole path safely (it is the fallback elsewhere).
+    explicit WalkRoot(const std::string& rootPath, bool kernelResolve = true);
     ~WalkRoot();
     WalkRoot(const WalkRoot&) = delete;
     WalkRoot& operator=(const WalkRoot&) = delete;
@@ -85,6 +97,7 @@ private:
     intptr_t m_handle = -1;
     std::uint64_t m_device = 0;
     int m_error = 0;
+    bool m_kernelResolve = true;
 };
 
 // An advisory, exclusive lock on a file (created when missing), taken without waiting

@@ -104,7 +104,8 @@ namespace {
 std::string unescapeMountField(std::string_view s) {
     std::string out;
     for (size_t i = 0; i < s.size(); ++i) {
-        if (s[i] == '\\' && i + 3 < s.size()) {
+        auto octal = [&](size_t k) { return s[k] >= '0' && s[k] <= '7'; };
+        if (s[i] == '\\' && i + 3 < s.size() && octal(i + 1) && octal(i + 2) && octal(i + 3)) {
             int v = (s[i + 1] - '0') * 64 + (s[i + 2] - '0') * 8 + (s[i + 3] - '0');
             out += static_cast<char>(v);
             i += 3;
@@ -117,19 +118,12 @@ std::string unescapeMountField(std::string_view s) {
 
 } // namespace
 
-namespace {
-
-struct Mount {
-    std::string root;   // where it is mounted
-    std::string fsType; // the file system's type name ("ext4", "nfs", ...)
-};
-
-// The mounted file systems in mount-table order.
-std::vector<Mount> mountedFileSystems() {
+std::vector<Mount> parseMountTable(std::string_view table) {
     std::vector<Mount> mounts;
-    std::ifstream in("/proc/self/mountinfo");
-    std::string line;
-    while (std::getline(in, line)) {
+    while (!table.empty()) {
+        size_t eol = table.find('\n');
+        std::string_view line = table.substr(0, eol);
+        table = eol == std::string_view::npos ? std::string_view() : table.substr(eol + 1);
         // id parent major:minor root mountpoint options [optional...] - fstype source superopts
         std::vector<std::string_view> f;
         std::string_view rest(line);
@@ -143,9 +137,18 @@ std::vector<Mount> mountedFileSystems() {
             ++dash;
         if (f.size() < 5 || dash + 1 >= f.size())
             continue;
-        mounts.push_back({unescapeMountField(f[4]), std::string(f[dash + 1])});
+        mounts.push_back({unescapeMountField(f[4]), std::string(f[dash + 1]), std::string(f[2])});
     }
     return mounts;
+}
+
+namespace {
+
+// The mounted file systems in mount-table order.
+std::vector<Mount> mountedFileSystems() {
+    std::ifstream in("/proc/self/mountinfo");
+    std::string table{std::istreambuf_iterator<char>(in), {}};
+    return parseMountTable(table);
 }
 
 bool startsWith(std::string_view s, std::string_view prefix) {
@@ -201,13 +204,15 @@ std::vector<SystemDrive> systemDrives() {
 namespace {
 
 // Opens a folder below `dirFd` without following any link and without crossing into
-// another file system. openat2() does both in the kernel (Linux 5.6+); elsewhere the
-// fallback opens with O_NOFOLLOW and compares device numbers.
-int openBelow(int dirFd, const char* rel, dev_t rootDev) {
+// another file system. openat2() does both in the kernel (Linux 5.6+). Elsewhere each
+// component is opened relative to its parent with O_NOFOLLOW and its device compared:
+// opening the whole path at once would follow a link that a concurrent rename put in
+// the middle of it, and O_NOFOLLOW guards only the last component.
+int openBelow(int dirFd, const char* rel, dev_t rootDev, bool kernelResolve) {
     const int flags = O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC;
 #ifdef QVL_HAVE_OPENAT2
     static std::atomic<bool> noOpenat2{false}; // walking threads read it at once
-    if (!noOpenat2.load(std::memory_order_relaxed)) {
+    if (kernelResolve && !noOpenat2.load(std::memory_order_relaxed)) {
         open_how how{};
         how.flags = flags;
         how.resolve = RESOLVE_NO_XDEV | RESOLVE_NO_SYMLINKS | RESOLVE_NO_MAGICLINKS;
@@ -216,15 +221,35 @@ int openBelow(int dirFd, const char* rel, dev_t rootDev) {
             return static_cast<int>(fd);
         noOpenat2.store(true, std::memory_order_relaxed);
     }
+#else
+    (void)kernelResolve;
 #endif
-    int fd = ::openat(dirFd, rel, flags);
-    if (fd < 0)
-        return -1;
-    struct stat st;
-    if (::fstat(fd, &st) != 0 || st.st_dev != rootDev) {
-        ::close(fd);
-        errno = EXDEV;
-        return -1;
+    int fd = dirFd;
+    std::string_view path(rel);
+    while (!path.empty()) {
+        size_t slash = path.find('/');
+        std::string part(path.substr(0, slash));
+        path = slash == std::string_view::npos ? std::string_view() : path.substr(slash + 1);
+        if (part.empty())
+            continue;
+        int next = ::openat(fd, part.c_str(), flags);
+        int err = errno;
+        struct stat st;
+        if (next >= 0 && (::fstat(next, &st) != 0 || st.st_dev != rootDev)) {
+            ::close(next);
+            next = -1;
+            err = EXDEV;
+        }
+        if (fd != dirFd)
+            ::close(fd);
+        if (next < 0) {
+            errno = err;
+            return -1;
+        }
+        fd = next;
+    }
+    if (fd == dirFd) { // "." or an empty path: the folder itself, as a handle of its own
+        fd = ::openat(dirFd, ".", flags);
     }
     return fd;
 }
@@ -245,7 +270,8 @@ dev_t deviceOf(intptr_t fd) {
 
 } // namespace
 
-WalkRoot::WalkRoot(const std::string& rootPath) {
+WalkRoot::WalkRoot(const std::string& rootPath, bool kernelResolve)
+    : m_kernelResolve(kernelResolve) {
     int fd = ::open(rootPath.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (fd < 0)
         m_error = errno;
@@ -282,7 +308,7 @@ int WalkRoot::listSubdirs(std::string_view relPath, std::vector<char>& buffer, S
                 end = rel.size();
         }
         std::string piece = rel.substr(pos, end - pos);
-        int next = openBelow(fd, piece.c_str(), rootDev);
+        int next = openBelow(fd, piece.c_str(), rootDev, m_kernelResolve);
         int err = errno;
         if (ownFd)
             ::close(fd);

@@ -110,7 +110,8 @@ std::vector<SystemDrive> systemDrives() {
     return drives;
 }
 
-WalkRoot::WalkRoot(const std::string& rootPath) {
+WalkRoot::WalkRoot(const std::string& rootPath, bool kernelResolve)
+    : m_kernelResolve(kernelResolve) {
     std::wstring root = toWide(rootPath);
     DWORD attributes = GetFileAttributesW(longPath(root).c_str());
     if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_DIRECTORY)) {
