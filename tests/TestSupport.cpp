@@ -121,21 +121,71 @@ bool slowLike(const std::string& s, size_t i, const std::string& p, size_t j) {
     return p[j] == s[i] && slowLike(s, i + 1, p, j + 1);
 }
 
+// Case folding written out by hand for the letters the differential tests use, so that
+// a fault in the folding table or in the index order cannot agree with itself.
+std::string referenceFold(const std::string& s) {
+    static const std::vector<std::pair<std::string, std::string>> kPairs = {
+        {"\xc3\x84", "\xc3\xa4"}, // Ä -> ä
+        {"\xc3\x89", "\xc3\xa9"}, // É -> é
+        {"\xce\xa3", "\xcf\x83"}, // Σ -> σ
+        {"\xcf\x82", "\xcf\x83"}, // final ς -> σ
+    };
+    std::string out;
+    for (size_t i = 0; i < s.size();) {
+        bool mapped = false;
+        for (const auto& [from, to] : kPairs)
+            if (s.compare(i, from.size(), from) == 0) {
+                out += to;
+                i += from.size();
+                mapped = true;
+                break;
+            }
+        if (!mapped) {
+            char c = s[i++];
+            out += c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+        }
+    }
+    return out;
+}
+
+std::vector<std::string> components(const std::string& path) {
+    std::vector<std::string> parts;
+    for (size_t at = 0; at < path.size();) {
+        size_t slash = path.find('/', at);
+        parts.push_back(path.substr(at, slash - at));
+        at = slash == std::string::npos ? path.size() : slash + 1;
+    }
+    return parts;
+}
+
+// Index order: component by component, folded names in byte order, then the exact
+// bytes; a path before the paths below it.
+bool indexOrderLess(const std::string& a, const std::string& b) {
+    std::vector<std::string> ca = components(a), cb = components(b);
+    for (size_t i = 0; i < ca.size() && i < cb.size(); ++i) {
+        std::string fa = referenceFold(ca[i]), fb = referenceFold(cb[i]);
+        if (fa != fb)
+            return fa < fb; // std::string compares as unsigned bytes
+        if (ca[i] != cb[i])
+            return ca[i] < cb[i];
+    }
+    return ca.size() < cb.size();
+}
+
 } // namespace
 
 std::vector<std::string> bruteForce(std::vector<std::string> paths, const std::string& text, int mode) {
     std::string pattern = mode == search::ExactSearch
-                              ? search::fold(text)
-                              : std::string("%").append(search::fold(text)).append("%");
+                              ? referenceFold(text)
+                              : std::string("%").append(referenceFold(text)).append("%");
     std::erase_if(paths, [&](const std::string& p) {
         size_t end = p.size() - 1, begin = p.rfind('/', end - 1) + 1;
-        std::string name = search::fold(p.substr(begin, end - begin));
+        std::string name = referenceFold(p.substr(begin, end - begin));
         if (mode == search::ExactSearch)
             return text.empty() || name != pattern;
         return !slowLike(name, 0, pattern, 0);
     });
-    std::sort(paths.begin(), paths.end(),
-              [](const std::string& a, const std::string& b) { return search::comparePaths(a, b) < 0; });
+    std::sort(paths.begin(), paths.end(), indexOrderLess);
     return paths;
 }
 

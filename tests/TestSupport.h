@@ -59,7 +59,8 @@ inline search::SearchQuery scoped(std::string text, int mode, std::string letter
 std::vector<std::string> searchPaths(const std::string& db, const search::SearchQuery& query,
                                      search::SearchError* error = nullptr);
 
-// The brute-force answer: the rows whose last component matches, in index order.
+// The brute-force answer: the rows whose last component matches, in index order, by a
+// folding and an order of its own (ASCII and the few letters of the tests' names).
 std::vector<std::string> bruteForce(std::vector<std::string> paths, const std::string& text, int mode);
 
 } // namespace qvl::test

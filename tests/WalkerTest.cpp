@@ -175,11 +175,14 @@ TEST(Walker, ChurnNeverLeadsOutOfTheDrive) {
             fs::rename(parked, a, ec);
         }
     });
-    int inside = 0, escaped = 0;
+    int escaped = 0;
     for (bool kernel : {true, false}) {
         platform::WalkRoot root(tree.str(), kernel);
         std::vector<char> buffer;
-        for (int i = 0; i < 4000; ++i) {
+        int inside = 0;
+        auto until = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+        // Until the real folder was listed often enough, for a loaded machine too.
+        for (int i = 0; (i < 4000 || inside < 50) && std::chrono::steady_clock::now() < until; ++i) {
             std::vector<std::string> names;
             root.listSubdirs(
                 "a/sub", buffer,
@@ -190,9 +193,9 @@ TEST(Walker, ChurnNeverLeadsOutOfTheDrive) {
             for (const std::string& n : names)
                 ++(n == "OUTSIDE" ? escaped : inside);
         }
+        EXPECT_GT(inside, 0) << "kernel " << kernel;
     }
     done = true;
     churn.join();
     EXPECT_EQ(escaped, 0);
-    EXPECT_GT(inside, 0); // the churn left the real folder in place often enough
 }

@@ -113,7 +113,7 @@ private:
             status.fatalError = "Could not list " + m_tree.rootPath + task.relPath + ": " +
                                 platform::WalkRoot::describe(err) + ". Close other programs and index again.";
             m_halted = true;
-        } else if (err != 0 && !platform::WalkRoot::isVanished(err)) {
+        } else if (err != 0 && !platform::WalkRoot::isPassedOver(err)) {
             if (status.firstUnreadable.size() < kUnreadableNamed)
                 status.firstUnreadable.push_back(m_tree.rootPath + task.relPath + " (" +
                                                  platform::WalkRoot::describe(err) + ")");

@@ -5,7 +5,7 @@
 namespace qvl::platform {
 
 std::string openFolder(const std::string& folder, bool withTree) {
-    return startCommandLine(explorerCommandLine(folder, withTree));
+    return startCommandLine(explorerCommandLine(folder, withTree, windowsFolder()));
 }
 
 } // namespace qvl::platform

@@ -30,10 +30,12 @@ std::string getEnv(const char* name);
 // wait for it. Returns "" once it runs, or why it could not be started.
 std::string startDetached(const std::string& program, const std::vector<std::string>& args);
 
-// The file browser's command line for a folder on Windows: "explorer.exe /e, " and one
-// more blank before the folder with the folder tree, "explorer.exe " without; the folder
-// as it is, unquoted.
-std::string explorerCommandLine(const std::string& folder, bool withTree);
+// The file browser's command line for a folder on Windows: explorer.exe from
+// `windowsDir` (the Windows folder), then " /e, " and one more blank before the folder
+// with the folder tree, one blank without; the folder quoted.
+std::string explorerCommandLine(const std::string& folder, bool withTree, const std::string& windowsDir);
+// The Windows folder ("C:\Windows"); "" elsewhere.
+std::string windowsFolder();
 // Windows: starts a whole command line, shown normally, without waiting.
 std::string startCommandLine(const std::string& commandLine);
 
@@ -89,8 +91,9 @@ public:
     // (out of handles or memory) rather than that one folder is unreadable.
     static bool isFatal(int error);
     // Whether it means the folder went away or was replaced (by a file or a link) since
-    // its parent was listed: nothing was lost, it is simply not there any more.
-    static bool isVanished(int error);
+    // its parent was listed, or is the mount point of another file system, which a walk
+    // never enters: nothing was lost that the index should hold.
+    static bool isPassedOver(int error);
     static std::string describe(int error);
 
 private:

@@ -85,6 +85,10 @@ std::string startDetached(const std::string& program, const std::vector<std::str
     return n == sizeof childErr ? program + ": " + std::strerror(childErr) : std::string();
 }
 
+std::string windowsFolder() {
+    return {};
+}
+
 std::string systemVersionText() {
     struct utsname u;
     if (::uname(&u) != 0)
@@ -355,8 +359,8 @@ bool WalkRoot::isFatal(int error) {
     return error == EMFILE || error == ENFILE || error == ENOMEM;
 }
 
-bool WalkRoot::isVanished(int error) {
-    return error == ENOENT || error == ENOTDIR || error == ELOOP;
+bool WalkRoot::isPassedOver(int error) {
+    return error == ENOENT || error == ENOTDIR || error == ELOOP || error == EXDEV;
 }
 
 std::string WalkRoot::describe(int error) {

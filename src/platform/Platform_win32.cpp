@@ -36,9 +36,12 @@ std::filesystem::path userDataDir() {
 }
 
 bool isWritableDir(const std::filesystem::path& dir) {
-    // Access rights on Windows are ACLs: trying is the only sure test.
-    std::filesystem::path probe = dir / L"qvl-write-test.tmp";
-    HANDLE h = CreateFileW(probe.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+    // Access rights on Windows are ACLs: trying is the only sure test. The probe's name
+    // is this process's own, so a probe left by a crash (or another instance's, at the
+    // same moment) never makes a writable folder look read-only.
+    std::filesystem::path probe =
+        dir / (L"qvl-write-test-" + std::to_wstring(GetCurrentProcessId()) + L".tmp");
+    HANDLE h = CreateFileW(probe.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                            FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
     if (h == INVALID_HANDLE_VALUE)
         return false;
@@ -62,6 +65,12 @@ std::string startDetached(const std::string& program, const std::vector<std::str
     for (const std::string& a : args)
         line += " " + a;
     return startCommandLine(line);
+}
+
+std::string windowsFolder() {
+    wchar_t buffer[MAX_PATH];
+    UINT n = GetSystemWindowsDirectoryW(buffer, MAX_PATH);
+    return n > 0 && n < MAX_PATH ? toUtf8(std::wstring(buffer, n)) : std::string();
 }
 
 std::string startCommandLine(const std::string& commandLine) {
@@ -164,7 +173,7 @@ bool WalkRoot::isFatal(int error) {
            error == ERROR_TOO_MANY_OPEN_FILES;
 }
 
-bool WalkRoot::isVanished(int error) {
+bool WalkRoot::isPassedOver(int error) {
     return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND || error == ERROR_DIRECTORY;
 }
 

@@ -82,7 +82,9 @@ void frmHistorySearch::LoadList() {
 }
 
 void frmHistorySearch::ClearList() {
-    clearSearchHistory(m_state.DbConnect);
+    std::string failed = clearSearchHistory(m_state.DbConnect);
+    if (!failed.empty()) // the list stays as it is on disk, and the user is told why
+        ui::ShowErrorMessage(m_state, "History not cleared", QString::fromStdString(failed), true, false);
     LoadList();
 }
 

@@ -149,8 +149,13 @@ TEST(Windows, RegistryAndSystemVersion) {
 }
 
 TEST(Windows, ExplorerCommandLines) {
-    EXPECT_EQ(platform::explorerCommandLine("C:\\Windows\\", true), "explorer.exe /e,  C:\\Windows\\");
-    EXPECT_EQ(platform::explorerCommandLine("C:\\Windows\\", false), "explorer.exe C:\\Windows\\");
-    EXPECT_EQ(platform::explorerCommandLine("D:\\My Files, old\\", false),
-              "explorer.exe D:\\My Files, old\\");
+    // The browser by its full path, so a planted explorer.exe is never the one started;
+    // the folder quoted, so a comma in its name does not send it elsewhere.
+    const std::string windows = platform::windowsFolder();
+    ASSERT_FALSE(windows.empty());
+    const std::string exe = "\"" + windows + "\\explorer.exe\"";
+    EXPECT_EQ(platform::explorerCommandLine("C:\\Windows\\", true, windows), exe + " /e,  \"C:\\Windows\"");
+    EXPECT_EQ(platform::explorerCommandLine("D:\\My Files, old\\", false, windows),
+              exe + " \"D:\\My Files, old\"");
+    EXPECT_EQ(platform::explorerCommandLine("C:\\", false, windows), exe + " C:\\");
 }

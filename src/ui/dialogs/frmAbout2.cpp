@@ -116,6 +116,12 @@ frmAbout2::frmAbout2(app::AppState& state)
     FadeIn(state, this, 100, false);
 }
 
+// The roll is a window of its own, not a child: it goes with the backdrop however the
+// backdrop is closed.
+frmAbout2::~frmAbout2() {
+    delete roll;
+}
+
 void frmAbout2::changeEvent(QEvent* event) {
     // Each time the backdrop becomes active it shows the roll in front of it.
     if (event->type() == QEvent::ActivationChange && isActiveWindow()) {

@@ -42,6 +42,7 @@ class frmAbout2 : public QWidget {
     Q_OBJECT
 public:
     explicit frmAbout2(app::AppState& state);
+    ~frmAbout2() override;
 
     ClickLabel* lblClose;
     QPointer<frmAbout2_sub> roll;
