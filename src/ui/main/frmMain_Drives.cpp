@@ -102,6 +102,27 @@ void frmMain::RefreshIndexState() {
         tFlash->start();
 }
 
+namespace {
+
+// The reason at the end of an error text, short enough for the error window's one line:
+// the system's words in its last parentheses, else what follows the last ": " up to a
+// full stop. "Cannot write ...: database or disk is full (No space left on device)"
+// gives "No space left on device".
+QString shortCause(const std::string& error) {
+    std::string_view text(error);
+    if (text.ends_with(')') && text.rfind('(') != std::string_view::npos) {
+        size_t open = text.rfind('(');
+        return QString::fromStdString(std::string(text.substr(open + 1, text.size() - open - 2)));
+    }
+    size_t colon = text.rfind(": ");
+    if (colon != std::string_view::npos)
+        text.remove_prefix(colon + 2);
+    size_t stop = text.find(". ");
+    return QString::fromStdString(std::string(text.substr(0, stop)));
+}
+
+} // namespace
+
 void frmMain::cmdScan_Click() {
     // A second run asked for while one is under way (the "index" command) is refused.
     if (indexRunning())
@@ -172,8 +193,10 @@ void frmMain::finishIndexRun(const indexer::IndexRunResult& result) {
     m_state.IsFirstRun = false;
     m_state.StopRequested = false;
     RefreshIndexState();
-    if (!result.error.empty())
-        ShowErrorMessage(m_state, "Index not complete", QString::fromStdString(result.error), true, false);
+    if (!result.error.empty()) {
+        qWarning("%s", result.error.c_str()); // the whole text, with the paths, for the log
+        ShowErrorMessage(m_state, "Index not complete", shortCause(result.error), true, false);
+    }
     emit indexRunFinished();
 }
 

@@ -30,11 +30,11 @@ void yield() {
 
 // An index that cannot be read is no fault of the search text: say what is wrong with
 // it and how to mend it.
+// The window's one line says what to do; the log gets what is wrong, with the file.
 void showIndexUnreadable(app::AppState& state, const search::SearchCursor& cursor) {
-    QString why = QString::fromStdString(cursor.message());
-    if (cursor.error() == search::SearchError::Damaged)
-        why += ". Index the drives again to rebuild it.";
-    ShowErrorMessage(state, "Index damaged", why, true, true);
+    qWarning("%s", cursor.message().c_str());
+    ShowErrorMessage(state, cursor.error() == search::SearchError::Damaged ? "Index damaged" : "No index",
+                     "Index the drives again to rebuild it.", true, true);
 }
 
 } // namespace
