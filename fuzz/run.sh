@@ -16,8 +16,16 @@ for target in matcher block drives; do
     work=$build/corpus-$target
     mkdir -p "$work"
     echo "fuzz_$target: $seconds s"
-    (cd "$build" && ./fuzz/fuzz_$target -max_total_time="$seconds" -timeout=10 -print_final_stats=1 \
-        "$work" "$root/fuzz/corpus/$target" 2>&1 | grep -E "^(#[0-9]+ *DONE|==|SUMMARY|stat::number_of_executed_units|Done)" || true)
-    (cd "$build" && ls crash-* leak-* timeout-* oom-* 2>/dev/null) && { echo "fuzz_$target found a fault"; exit 1; }
+    # libFuzzer exits non-zero on a finding and leaves the input as crash-*/leak-*/... in
+    # the folder it runs in.
+    status=0
+    (cd "$build" && "$build/fuzz_$target" -max_total_time="$seconds" -timeout=10 -print_final_stats=1 \
+        "$work" "$root/fuzz/corpus/$target" >"$build/fuzz_$target.log" 2>&1) || status=$?
+    grep -E "^(#[0-9]+ *DONE|==[0-9]+==|SUMMARY|stat::number_of_executed_units)" "$build/fuzz_$target.log" || true
+    if [ "$status" -ne 0 ]; then
+        tail -40 "$build/fuzz_$target.log"
+        echo "fuzz_$target found a fault (exit $status); the input is in $build"
+        exit 1
+    fi
 done
 echo "fuzzing: no finding"

@@ -61,6 +61,10 @@ TEST(NameMatcher, ModesAndWildcards) {
     EXPECT_TRUE(matches(NameMatcher("", ContainingSearch), "a"));
     EXPECT_FALSE(matches(NameMatcher("a_c", ExactSearch), "abc")); // no wildcards in exact
     EXPECT_TRUE(matches(NameMatcher("bob's", ContainingSearch), "bob's files"));
+    // A text of stray bytes (not UTF-8) matches whole characters only: "\xBB" is not
+    // found inside U+F33B, whose last byte it is, but is found where it stands alone.
+    EXPECT_FALSE(matches(NameMatcher("\xBB\xF5", ContainingSearch), "a\xEE\xBC\xBB\xF5"));
+    EXPECT_TRUE(matches(NameMatcher("\xBB\xF5", ContainingSearch), "a\xBB\xF5"));
 }
 
 namespace {

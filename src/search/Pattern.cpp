@@ -102,7 +102,10 @@ NameMatcher::NameMatcher(std::string_view text, int mode) {
             m_kind = Kind::Nothing;
         } else if (folded.find_first_not_of('%') == std::string::npos) {
             m_kind = Kind::Everything;
-        } else if (folded.find_first_of("%_") != std::string::npos) {
+        } else if (folded.find_first_of("%_") != std::string::npos ||
+                   (static_cast<unsigned char>(folded[0]) & 0xC0) == 0x80) {
+            // A text that begins with a stray continuation byte (not UTF-8) may match only
+            // where a character begins, never inside one; the byte search cannot tell.
             m_kind = Kind::Like;
             m_needle = "%" + folded + "%";
         } else {
