@@ -18,8 +18,9 @@ int main(int argc, char** argv) {
     QApplication app(argc, argv);
     QApplication::setApplicationName("Quorvel");
 
+    qvl::store::StoreLocation location = qvl::store::locateStore();
     qvl::indexer::DriveCatalogue catalogue;
-    std::string problem = catalogue.load();
+    std::string problem = catalogue.load(qvl::store::indexedDrives(qvl::store::BuildConnectString(location)));
     if (!problem.empty()) {
         std::fprintf(stderr, "quorvel: %s\n", problem.c_str());
         return 2;
@@ -29,7 +30,6 @@ int main(int argc, char** argv) {
     QString commandLine = args.join(' ');
 
     qvl::app::AppState state;
-    qvl::store::StoreLocation location = qvl::store::locateStore();
     auto window = qvl::app::Main(state, std::move(catalogue), commandLine,
                                  qvl::store::BuildConnectString(location), location.templateFile.string());
     return app.exec();

@@ -48,16 +48,17 @@ bool parseLetters(const std::string& text, std::string& letters) {
     return true;
 }
 
-int drivesCommand(std::ostream& out, std::ostream& err) {
+int drivesCommand(std::ostream& out, std::ostream& err, const CliContext& context) {
     indexer::DriveCatalogue catalogue;
-    std::string problem = catalogue.load();
+    std::string problem = catalogue.load(store::indexedDrives(store::BuildConnectString(context.location)));
     if (!problem.empty()) {
         err << "qvl: " << problem << "\n";
         return 2;
     }
     for (const indexer::Drive& d : catalogue.drives()) {
         const char* text = indexer::driveTypeText(d.type);
-        out << d.letter << ":\t" << (*text ? text : "(not indexed)") << "\t" << d.root << "\n";
+        const char* none = d.type == indexer::DriveNoRootDir ? "(not mounted)" : "(not indexed)";
+        out << d.letter << ":\t" << (*text ? text : none) << "\t" << d.root << "\n";
     }
     return 0;
 }
@@ -65,7 +66,7 @@ int drivesCommand(std::ostream& out, std::ostream& err) {
 int indexCommand(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
                  const CliContext& context) {
     indexer::DriveCatalogue catalogue;
-    std::string problem = catalogue.load();
+    std::string problem = catalogue.load(store::indexedDrives(store::BuildConnectString(context.location)));
     if (!problem.empty()) {
         err << "qvl: " << problem << "\n";
         return 2;
@@ -212,7 +213,7 @@ int run(const std::vector<std::string>& args, std::ostream& out, std::ostream& e
         return 0;
     }
     if (command == "drives" && args.size() == 1)
-        return drivesCommand(out, err);
+        return drivesCommand(out, err, context);
     if (command == "index")
         return indexCommand(args, out, err, context);
     if (command == "find")

@@ -87,13 +87,70 @@ std::string DriveCatalogue::parse(std::string_view list) {
     return {};
 }
 
-std::string DriveCatalogue::load() {
+std::vector<Drive> keepLetters(std::vector<Drive> mounts, const std::vector<store::IndexedDrive>& indexed) {
+    std::bitset<26> taken;
+    auto take = [&](char letter) { taken.set(static_cast<size_t>(letter - 'A')); };
+    auto isTaken = [&](char letter) { return taken.test(static_cast<size_t>(letter - 'A')); };
+    take('A');
+    take('B');
+    take('C');
+    // Only records with an identity came from the mount table; a QVL_DRIVES index has none.
+    for (const store::IndexedDrive& known : indexed)
+        if (!known.identity.empty() && known.letter > 'C' && known.letter <= 'Z')
+            take(known.letter);
+    std::vector<bool> placed(mounts.size(), false);
+    for (size_t i = 0; i < mounts.size(); ++i) {
+        Drive& d = mounts[i];
+        if (d.root == "/") {
+            d.letter = 'C';
+            placed[i] = true;
+            continue;
+        }
+        for (const store::IndexedDrive& known : indexed)
+            if (!known.identity.empty() && known.letter > 'C' && known.root == d.root &&
+                known.identity == d.identity) {
+                d.letter = known.letter;
+                placed[i] = true;
+                break;
+            }
+    }
+    char next = 'D';
+    for (size_t i = 0; i < mounts.size(); ++i) {
+        if (placed[i])
+            continue;
+        while (next <= 'Z' && isTaken(next))
+            ++next;
+        mounts[i].letter = next <= 'Z' ? next++ : 0;
+    }
+    std::erase_if(mounts, [](const Drive& d) { return d.letter == 0; });
+    // A recorded drive not mounted now stays in the catalogue, unusable, so that its rows
+    // still show the root they were found under.
+    for (const store::IndexedDrive& known : indexed) {
+        bool mounted = std::any_of(mounts.begin(), mounts.end(),
+                                   [&](const Drive& d) { return d.letter == known.letter; });
+        if (!known.identity.empty() && known.letter > 'C' && known.letter <= 'Z' && !mounted)
+            mounts.push_back({known.letter, DriveNoRootDir, known.root, known.identity});
+    }
+    std::sort(mounts.begin(), mounts.end(),
+              [](const Drive& a, const Drive& b) { return a.letter < b.letter; });
+    return mounts;
+}
+
+std::string DriveCatalogue::load(const std::vector<store::IndexedDrive>& indexed) {
     std::string list = platform::getEnv("QVL_DRIVES");
     if (!list.empty())
         return parse(list);
     m_drives.clear();
+    std::vector<Drive> drives;
     for (const platform::SystemDrive& d : platform::systemDrives())
-        add({d.letter, d.type, d.root});
+        drives.push_back({d.letter, d.type, d.root, d.identity});
+#ifndef _WIN32
+    drives = keepLetters(std::move(drives), indexed);
+#else
+    (void)indexed; // the system's letters
+#endif
+    for (Drive& d : drives)
+        add(std::move(d));
     return {};
 }
 

@@ -35,9 +35,13 @@ std::string startFromTemplate(const store::StoreLocation& location, const fs::pa
 
 } // namespace
 
-std::string writeIndexFile(const fs::path& file, const std::vector<DirTree>& trees) {
+std::string writeIndexFile(const fs::path& file, const std::vector<DirTree>& trees,
+                           const std::vector<Drive>& drives) {
     store::IndexWriter writer;
     std::string err = writer.open(file);
+    for (const Drive& d : drives)
+        if (err.empty())
+            err = writer.addDrive({d.letter, d.root, d.identity});
     IndexOrder order(trees);
     IndexRow row;
     while (err.empty() && order.next(row))
@@ -66,6 +70,7 @@ IndexRunResult runIndex(const store::StoreLocation& location, const DriveCatalog
         result.error = "Cannot create the index in " + location.dataDir.string() + ": " + err;
 
     std::vector<DirTree> trees;
+    std::vector<Drive> walked;
     for (char letter : letters) {
         const Drive* drive = catalogue.find(letter);
         if (!drive || !drive->usable())
@@ -76,6 +81,7 @@ IndexRunResult runIndex(const store::StoreLocation& location, const DriveCatalog
         if (result.error.empty()) {
             std::string root = drive->root;
             trees.emplace_back();
+            walked.push_back(*drive);
             WalkStatus status =
                 ScanDirectory(root, drive->letter, trees.back(), StopRequested, callbacks.progress);
             if (!status.fatalError.empty())
@@ -90,7 +96,7 @@ IndexRunResult runIndex(const store::StoreLocation& location, const DriveCatalog
     }
 
     if (result.error.empty()) {
-        err = writeIndexFile(building, trees);
+        err = writeIndexFile(building, trees, walked);
         std::error_code renamed;
         if (err.empty())
             fs::rename(building, dbFile, renamed);

@@ -46,7 +46,9 @@ IndexRunResult runIndex(const store::StoreLocation& location, const DriveCatalog
                         const IndexRunCallbacks& callbacks = {});
 
 // Writes the folders of `trees` into `file`, an empty index made from the template, in
-// index order. "" or the reason it failed.
-std::string writeIndexFile(const std::filesystem::path& file, const std::vector<DirTree>& trees);
+// index order, and records `drives`, the drives they were walked from. "" or the reason
+// it failed.
+std::string writeIndexFile(const std::filesystem::path& file, const std::vector<DirTree>& trees,
+                           const std::vector<Drive>& drives = {});
 
 } // namespace qvl::indexer

@@ -47,10 +47,14 @@ struct SystemDrive {
     char letter;      // 'A'..'Z'
     int32_t type;     // the drive type codes: 2 removable, 3 fixed, 4 network, 5 CD-ROM, 6 RAM disk
     std::string root; // the folder to walk, native form
+    // What file system is there, to tell a mount seen before from a new one at the same
+    // place: Linux its type and the file system's UUID where udev names one ("ext4
+    // UUID=...") or else the mount source ("nfs4 server:/export"); "" on Windows.
+    std::string identity;
 };
 // The machine's drives in letter order. On Windows the system's drive letters; elsewhere
 // C: is "/" and D: onwards the other mounted real file systems in mount-table order
-// (virtual ones such as proc or sysfs get no letter).
+// (virtual ones such as proc or sysfs get no letter); the catalogue keeps those stable.
 std::vector<SystemDrive> systemDrives();
 
 // One line of Linux's mount table (/proc/self/mountinfo), its fields unescaped.
@@ -58,6 +62,7 @@ struct Mount {
     std::string root;   // where it is mounted
     std::string fsType; // the file system's type name ("ext4", "nfs", ...)
     std::string device; // "major:minor" of the file system
+    std::string source; // what is mounted ("/dev/sdb1", "server:/export"), "" when not given
 };
 // The lines of a mount table that can be read, in order; others are passed over.
 // Linux only (the Windows drives come from the system).

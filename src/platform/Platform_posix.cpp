@@ -141,7 +141,9 @@ std::vector<Mount> parseMountTable(std::string_view table) {
             ++dash;
         if (f.size() < 5 || dash + 1 >= f.size())
             continue;
-        mounts.push_back({unescapeMountField(f[4]), std::string(f[dash + 1]), std::string(f[2])});
+        std::string source = dash + 2 < f.size() ? unescapeMountField(f[dash + 2]) : std::string();
+        mounts.push_back(
+            {unescapeMountField(f[4]), std::string(f[dash + 1]), std::string(f[2]), std::move(source)});
     }
     return mounts;
 }
@@ -188,10 +190,26 @@ int32_t typeOf(const Mount& m) {
     return 3;
 }
 
+// A block device's file-system UUID from udev's /dev/disk/by-uuid links, which survives
+// the device being renamed (sdb today, sdc after the next boot); "" when there is none.
+std::string uuidOf(const std::string& source) {
+    namespace fs = std::filesystem;
+    std::error_code ec;
+    if (source.rfind("/dev/", 0) != 0)
+        return {};
+    fs::path device = fs::canonical(source, ec);
+    if (ec)
+        return {};
+    for (const fs::directory_entry& link : fs::directory_iterator("/dev/disk/by-uuid", ec))
+        if (fs::canonical(link.path(), ec) == device && !ec)
+            return link.path().filename().string();
+    return {};
+}
+
 } // namespace
 
 std::vector<SystemDrive> systemDrives() {
-    std::vector<SystemDrive> drives{{'C', 3, "/"}};
+    std::vector<SystemDrive> drives{{'C', 3, "/", {}}};
     std::vector<std::string> taken{"/"};
     char next = 'D';
     for (const Mount& m : mountedFileSystems()) {
@@ -200,7 +218,9 @@ std::vector<SystemDrive> systemDrives() {
         if (isVirtual(m) || std::find(taken.begin(), taken.end(), m.root) != taken.end())
             continue;
         taken.push_back(m.root);
-        drives.push_back({next++, typeOf(m), m.root});
+        std::string uuid = uuidOf(m.source);
+        drives.push_back(
+            {next++, typeOf(m), m.root, m.fsType + " " + (uuid.empty() ? m.source : "UUID=" + uuid)});
     }
     return drives;
 }

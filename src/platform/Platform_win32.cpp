@@ -113,8 +113,10 @@ std::vector<SystemDrive> systemDrives() {
         wchar_t letter = root[0];
         if (letter < L'A' || letter > L'Z')
             continue;
-        drives.push_back({static_cast<char>(letter), static_cast<int32_t>(GetDriveTypeW(root)),
-                          toUtf8(root, wcslen(root))});
+        drives.push_back({static_cast<char>(letter),
+                          static_cast<int32_t>(GetDriveTypeW(root)),
+                          toUtf8(root, wcslen(root)),
+                          {}});
     }
     return drives;
 }

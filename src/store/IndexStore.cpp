@@ -19,7 +19,8 @@ namespace {
 // one page per block); qvlMeta's "rows" is the number of tblDirs rows they were built from.
 // Each blob has a checksum beside it (see blobSum): NamesSum for the names a containing
 // search scans, RowsSum for the rest of the block, Sum for a filter. Version 1 files had
-// none; a search rebuilds their blocks from tblDirs.
+// none; a search rebuilds their blocks from tblDirs. qvlDrives records the drives the
+// rows were walked from (files written before it was added have none).
 constexpr const char* kSchema = R"sql(
 PRAGMA page_size = 65536;
 PRAGMA journal_mode = DELETE;
@@ -31,6 +32,7 @@ CREATE TABLE qvlBlocks (Block INTEGER PRIMARY KEY, Names BLOB NOT NULL, Ends BLO
                         RowsSum INTEGER NOT NULL);
 CREATE TABLE qvlFilters (Block INTEGER PRIMARY KEY, Filter BLOB NOT NULL, Sum INTEGER NOT NULL);
 CREATE TABLE qvlMeta (Key TEXT PRIMARY KEY, Value INTEGER);
+CREATE TABLE qvlDrives (Letter TEXT PRIMARY KEY, Root BLOB NOT NULL, Identity BLOB NOT NULL);
 INSERT INTO qvlMeta VALUES ('rows', 0);
 PRAGMA user_version = 2;
 COMMIT;
@@ -93,6 +95,20 @@ std::string ClearIndex(const std::string& dbConnect) {
         err = db.exec("BEGIN; DELETE FROM tblDirs; DELETE FROM qvlBlocks; DELETE FROM qvlFilters;"
                       " UPDATE qvlMeta SET Value = 0 WHERE Key = 'rows'; COMMIT;");
     return err;
+}
+
+std::vector<IndexedDrive> indexedDrives(const std::string& dbConnect) {
+    std::vector<IndexedDrive> drives;
+    Db db;
+    if (!db.open(dbConnect, Db::Mode::ReadOnly).empty())
+        return drives;
+    Stmt read(db, "SELECT Letter, Root, Identity FROM qvlDrives ORDER BY Letter");
+    while (read.ok() && read.step() == SQLITE_ROW) {
+        std::string_view letter = read.text(0);
+        if (letter.size() == 1 && letter[0] >= 'A' && letter[0] <= 'Z')
+            drives.push_back({letter[0], std::string(read.blob(1)), std::string(read.blob(2))});
+    }
+    return drives;
 }
 
 std::string WriterLock::acquire(const fs::path& dataDir) {
@@ -165,7 +181,9 @@ std::string IndexWriter::open(const fs::path& file) {
     // rollback journal; one transaction, synced once at the end.
     if (err.empty())
         err = m->db.exec("PRAGMA journal_mode = OFF; PRAGMA synchronous = NORMAL; BEGIN;"
-                         " DELETE FROM tblDirs; DELETE FROM qvlBlocks; DELETE FROM qvlFilters;");
+                         " DELETE FROM tblDirs; DELETE FROM qvlBlocks; DELETE FROM qvlFilters;"
+                         " CREATE TABLE IF NOT EXISTS qvlDrives (Letter TEXT PRIMARY KEY, Root BLOB NOT NULL,"
+                         " Identity BLOB NOT NULL); DELETE FROM qvlDrives;");
     if (!err.empty())
         return err;
     m->insertRow = std::make_unique<Stmt>(
@@ -189,6 +207,12 @@ std::string IndexWriter::add(char driveLetter, std::string_view fullDirectory, s
     ++m->rows;
     m->blocks.add(driveLetter, fullDirectory, foldedDirectory);
     return m->blocks.full() ? m->flushBlock() : std::string();
+}
+
+std::string IndexWriter::addDrive(const IndexedDrive& drive) {
+    Stmt insert(m->db, "INSERT OR REPLACE INTO qvlDrives VALUES (?,?,?)");
+    insert.bind(1, std::string_view(&drive.letter, 1)).bindBlob(2, drive.root).bindBlob(3, drive.identity);
+    return insert.step() == SQLITE_DONE ? std::string() : insert.error();
 }
 
 std::string IndexWriter::finish() {

@@ -10,6 +10,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace qvl::store {
 
@@ -38,6 +39,17 @@ int32_t CountRows(const std::string& dbConnect, std::string_view table);
 bool IndexHasRows(const std::string& dbConnect);
 // Empties the folder index (not the history). "" or the reason it failed.
 std::string ClearIndex(const std::string& dbConnect);
+
+// A drive as an index records it: its letter, the folder walked, and the identity of the
+// file system that was there (see platform::SystemDrive), so that a later start can give
+// the same mount the same letter and the rows keep meaning what they meant.
+struct IndexedDrive {
+    char letter = 0;
+    std::string root;
+    std::string identity;
+};
+// The drives recorded in the index file; none when it holds no record or cannot be read.
+std::vector<IndexedDrive> indexedDrives(const std::string& dbConnect);
 
 // The writers' lock of a data folder: every run that writes the index (a full index,
 // and whatever updates it) holds it for its whole run and makes no temp file before it
@@ -77,6 +89,8 @@ public:
     // `foldedDirectory` that name case-folded.
     std::string add(char driveLetter, std::string_view fullDirectory, std::string_view directory,
                     std::string_view foldedDirectory);
+    // Records a drive whose rows this index holds.
+    std::string addDrive(const IndexedDrive& drive);
     // Writes what is pending and commits; the file is complete and synced afterwards.
     std::string finish();
 
