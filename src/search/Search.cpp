@@ -106,7 +106,8 @@ struct SearchCursor::Impl {
                 break;
         }
         ends.resize(block.count());
-        std::memcpy(ends.data(), block.ends.data(), block.ends.size());
+        if (!ends.empty()) // memcpy is not to be given the null of an empty vector
+            std::memcpy(ends.data(), block.ends.data(), block.ends.size());
         paths = store::PathDecoder(block.paths);
         nextRow = decodedRows = 0;
         return true;
