@@ -1,4 +1,5 @@
 #include "platform/Platform.h"
+#include "platform/WinText.h"
 #include "search/Pattern.h"
 #include "search/TextFold.h"
 
@@ -91,4 +92,37 @@ TEST(PathOrder, FolderComesBeforeItsSubfoldersAndCaseIsIgnored) {
     EXPECT_LT(comparePaths("/A/", "/a/"), 0);
     EXPECT_LT(comparePaths("/A/z/", "/a/"), 0);
     EXPECT_EQ(comparePaths("/x/", "/x/"), 0);
+}
+
+TEST(WindowsNames, EveryUtf16NameComesBackUnchanged) {
+    // Lone surrogates, high and low, at either end and beside a real pair (U+1F600).
+    const std::u16string names[] = {u"plain",
+                                    u"caf\u00e9",
+                                    std::u16string{0xD83D, 0xDE00, u'x'},
+                                    std::u16string{u'a', 0xD800},
+                                    std::u16string{0xDC00, u'b'},
+                                    std::u16string{0xDBFF, 0xD83D, 0xDE00, 0xDFFF}};
+    for (const std::u16string& name : names) {
+        std::string wtf8 = qvl::platform::wtf8FromUtf16(name);
+        EXPECT_EQ(qvl::platform::utf16FromWtf8(wtf8), name);
+    }
+    // Real pairs are plain UTF-8; a lone one is the three bytes of its code point.
+    EXPECT_EQ(qvl::platform::wtf8FromUtf16(std::u16string{0xD83D, 0xDE00}), "\xF0\x9F\x98\x80");
+    EXPECT_EQ(qvl::platform::wtf8FromUtf16(std::u16string{u'a', 0xD800}), "a\xED\xA0\x80");
+    // Bytes that are not well formed (stray, overlong, past U+10FFFF) become U+FFFD each.
+    EXPECT_EQ(qvl::platform::utf16FromWtf8("\xFF"
+                                           "a\xC0\xAF"),
+              (std::u16string{0xFFFD, u'a', 0xFFFD, 0xFFFD}));
+    EXPECT_EQ(qvl::platform::utf16FromWtf8("\xF4\x90\x80\x80").front(), 0xFFFD);
+}
+
+TEST(WindowsNames, LongPathsGetTheFormWindowsOpens) {
+    using qvl::platform::longPath;
+    const std::u16string deep(300, u'x');
+    EXPECT_EQ(longPath(u"C:/short/path"), u"C:\\short\\path"); // short: only the slashes
+    EXPECT_EQ(longPath(u"C:\\" + deep), u"\\\\?\\C:\\" + deep);
+    EXPECT_EQ(longPath(u"C:/a/" + deep), u"\\\\?\\C:\\a\\" + deep);
+    EXPECT_EQ(longPath(u"\\\\server\\share\\" + deep), u"\\\\?\\UNC\\server\\share\\" + deep);
+    EXPECT_EQ(longPath(u"//server/share/" + deep), u"\\\\?\\UNC\\server\\share\\" + deep);
+    EXPECT_EQ(longPath(u"\\\\?\\C:\\" + deep), u"\\\\?\\C:\\" + deep); // already long
 }

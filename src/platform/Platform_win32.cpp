@@ -2,22 +2,11 @@
 
 #include "platform/Win32Text.h"
 
+#include <atomic>
 #include <cstdlib>
 #include <cwchar>
 
 namespace qvl::platform {
-
-namespace {
-
-// Paths longer than MAX_PATH need the "\\?\" prefix, which also turns off the
-// interpretation of "." and ".." (the walker passes neither).
-std::wstring longPath(const std::wstring& path) {
-    if (path.size() < MAX_PATH - 12 || path.rfind(L"\\\\?\\", 0) == 0)
-        return path;
-    return L"\\\\?\\" + path;
-}
-
-} // namespace
 
 std::filesystem::path executableDir() {
     std::wstring buffer(32768, L'\0');
@@ -36,17 +25,24 @@ std::filesystem::path userDataDir() {
 }
 
 bool isWritableDir(const std::filesystem::path& dir) {
-    // Access rights on Windows are ACLs: trying is the only sure test. The probe's name
-    // is this process's own, so a probe left by a crash (or another instance's, at the
-    // same moment) never makes a writable folder look read-only.
-    std::filesystem::path probe =
-        dir / (L"qvl-write-test-" + std::to_wstring(GetCurrentProcessId()) + L".tmp");
-    HANDLE h = CreateFileW(probe.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                           FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
-    if (h == INVALID_HANDLE_VALUE)
-        return false;
-    CloseHandle(h);
-    return true;
+    // Access rights on Windows are ACLs: trying is the only sure test. The probe is a new
+    // file of a name no other process uses; one that a crash left behind (even read-only,
+    // even under this process's number) only makes the next name be tried.
+    static std::atomic<unsigned> serial{0};
+    for (int attempt = 0; attempt < 8; ++attempt) {
+        std::filesystem::path probe =
+            dir / (L"qvl-write-test-" + std::to_wstring(GetCurrentProcessId()) + L"-" +
+                   std::to_wstring(GetTickCount64()) + L"-" + std::to_wstring(serial.fetch_add(1)) + L".tmp");
+        HANDLE h = CreateFileW(probe.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                               FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
+        if (h != INVALID_HANDLE_VALUE) {
+            CloseHandle(h);
+            return true;
+        }
+        if (GetLastError() != ERROR_FILE_EXISTS)
+            return false;
+    }
+    return false;
 }
 
 std::string getEnv(const char* name) {

@@ -1,6 +1,8 @@
 #pragma once
 // UTF-8 inside the program, UTF-16 to Windows: the two conversions. Windows files only.
 
+#include "platform/WinText.h"
+
 #include <windows.h>
 
 #include <string>
@@ -8,22 +10,21 @@
 
 namespace qvl::platform {
 
+// Names go through WTF-8 (see WinText.h), so a name with a lone surrogate survives.
 inline std::wstring toWide(std::string_view utf8) {
-    if (utf8.empty())
-        return {};
-    int n = MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), nullptr, 0);
-    std::wstring out(static_cast<size_t>(n), L'\0');
-    MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), out.data(), n);
-    return out;
+    std::u16string wide = utf16FromWtf8(utf8);
+    return std::wstring(wide.begin(), wide.end());
 }
 
 inline std::string toUtf8(const wchar_t* text, size_t length) {
-    if (length == 0)
-        return {};
-    int n = WideCharToMultiByte(CP_UTF8, 0, text, static_cast<int>(length), nullptr, 0, nullptr, nullptr);
-    std::string out(static_cast<size_t>(n), '\0');
-    WideCharToMultiByte(CP_UTF8, 0, text, static_cast<int>(length), out.data(), n, nullptr, nullptr);
-    return out;
+    static_assert(sizeof(wchar_t) == sizeof(char16_t));
+    return wtf8FromUtf16(std::u16string_view(reinterpret_cast<const char16_t*>(text), length));
+}
+
+inline std::wstring longPath(const std::wstring& path) {
+    std::u16string p =
+        longPath(std::u16string_view(reinterpret_cast<const char16_t*>(path.data()), path.size()));
+    return std::wstring(p.begin(), p.end());
 }
 
 inline std::string toUtf8(const std::wstring& text) {

@@ -1,6 +1,7 @@
 #include "search/TextFold.h"
 
 #include "platform/Platform.h"
+#include "platform/Utf8.h"
 
 #include <algorithm>
 #include <cstdint>
@@ -49,24 +50,6 @@ size_t decodeUtf8(const unsigned char* s, size_t n, uint32_t& cp) {
     return len;
 }
 
-void encodeUtf8(uint32_t cp, std::string& out) {
-    if (cp < 0x80) {
-        out += static_cast<char>(cp);
-    } else if (cp < 0x800) {
-        out += static_cast<char>(0xC0 | (cp >> 6));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    } else if (cp < 0x10000) {
-        out += static_cast<char>(0xE0 | (cp >> 12));
-        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    } else {
-        out += static_cast<char>(0xF0 | (cp >> 18));
-        out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
-        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    }
-}
-
 } // namespace
 
 void foldAppend(std::string_view text, std::string& out) {
@@ -90,7 +73,7 @@ void foldAppend(std::string_view text, std::string& out) {
         if (folded == cp)
             out.append(text.data() + i, len);
         else
-            encodeUtf8(folded, out);
+            platform::appendUtf8(folded, out);
         i += len;
     }
 }

@@ -1,5 +1,6 @@
 // The core on Windows, run under Wine: drives, the walk, the index and the search, the
 // registry, the system version and the file browser's command lines.
+#include "RegistryWrite.h"
 #include "cli/Cli.h"
 #include "indexer/IndexRun.h"
 #include "platform/Platform.h"
@@ -136,12 +137,11 @@ TEST(Windows, LinksAndJunctionsAreNotFollowed) {
 }
 
 TEST(Windows, RegistryAndSystemVersion) {
-    platform::registrySetForTests(platform::kHkeyCurrentUser, "Software\\QVLTest", "Probe",
-                                  "  from the test  ");
+    test::setRegistryValue(platform::kHkeyCurrentUser, "Software\\QVLTest", "Probe", "  from the test  ");
     EXPECT_EQ(sys::RegReadString("HKEY_CURRENT_USER\\Software\\QVLTest", "Probe"), "from the test");
     EXPECT_EQ(sys::RegReadString("HKEY_CURRENT_USER\\Software\\QVLTest", "Missing"), "");
     EXPECT_EQ(sys::RegReadString("HKEY_NOWHERE\\Software\\QVLTest", "Probe"), "");
-    platform::registrySetForTests(platform::kHkeyCurrentUser, "Software\\QVLTest", "Probe", "");
+    test::setRegistryValue(platform::kHkeyCurrentUser, "Software\\QVLTest", "Probe", "");
 
     std::string version = sys::GetWindowsVersion();
     EXPECT_EQ(version.rfind("Windows", 0), 0u) << version;
@@ -158,4 +158,66 @@ TEST(Windows, ExplorerCommandLines) {
     EXPECT_EQ(platform::explorerCommandLine("D:\\My Files, old\\", false, windows),
               exe + " \"D:\\My Files, old\"");
     EXPECT_EQ(platform::explorerCommandLine("C:\\", false, windows), exe + " C:\\");
+}
+
+TEST(Windows, NamesWithLoneSurrogatesAndLongRootsWithSlashesAreWalked) {
+    TempDir tree;
+    // A name Windows allows and UTF-8 cannot hold: a high surrogate with no pair.
+    std::wstring odd = L"half";
+    odd += static_cast<wchar_t>(0xD800);
+    bool made = ::CreateDirectoryW((tree.path / odd).c_str(), nullptr) != 0 &&
+                ::CreateDirectoryW((tree.path / odd / L"below").c_str(), nullptr) != 0;
+    // Past MAX_PATH: made through the long form, walked from a root written with '/'.
+    std::wstring deep = L"\\\\?\\" + tree.path.wstring();
+    for (int i = 0; i < 30; ++i) {
+        deep += L"\\level-" + std::to_wstring(i);
+        ASSERT_TRUE(::CreateDirectoryW(deep.c_str(), nullptr)) << i;
+    }
+    std::string root = u8(tree.path);
+    std::replace(root.begin(), root.end(), '\\', '/');
+    indexer::DirTree dirs;
+    std::atomic<bool> stop{false};
+    auto status = indexer::ScanDirectory(root, 'C', dirs, stop);
+    EXPECT_EQ(status.unreadable, 0);
+    EXPECT_EQ(status.rows, 30 + (made ? 2 : 0));
+    if (!made)
+        GTEST_SKIP() << "this file system refuses names with lone surrogates";
+    // The name comes back from the index as the same UTF-16, so the folder opens.
+    platform::WalkRoot walk(u8(tree.path));
+    std::vector<char> buffer;
+    std::vector<std::string> names;
+    ASSERT_EQ(walk.listSubdirs(
+                  "", buffer,
+                  [](void* ctx, std::string_view n) {
+                      static_cast<std::vector<std::string>*>(ctx)->emplace_back(n);
+                  },
+                  &names),
+              0);
+    auto it = std::find_if(names.begin(), names.end(),
+                           [](const std::string& n) { return n.rfind("half", 0) == 0; });
+    ASSERT_NE(it, names.end());
+    EXPECT_EQ(*it, "half\xED\xA0\x80");
+    std::vector<std::string> inside;
+    EXPECT_EQ(walk.listSubdirs(
+                  *it, buffer,
+                  [](void* ctx, std::string_view n) {
+                      static_cast<std::vector<std::string>*>(ctx)->emplace_back(n);
+                  },
+                  &inside),
+              0);
+    EXPECT_EQ(inside, std::vector<std::string>{"below"});
+}
+
+TEST(Windows, AStaleWriteProbeLeavesTheFolderWritable) {
+    TempDir dir;
+    // Probes a crash left behind, read-only, under the names this and an earlier process used.
+    for (const std::wstring& name :
+         {std::wstring(L"qvl-write-test.tmp"), L"qvl-write-test-" + std::to_wstring(GetCurrentProcessId()) +
+                                                   L"-" + std::to_wstring(GetTickCount64()) + L"-0.tmp"}) {
+        std::ofstream(dir.path / name) << "x";
+        ::SetFileAttributesW((dir.path / name).c_str(), FILE_ATTRIBUTE_READONLY);
+    }
+    EXPECT_TRUE(platform::isWritableDir(dir.path));
+    for (const fs::directory_entry& e : fs::directory_iterator(dir.path))
+        ::SetFileAttributesW(e.path().c_str(), FILE_ATTRIBUTE_NORMAL);
 }
