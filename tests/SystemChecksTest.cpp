@@ -1,4 +1,5 @@
 #include "sys/SystemChecks.h"
+#include "RegistryWrite.h"
 #include "platform/Registry.h"
 
 #include <gtest/gtest.h>
@@ -8,8 +9,7 @@ using namespace qvl;
 namespace {
 
 void setVersion(const std::string& text) {
-    platform::registrySetForTests(platform::kHkeyLocalMachine, "SOFTWARE\\Microsoft\\DataAccess", "Version",
-                                  text);
+    test::setRegistryValue(platform::kHkeyLocalMachine, "SOFTWARE\\Microsoft\\DataAccess", "Version", text);
 }
 
 } // namespace
@@ -31,7 +31,7 @@ TEST(SystemChecks, DataAccessVersionReadsItsFirstFourCharacters) {
 }
 
 TEST(SystemChecks, RegistryPathsNeedAKnownRoot) {
-    platform::registrySetForTests(platform::kHkeyCurrentUser, "Software\\QVL", "Name", "  value  ");
+    test::setRegistryValue(platform::kHkeyCurrentUser, "Software\\QVL", "Name", "  value  ");
     EXPECT_EQ(sys::RegReadString("HKEY_CURRENT_USER\\Software\\QVL", "Name"), "value");
     EXPECT_EQ(sys::RegReadString("HKEY_CURRENT_USER", "Name"), "");                // no backslash
     EXPECT_EQ(sys::RegReadString("HKEY_NOWHERE\\Software\\QVL", "Name"), "");      // unknown root

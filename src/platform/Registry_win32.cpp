@@ -36,19 +36,4 @@ bool registryRead(unsigned long root, const std::string& subkey, const std::stri
     return true;
 }
 
-void registrySetForTests(unsigned long root, const std::string& subkey, const std::string& name,
-                         const std::string& value) {
-    HKEY key;
-    if (RegCreateKeyExW(rootKey(root), toWide(subkey).c_str(), 0, nullptr, 0, KEY_SET_VALUE, nullptr, &key,
-                        nullptr) != ERROR_SUCCESS)
-        return;
-    std::wstring text = toWide(value);
-    if (value.empty())
-        RegDeleteValueW(key, toWide(name).c_str());
-    else
-        RegSetValueExW(key, toWide(name).c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(text.c_str()),
-                       static_cast<DWORD>((text.size() + 1) * sizeof(wchar_t)));
-    RegCloseKey(key);
-}
-
 } // namespace qvl::platform

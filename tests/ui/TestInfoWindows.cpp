@@ -1,4 +1,5 @@
 // The setup window, the information windows and the data-access warning.
+#include "RegistryWrite.h"
 #include "app/AppState.h"
 #include "app/frmSetup.h"
 #include "platform/Registry.h"
@@ -137,8 +138,8 @@ private slots:
 
     void oldDataAccessVersionWarns() {
         app::AppState state;
-        platform::registrySetForTests(platform::kHkeyLocalMachine, "SOFTWARE\\Microsoft\\DataAccess",
-                                      "Version", "2.10.4202");
+        test::setRegistryValue(platform::kHkeyLocalMachine, "SOFTWARE\\Microsoft\\DataAccess", "Version",
+                               "2.10.4202");
         QString line;
         QTimer::singleShot(100, this, [&] {
             sys::frmMDAC* w = nullptr;
@@ -152,8 +153,7 @@ private slots:
         sys::frmMDAC::showModal(state); // returns once closed
         QCOMPARE(line, QString("It is reported that your version is 2.1"));
 
-        platform::registrySetForTests(platform::kHkeyLocalMachine, "SOFTWARE\\Microsoft\\DataAccess",
-                                      "Version", "");
+        test::setRegistryValue(platform::kHkeyLocalMachine, "SOFTWARE\\Microsoft\\DataAccess", "Version", "");
         QTimer::singleShot(100, this, [&] {
             for (QWidget* top : QApplication::topLevelWidgets())
                 if (auto* w = qobject_cast<sys::frmMDAC*>(top)) {

@@ -1,5 +1,6 @@
 // Shows one dialog so that it can be looked at (for screenshots under Xvfb):
 //   qvl_dialogdemo notice|wait|error|question|okcancel|alert|setup|about|help|history|mdac|credits
+#include "RegistryWrite.h"
 #include "app/AppState.h"
 #include "app/frmSetup.h"
 #include "platform/Registry.h"
@@ -31,8 +32,8 @@ int main(int argc, char** argv) {
         else if (what == "credits")
             ui::showCredits(state);
         else if (what == "mdac") {
-            platform::registrySetForTests(platform::kHkeyLocalMachine, "SOFTWARE\\Microsoft\\DataAccess",
-                                          "Version", "2.10.4202");
+            test::setRegistryValue(platform::kHkeyLocalMachine, "SOFTWARE\\Microsoft\\DataAccess", "Version",
+                                   "2.10.4202");
             sys::frmMDAC::showModal(state);
         } else if (what == "notice")
             ui::ShowMessage(state, "Loading", "Please wait", false, false);
