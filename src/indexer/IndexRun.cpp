@@ -13,8 +13,10 @@ std::string IndexRunResult::caption() const {
 std::string IndexRunResult::unreadableText() const {
     if (unreadable == 0)
         return {};
-    std::string text = std::to_string(unreadable) + (unreadable == 1 ? " folder" : " folders") +
-                       " could not be read; what is below them is not in the index:";
+    std::string text = std::to_string(unreadable) +
+                       (unreadable == 1 ? " folder could not be read; what is below it"
+                                        : " folders could not be read; what is below them") +
+                       " is not in the index:";
     for (const std::string& f : firstUnreadable)
         text += "\n  " + f;
     if (unreadable > static_cast<int64_t>(firstUnreadable.size()))
