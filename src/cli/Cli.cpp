@@ -79,6 +79,10 @@ int indexCommand(const std::vector<std::string>& args, std::ostream& out, std::o
             return usageError(err, "not a list of drive letters: " + args[1]);
         for (char c : letters) {
             const indexer::Drive* d = catalogue.find(c);
+            if (d && d->type == indexer::DriveNoRootDir) {
+                err << "qvl: drive " << c << ": (" << d->root << ") is not mounted\n";
+                return 2;
+            }
             if (!d || !d->usable()) {
                 err << "qvl: there is no drive " << c << ": to index (see 'qvl drives')\n";
                 return 2;
