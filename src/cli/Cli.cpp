@@ -2,6 +2,7 @@
 
 #include "indexer/DriveCatalogue.h"
 #include "indexer/IndexRun.h"
+#include "indexer/Update.h"
 #include "search/History.h"
 #include "search/Search.h"
 
@@ -21,6 +22,9 @@ namespace {
 constexpr const char* kUsage = R"(usage:
   qvl drives                         one line per drive: letter, type, root
   qvl index [LETTERS]                rebuild the index of those drives (default: every fixed drive)
+  qvl update [LETTERS]               bring the index of those drives up to date, reading only the
+                                     folders that changed (default: every drive it holds); the
+                                     history stays
   qvl find [-e] [-d LETTERS] [-0] TEXT
                                      folders whose name contains TEXT (-e: is exactly TEXT),
                                      case ignored, "%" and "_" as wildcards; -d: only on those
@@ -63,6 +67,94 @@ int drivesCommand(std::ostream& out, std::ostream& err, const CliContext& contex
     return 0;
 }
 
+// The drive letters a writing command was given, each a mounted drive; 0, or the exit status.
+int driveArgument(const std::vector<std::string>& args, const indexer::DriveCatalogue& catalogue,
+                  std::ostream& err, std::string& letters) {
+    letters.clear();
+    if (args.size() > 2)
+        return usageError(err, args[0] + " takes one list of drive letters");
+    if (args.size() < 2)
+        return 0;
+    if (!parseLetters(args[1], letters) || letters.empty())
+        return usageError(err, "not a list of drive letters: " + args[1]);
+    for (char c : letters) {
+        const indexer::Drive* d = catalogue.find(c);
+        if (d && d->type == indexer::DriveNoRootDir) {
+            err << "qvl: drive " << c << ": (" << d->root << ") is not mounted\n";
+            return 2;
+        }
+        if (!d || !d->usable()) {
+            err << "qvl: there is no drive " << c << ": to " << args[0] << " (see 'qvl drives')\n";
+            return 2;
+        }
+    }
+    return 0;
+}
+
+// Progress on the terminal's error stream, so that it never mixes with what a script
+// reads from the output.
+struct TerminalProgress {
+    std::ostream& err;
+    bool shown;
+    std::chrono::steady_clock::time_point started = std::chrono::steady_clock::now();
+
+    indexer::ProgressFn callback() {
+        if (!shown)
+            return {};
+        return [this](const std::string& path, int64_t rows) {
+            double seconds =
+                std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+            std::string tail = path.size() > 60 ? "..." + path.substr(path.size() - 57) : path;
+            char line[64];
+            std::snprintf(line, sizeof line, "%lld folders, %.1f s, ", static_cast<long long>(rows), seconds);
+            err << "\r\033[K" << line << tail << std::flush;
+        };
+    }
+    ~TerminalProgress() {
+        if (shown)
+            err << "\r\033[K" << std::flush;
+    }
+};
+
+int updateCommand(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
+                  const CliContext& context) {
+    const std::string db = store::BuildConnectString(context.location);
+    indexer::DriveCatalogue catalogue;
+    std::string problem = catalogue.load(store::indexedDrives(db));
+    if (!problem.empty()) {
+        err << "qvl: " << problem << "\n";
+        return 2;
+    }
+    std::string letters;
+    if (int status = driveArgument(args, catalogue, err, letters); status != 0)
+        return status;
+    if (!store::IndexHasRows(db) && store::indexedDrives(db).empty()) {
+        err << "qvl: there is no index to update yet; 'qvl index' makes one\n";
+        return 2;
+    }
+    std::atomic<bool> localStop{false};
+    std::atomic<bool>& stop = context.StopRequested ? *context.StopRequested : localStop;
+    indexer::UpdateResult result;
+    {
+        TerminalProgress progress{err, context.progressToTerminal};
+        result = indexer::runUpdate(context.location, catalogue, letters, stop, progress.callback());
+    }
+    for (const std::string& note : result.notes)
+        err << "qvl: " << note << "\n";
+    if (!result.error.empty()) {
+        err << "qvl: " << result.error << "\n";
+        return 2;
+    }
+    out << result.caption() << "\n";
+    if (result.unreadable > 0) {
+        indexer::IndexRunResult shown;
+        shown.unreadable = result.unreadable;
+        shown.firstUnreadable = result.firstUnreadable;
+        err << "qvl: " << shown.unreadableText() << "\n";
+    }
+    return 0;
+}
+
 int indexCommand(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
                  const CliContext& context) {
     indexer::DriveCatalogue catalogue;
@@ -72,23 +164,9 @@ int indexCommand(const std::vector<std::string>& args, std::ostream& out, std::o
         return 2;
     }
     std::string letters;
-    if (args.size() > 2)
-        return usageError(err, "index takes one list of drive letters");
-    if (args.size() == 2) {
-        if (!parseLetters(args[1], letters) || letters.empty())
-            return usageError(err, "not a list of drive letters: " + args[1]);
-        for (char c : letters) {
-            const indexer::Drive* d = catalogue.find(c);
-            if (d && d->type == indexer::DriveNoRootDir) {
-                err << "qvl: drive " << c << ": (" << d->root << ") is not mounted\n";
-                return 2;
-            }
-            if (!d || !d->usable()) {
-                err << "qvl: there is no drive " << c << ": to index (see 'qvl drives')\n";
-                return 2;
-            }
-        }
-    } else {
+    if (int status = driveArgument(args, catalogue, err, letters); status != 0)
+        return status;
+    if (args.size() == 1) {
         indexer::DriveSelection ticks;
         indexer::MarkAllDrives(catalogue, indexer::DriveFixed, ticks);
         letters = indexer::selectedLetters(ticks);
@@ -96,23 +174,13 @@ int indexCommand(const std::vector<std::string>& args, std::ostream& out, std::o
 
     std::atomic<bool> localStop{false};
     std::atomic<bool>& stop = context.StopRequested ? *context.StopRequested : localStop;
-    const auto started = std::chrono::steady_clock::now();
-    indexer::IndexRunCallbacks callbacks;
-    // Progress goes to the error stream this command was given, so that it never mixes
-    // with what a script reads from the output.
-    if (context.progressToTerminal) {
-        callbacks.progress = [&](const std::string& path, int64_t rows) {
-            double seconds =
-                std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
-            std::string shown = path.size() > 60 ? "..." + path.substr(path.size() - 57) : path;
-            char line[64];
-            std::snprintf(line, sizeof line, "%lld folders, %.1f s, ", static_cast<long long>(rows), seconds);
-            err << "\r\033[K" << line << shown << std::flush;
-        };
+    indexer::IndexRunResult result;
+    {
+        TerminalProgress progress{err, context.progressToTerminal};
+        indexer::IndexRunCallbacks callbacks;
+        callbacks.progress = progress.callback();
+        result = indexer::runIndex(context.location, catalogue, letters, stop, callbacks);
     }
-    indexer::IndexRunResult result = indexer::runIndex(context.location, catalogue, letters, stop, callbacks);
-    if (context.progressToTerminal)
-        err << "\r\033[K" << std::flush;
     if (!result.error.empty()) {
         err << "qvl: " << result.error << "\n";
         return 2;
@@ -220,6 +288,8 @@ int run(const std::vector<std::string>& args, std::ostream& out, std::ostream& e
         return drivesCommand(out, err, context);
     if (command == "index")
         return indexCommand(args, out, err, context);
+    if (command == "update")
+        return updateCommand(args, out, err, context);
     if (command == "find")
         return findCommand(args, out, err, context);
     if (command == "history")

@@ -21,6 +21,13 @@ struct DirTree {
     std::string rootPath;       // ends in the separator
     std::vector<DirNode> nodes; // nodes[0] is the root, which is never a row
     std::string names;          // every name, then its folded form where that differs
+    // Per node, when the walk read the folder (WalkRoot::folderTime); 0 when unknown.
+    // An update lists again only the folders whose time moved.
+    std::vector<int64_t> times;
+    int64_t walkStarted = 0; // wall clock, nanoseconds
+    // Per node, after a walk given the previous tree: the same folder there, or kNew.
+    std::vector<uint32_t> previous;
+    static constexpr uint32_t kNew = UINT32_MAX;
 
     std::string_view name(const DirNode& n) const { return {names.data() + n.nameOffset, n.nameLength}; }
     std::string_view folded(const DirNode& n) const {
@@ -33,6 +40,7 @@ struct DirTree {
 struct IndexRow {
     char driveLetter;
     std::string_view fullDirectory, directory, foldedDirectory;
+    int64_t time; // the folder's time, 0 when unknown
 };
 
 // Lists the folders of several trees merged into one index order.

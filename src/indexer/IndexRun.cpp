@@ -1,5 +1,7 @@
 #include "indexer/IndexRun.h"
 
+#include "indexer/IndexEdit.h"
+
 #include <filesystem>
 
 namespace qvl::indexer {
@@ -44,6 +46,11 @@ std::string writeIndexFile(const fs::path& file, const std::vector<DirTree>& tre
     for (const Drive& d : drives)
         if (err.empty())
             err = writer.addDrive({d.letter, d.root, d.identity});
+    for (const DirTree& tree : trees) {
+        DriveTimes times = treeTimes(tree);
+        if (err.empty())
+            err = writer.addTimes(times.drive, times.started, times.blob());
+    }
     IndexOrder order(trees);
     IndexRow row;
     while (err.empty() && order.next(row))

@@ -1,5 +1,7 @@
 #include "indexer/Walker.h"
 
+#include "indexer/IndexEdit.h"
+
 #include "platform/Platform.h"
 #include "search/TextFold.h"
 
@@ -18,21 +20,35 @@ using Clock = std::chrono::steady_clock;
 constexpr auto kProgressInterval = std::chrono::milliseconds(40);
 constexpr size_t kUnreadableNamed = 5;
 
+constexpr uint32_t kNoNode = DirTree::kNew;
+
 struct Task {
     uint32_t node;
-    std::string relPath; // below the root, names joined by the separator; "" for the root
+    std::string relPath;        // below the root, names joined by the separator; "" for the root
+    uint32_t oldNode = kNoNode; // the same folder in the previous tree
 };
 
 // What one thread gathers from one folder before it takes the lock once to publish it.
 struct Listing {
     std::string raw, folded;
     std::vector<uint32_t> rawEnd, foldedEnd, order;
+    std::vector<uint32_t> oldChild; // per entry in `order`: the same folder in the previous tree
+    int64_t time = 0;
 
     void clear() {
         raw.clear();
         folded.clear();
         rawEnd.clear();
         foldedEnd.clear();
+        order.clear();
+        oldChild.clear();
+        time = 0;
+    }
+    void add(std::string_view name, std::string_view foldedName) {
+        raw.append(name);
+        rawEnd.push_back(static_cast<uint32_t>(raw.size()));
+        folded.append(foldedName);
+        foldedEnd.push_back(static_cast<uint32_t>(folded.size()));
     }
     std::string_view rawName(uint32_t i) const {
         uint32_t b = i ? rawEnd[i - 1] : 0;
@@ -64,14 +80,15 @@ struct Listing {
 class Walk {
 public:
     Walk(const platform::WalkRoot& root, DirTree& tree, const std::atomic<bool>& stop,
-         const ProgressFn& progress)
+         const ProgressFn& progress, const DirTree* previous)
         : m_root(root)
         , m_tree(tree)
         , m_stop(stop)
-        , m_progress(progress) {}
+        , m_progress(progress)
+        , m_old(previous) {}
 
     void run(unsigned threads) {
-        m_tasks.push_back({0, {}});
+        m_tasks.push_back({0, {}, m_old && !m_old->nodes.empty() ? 0u : kNoNode});
         std::vector<std::thread> helpers;
         for (unsigned i = 1; i < threads; ++i)
             helpers.emplace_back([this] { work(); });
@@ -98,11 +115,58 @@ private:
                 ++m_busy;
             }
             listing.clear();
-            int err = m_root.listSubdirs(task.relPath, buffer, &Listing::onSubdir, &listing);
-            listing.sort();
+            int err = 0;
+            if (!reuse(task, listing)) {
+                err = m_root.listSubdirs(task.relPath, buffer, &Listing::onSubdir, &listing, &listing.time);
+                listing.sort();
+                matchOld(task, listing);
+            }
             publish(task, listing, err);
             m_wake.notify_all();
             reportProgress(task.relPath);
+        }
+    }
+
+    // An unchanged folder: its subfolders are the previous tree's, in their order.
+    bool reuse(const Task& task, Listing& listing) {
+        if (task.oldNode == kNoNode || task.oldNode >= m_old->times.size())
+            return false;
+        int64_t was = m_old->times[task.oldNode];
+        if (was == 0 || m_root.folderTime(task.relPath, listing.time) != 0 || listing.time != was)
+            return false;
+        const DirNode& old = m_old->nodes[task.oldNode];
+        for (uint32_t k = 0; k < old.childCount; ++k) {
+            const DirNode& child = m_old->nodes[old.firstChild + k];
+            listing.add(m_old->name(child), m_old->folded(child));
+            listing.order.push_back(k);
+            listing.oldChild.push_back(old.firstChild + k);
+        }
+        return true;
+    }
+
+    // A folder listed again: each subfolder meets its previous self by name. Both lists
+    // are in the same order, so one pass pairs them.
+    void matchOld(const Task& task, Listing& listing) const {
+        listing.oldChild.assign(listing.order.size(), kNoNode);
+        if (task.oldNode == kNoNode)
+            return;
+        const DirNode& old = m_old->nodes[task.oldNode];
+        uint32_t k = 0;
+        for (size_t i = 0; i < listing.order.size() && k < old.childCount; ++i) {
+            uint32_t e = listing.order[i];
+            while (k < old.childCount) {
+                const DirNode& child = m_old->nodes[old.firstChild + k];
+                int c = m_old->folded(child).compare(listing.foldedName(e));
+                if (c == 0)
+                    c = m_old->name(child).compare(listing.rawName(e));
+                if (c > 0)
+                    break;
+                ++k;
+                if (c == 0) {
+                    listing.oldChild[i] = old.firstChild + k - 1;
+                    break;
+                }
+            }
         }
     }
 
@@ -120,6 +184,7 @@ private:
             ++status.unreadable;
         }
         auto first = static_cast<uint32_t>(m_tree.nodes.size());
+        m_tree.times[task.node] = err == 0 ? listing.time : 0;
         m_tree.nodes[task.node].firstChild = first;
         m_tree.nodes[task.node].childCount = static_cast<uint32_t>(listing.order.size());
         for (uint32_t i : listing.order) {
@@ -136,8 +201,14 @@ private:
             }
             n.foldedLength = static_cast<uint16_t>(folded.size());
             m_tree.nodes.push_back(n);
+            m_tree.times.push_back(0);
         }
         status.rows += static_cast<int64_t>(listing.order.size());
+        if (m_old)
+            for (uint32_t old : listing.oldChild) {
+                ++(old == kNoNode ? status.added : status.kept);
+                m_tree.previous.push_back(old);
+            }
         if (m_stop.load(std::memory_order_relaxed)) {
             status.stopped = true;
             m_halted = true;
@@ -153,7 +224,8 @@ private:
             if (!task.relPath.empty())
                 (rel += task.relPath) += platform::kSeparator;
             rel += name;
-            m_tasks.push_back({first + static_cast<uint32_t>(k), std::move(rel)});
+            m_tasks.push_back({first + static_cast<uint32_t>(k), std::move(rel),
+                               listing.oldChild.empty() ? kNoNode : listing.oldChild[k]});
         }
     }
 
@@ -180,6 +252,7 @@ private:
     DirTree& m_tree;
     const std::atomic<bool>& m_stop;
     const ProgressFn& m_progress;
+    const DirTree* m_old; // the previous walk's tree, or nullptr
 
     std::mutex m_mutex;
     std::condition_variable m_wake;
@@ -194,14 +267,18 @@ private:
 } // namespace
 
 WalkStatus ScanDirectory(std::string& path, char driveLetter, DirTree& tree,
-                         const std::atomic<bool>& StopRequested, const ProgressFn& progress,
-                         unsigned threads) {
+                         const std::atomic<bool>& StopRequested, const ProgressFn& progress, unsigned threads,
+                         const DirTree* previous) {
     if (path.empty() || path.back() != platform::kSeparator)
         path += platform::kSeparator;
     tree = DirTree();
     tree.driveLetter = driveLetter;
     tree.rootPath = path;
     tree.nodes.emplace_back();
+    tree.times.push_back(0);
+    tree.walkStarted = wallClockNow();
+    if (previous)
+        tree.previous.push_back(previous->nodes.empty() ? DirTree::kNew : 0);
 
     platform::WalkRoot root(path);
     if (root.error() != 0) {
@@ -214,7 +291,7 @@ WalkStatus ScanDirectory(std::string& path, char driveLetter, DirTree& tree,
     }
     if (threads == 0)
         threads = std::clamp(std::thread::hardware_concurrency(), 1u, 8u);
-    Walk walk(root, tree, StopRequested, progress);
+    Walk walk(root, tree, StopRequested, progress, previous);
     walk.run(threads);
     return walk.status;
 }

@@ -20,6 +20,7 @@ struct WalkStatus {
     std::string fatalError;                   // the walk could not go on: out of handles or memory, or the
                                               // root itself cannot be opened
     int64_t unreadable = 0;                   // folders kept as rows whose contents could not be listed
+    int64_t added = 0, kept = 0;              // with a previous tree: rows new, and rows it had too
     std::vector<std::string> firstUnreadable; // the first few, "path (reason)"
 };
 
@@ -30,8 +31,11 @@ struct WalkStatus {
 // no children and is counted as unreadable; one that vanished is not. `path` is given back ending in the
 // separator. `StopRequested` is read once per folder listed; the rows found until then stay. `threads` 0
 // picks one per core.
+// With `previous`, the tree of the same drive from the last walk, a folder whose time
+// (WalkRoot::folderTime) is the one recorded there keeps the subfolders it had without
+// being listed; their own times are still read. A recorded time of 0 is never trusted.
 WalkStatus ScanDirectory(std::string& path, char driveLetter, DirTree& tree,
                          const std::atomic<bool>& StopRequested, const ProgressFn& progress = {},
-                         unsigned threads = 0);
+                         unsigned threads = 0, const DirTree* previous = nullptr);
 
 } // namespace qvl::indexer

@@ -89,8 +89,14 @@ public:
     // ".." are left out, every other name is passed byte for byte. `buffer` is scratch
     // space the caller reuses. Returns 0, or the error number when the folder could not
     // be opened or read (entries already passed stay passed).
+    // With `time`, the folder's change time (see folderTime) is read before its entries,
+    // 0 when it cannot be read.
     using SubdirFn = void (*)(void* ctx, std::string_view name);
-    int listSubdirs(std::string_view relPath, std::vector<char>& buffer, SubdirFn onSubdir, void* ctx) const;
+    int listSubdirs(std::string_view relPath, std::vector<char>& buffer, SubdirFn onSubdir, void* ctx,
+                    int64_t* time = nullptr) const;
+    // The time the folder at relPath last changed, in nanoseconds of the system's clock:
+    // it moves whenever an entry is created, removed or renamed in it. 0 or the error number.
+    int folderTime(std::string_view relPath, int64_t& time) const;
 
     // Whether an error number from listSubdirs means the whole walk cannot go on
     // (out of handles or memory) rather than that one folder is unreadable.
@@ -102,6 +108,7 @@ public:
     static std::string describe(int error);
 
 private:
+    int openFolder(std::string_view relPath, int& fd) const; // Linux: the folder's descriptor
     intptr_t m_handle = -1;
     std::uint64_t m_device = 0;
     int m_error = 0;

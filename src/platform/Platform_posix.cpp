@@ -309,8 +309,7 @@ WalkRoot::~WalkRoot() {
         ::close(static_cast<int>(m_handle));
 }
 
-int WalkRoot::listSubdirs(std::string_view relPath, std::vector<char>& buffer, SubdirFn onSubdir,
-                          void* ctx) const {
+int WalkRoot::openFolder(std::string_view relPath, int& fd) const {
     if (m_handle < 0)
         return m_error;
     const auto rootDev = static_cast<dev_t>(m_device);
@@ -319,7 +318,7 @@ int WalkRoot::listSubdirs(std::string_view relPath, std::vector<char>& buffer, S
     // holding at most two handles at a time.
     constexpr size_t kPiece = 3072;
     std::string rel(relPath.empty() ? std::string_view(".") : relPath);
-    int fd = static_cast<int>(m_handle);
+    fd = static_cast<int>(m_handle);
     bool ownFd = false;
     size_t pos = 0;
     while (true) {
@@ -344,6 +343,57 @@ int WalkRoot::listSubdirs(std::string_view relPath, std::vector<char>& buffer, S
             break;
         pos = end + 1;
     }
+    return 0;
+}
+
+namespace {
+
+// The later of the folder's modification and change times, in nanoseconds: creating,
+// removing or renaming an entry sets both, and setting the modification time back by
+// hand still moves the change time.
+int64_t changeTimeOf(int fd, int64_t& time) {
+    struct stat st;
+    if (::fstat(fd, &st) != 0)
+        return errno;
+    auto ns = [](const timespec& t) { return static_cast<int64_t>(t.tv_sec) * 1000000000 + t.tv_nsec; };
+    time = std::max(ns(st.st_mtim), ns(st.st_ctim));
+    return 0;
+}
+
+} // namespace
+
+int WalkRoot::folderTime(std::string_view relPath, int64_t& time) const {
+    if (m_handle < 0)
+        return m_error;
+    // One call for the common case: a folder on the drive, not a link. Anything else
+    // goes the careful way the listing goes.
+    struct stat st;
+    if (!relPath.empty() && relPath.size() < 3072 &&
+        ::fstatat(static_cast<int>(m_handle), std::string(relPath).c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0 &&
+        S_ISDIR(st.st_mode) && st.st_dev == static_cast<dev_t>(m_device)) {
+        auto ns = [](const timespec& t) { return static_cast<int64_t>(t.tv_sec) * 1000000000 + t.tv_nsec; };
+        time = std::max(ns(st.st_mtim), ns(st.st_ctim));
+        return 0;
+    }
+    int fd = -1;
+    int err = openFolder(relPath, fd);
+    if (err != 0)
+        return err;
+    err = static_cast<int>(changeTimeOf(fd, time));
+    ::close(fd);
+    return err;
+}
+
+int WalkRoot::listSubdirs(std::string_view relPath, std::vector<char>& buffer, SubdirFn onSubdir, void* ctx,
+                          int64_t* time) const {
+    int fd = -1;
+    int openError = openFolder(relPath, fd);
+    if (openError != 0)
+        return openError;
+    // Read before the entries, so a change during the listing makes the time newer
+    // than what was listed, and the next update reads the folder again.
+    if (time && changeTimeOf(fd, *time) != 0)
+        *time = 0;
 
     if (buffer.size() < 32768)
         buffer.resize(32768);

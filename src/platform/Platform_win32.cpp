@@ -133,15 +133,47 @@ WalkRoot::~WalkRoot() {
     delete reinterpret_cast<std::wstring*>(m_handle == -1 ? 0 : m_handle);
 }
 
-int WalkRoot::listSubdirs(std::string_view relPath, std::vector<char>&, SubdirFn onSubdir, void* ctx) const {
-    if (m_handle == -1)
-        return m_error;
-    std::wstring dir = *reinterpret_cast<const std::wstring*>(m_handle);
+namespace {
+
+// A folder's last-write time in nanoseconds; it moves when an entry is
+// created, removed or renamed in it.
+int timeOf(const std::wstring& dir, int64_t& time) {
+    WIN32_FILE_ATTRIBUTE_DATA data;
+    if (!GetFileAttributesExW(longPath(dir).c_str(), GetFileExInfoStandard, &data))
+        return static_cast<int>(GetLastError());
+    // 100 ns ticks since 1601, made nanoseconds since 1970 like the other systems' times.
+    constexpr int64_t kTicksTo1970 = 116444736000000000;
+    auto ticks = static_cast<int64_t>((static_cast<uint64_t>(data.ftLastWriteTime.dwHighDateTime) << 32) |
+                                      data.ftLastWriteTime.dwLowDateTime);
+    time = (ticks - kTicksTo1970) * 100;
+    return 0;
+}
+
+std::wstring folderOf(intptr_t handle, std::string_view relPath) {
+    std::wstring dir = *reinterpret_cast<const std::wstring*>(handle);
     if (!dir.empty() && dir.back() != L'\\')
         dir += L'\\';
     dir += toWide(relPath);
     if (!relPath.empty())
         dir += L'\\';
+    return dir;
+}
+
+} // namespace
+
+int WalkRoot::folderTime(std::string_view relPath, int64_t& time) const {
+    if (m_handle == -1)
+        return m_error;
+    return timeOf(folderOf(m_handle, relPath), time);
+}
+
+int WalkRoot::listSubdirs(std::string_view relPath, std::vector<char>&, SubdirFn onSubdir, void* ctx,
+                          int64_t* time) const {
+    if (m_handle == -1)
+        return m_error;
+    std::wstring dir = folderOf(m_handle, relPath);
+    if (time && timeOf(dir, *time) != 0)
+        *time = 0;
     std::wstring pattern = longPath(dir + L"*");
     WIN32_FIND_DATAW entry;
     HANDLE find = FindFirstFileExW(pattern.c_str(), FindExInfoBasic, &entry, FindExSearchNameMatch, nullptr,

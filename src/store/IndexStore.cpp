@@ -13,6 +13,8 @@ namespace fs = std::filesystem;
 
 namespace {
 
+constexpr int64_t kBlockNumberGap = 65536;
+
 // Schema version 2. The page size is set before the first table so that a search
 // block fits in one page. qvlBlocks holds the search blocks, qvlFilters their filters
 // (a table of their own, so that an exact search reads a few pages instead of touching
@@ -20,7 +22,9 @@ namespace {
 // Each blob has a checksum beside it (see blobSum): NamesSum for the names a containing
 // search scans, RowsSum for the rest of the block, Sum for a filter. Version 1 files had
 // none; a search rebuilds their blocks from tblDirs. qvlDrives records the drives the
-// rows were walked from (files written before it was added have none).
+// rows were walked from (files written before it was added have none); qvlTimes when
+// each folder was listed, for the update. Block numbers leave room between them, so
+// that a block an update splits keeps its neighbours' numbers.
 constexpr const char* kSchema = R"sql(
 PRAGMA page_size = 65536;
 PRAGMA journal_mode = DELETE;
@@ -33,6 +37,8 @@ CREATE TABLE qvlBlocks (Block INTEGER PRIMARY KEY, Names BLOB NOT NULL, Ends BLO
 CREATE TABLE qvlFilters (Block INTEGER PRIMARY KEY, Filter BLOB NOT NULL, Sum INTEGER NOT NULL);
 CREATE TABLE qvlMeta (Key TEXT PRIMARY KEY, Value INTEGER);
 CREATE TABLE qvlDrives (Letter TEXT PRIMARY KEY, Root BLOB NOT NULL, Identity BLOB NOT NULL);
+CREATE TABLE qvlTimes (Letter TEXT PRIMARY KEY, Started INTEGER NOT NULL, Times BLOB NOT NULL,
+                       Sum INTEGER NOT NULL);
 INSERT INTO qvlMeta VALUES ('rows', 0);
 PRAGMA user_version = 2;
 COMMIT;
@@ -93,7 +99,9 @@ std::string ClearIndex(const std::string& dbConnect) {
     std::string err = db.open(dbConnect, Db::Mode::ReadWrite);
     if (err.empty())
         err = db.exec("BEGIN; DELETE FROM tblDirs; DELETE FROM qvlBlocks; DELETE FROM qvlFilters;"
-                      " UPDATE qvlMeta SET Value = 0 WHERE Key = 'rows'; COMMIT;");
+                      " UPDATE qvlMeta SET Value = 0 WHERE Key = 'rows'; DROP TABLE IF EXISTS qvlTimes;"
+                      " INSERT OR REPLACE INTO qvlMeta VALUES ('generation',"
+                      " ifnull((SELECT Value FROM qvlMeta WHERE Key = 'generation'), 0) + 1); COMMIT;");
     return err;
 }
 
@@ -154,7 +162,7 @@ struct IndexWriter::Impl {
     std::string flushBlock() {
         Block block = blocks.take();
         insertBlock->reset();
-        insertBlock->bind(1, ++blockCount)
+        insertBlock->bind(1, ++blockCount * kBlockNumberGap)
             .bindBlob(2, block.names)
             .bindBlob(3, block.ends)
             .bindBlob(4, block.drives)
@@ -164,7 +172,7 @@ struct IndexWriter::Impl {
         if (insertBlock->step() != SQLITE_DONE)
             return insertBlock->error();
         insertFilter->reset();
-        insertFilter->bind(1, blockCount)
+        insertFilter->bind(1, blockCount * kBlockNumberGap)
             .bindBlob(2, block.filter)
             .bind(3, static_cast<int64_t>(blobSum(block.filter)));
         return insertFilter->step() == SQLITE_DONE ? std::string() : insertFilter->error();
@@ -180,10 +188,14 @@ std::string IndexWriter::open(const fs::path& file) {
     // The file is new and private until the run renames it into place, so it needs no
     // rollback journal; one transaction, synced once at the end.
     if (err.empty())
-        err = m->db.exec("PRAGMA journal_mode = OFF; PRAGMA synchronous = NORMAL; BEGIN;"
-                         " DELETE FROM tblDirs; DELETE FROM qvlBlocks; DELETE FROM qvlFilters;"
-                         " CREATE TABLE IF NOT EXISTS qvlDrives (Letter TEXT PRIMARY KEY, Root BLOB NOT NULL,"
-                         " Identity BLOB NOT NULL); DELETE FROM qvlDrives;");
+        err = m->db.exec(
+            "PRAGMA journal_mode = OFF; PRAGMA synchronous = NORMAL; BEGIN;"
+            " DELETE FROM tblDirs; DELETE FROM qvlBlocks; DELETE FROM qvlFilters;"
+            " CREATE TABLE IF NOT EXISTS qvlDrives (Letter TEXT PRIMARY KEY, Root BLOB NOT NULL,"
+            " Identity BLOB NOT NULL); DELETE FROM qvlDrives;"
+            " CREATE TABLE IF NOT EXISTS qvlTimes (Letter TEXT PRIMARY KEY, Started INTEGER NOT NULL,"
+            " Times BLOB NOT NULL, Sum INTEGER NOT NULL); DELETE FROM qvlTimes;"
+            " DELETE FROM qvlMeta WHERE Key = 'generation';");
     if (!err.empty())
         return err;
     m->insertRow = std::make_unique<Stmt>(
@@ -213,6 +225,10 @@ std::string IndexWriter::addDrive(const IndexedDrive& drive) {
     Stmt insert(m->db, "INSERT OR REPLACE INTO qvlDrives VALUES (?,?,?)");
     insert.bind(1, std::string_view(&drive.letter, 1)).bindBlob(2, drive.root).bindBlob(3, drive.identity);
     return insert.step() == SQLITE_DONE ? std::string() : insert.error();
+}
+
+std::string IndexWriter::addTimes(char letter, int64_t started, std::string_view entries) {
+    return putDriveTimes(m->db, letter, started, entries);
 }
 
 std::string IndexWriter::finish() {

@@ -91,6 +91,8 @@ public:
                     std::string_view foldedDirectory);
     // Records a drive whose rows this index holds.
     std::string addDrive(const IndexedDrive& drive);
+    // Records when the folders of a drive were listed (see indexer::DriveTimes).
+    std::string addTimes(char letter, int64_t started, std::string_view entries);
     // Writes what is pending and commits; the file is complete and synced afterwards.
     std::string finish();
 

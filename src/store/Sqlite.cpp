@@ -1,6 +1,7 @@
 #include "store/Sqlite.h"
 
 #include "search/TextFold.h"
+#include "store/SearchIndex.h"
 
 #include <cerrno>
 #include <cstring>
@@ -88,6 +89,15 @@ int Stmt::step() {
     if (rc != SQLITE_ROW && rc != SQLITE_DONE)
         m_error = Db::describeError(m_db, errno);
     return rc;
+}
+
+std::string putDriveTimes(const Db& db, char letter, int64_t started, std::string_view entries) {
+    Stmt put(db, "INSERT OR REPLACE INTO qvlTimes VALUES (?,?,?,?)");
+    put.bind(1, std::string_view(&letter, 1))
+        .bind(2, started)
+        .bindBlob(3, entries.empty() ? std::string_view("", 0) : entries) // a blob, not NULL
+        .bind(4, static_cast<int64_t>(blobSum(entries)));
+    return put.step() == SQLITE_DONE ? std::string() : put.error();
 }
 
 } // namespace qvl::store

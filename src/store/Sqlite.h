@@ -81,4 +81,8 @@ private:
     std::string m_error;
 };
 
+// Records when the folders of a drive were listed (table qvlTimes): `entries` is the
+// sorted (path key, time) pairs the update reads back. "" or the error.
+std::string putDriveTimes(const Db& db, char letter, int64_t started, std::string_view entries);
+
 } // namespace qvl::store

@@ -1,0 +1,638 @@
+#include "indexer/IndexEdit.h"
+
+#include "platform/Platform.h"
+#include "search/TextFold.h"
+#include "store/IndexStore.h"
+#include "store/SearchIndex.h"
+#include "store/Sqlite.h"
+
+#include <algorithm>
+#include <chrono>
+#include <cstring>
+#include <unordered_set>
+#include <utility>
+
+namespace qvl::indexer {
+
+namespace fs = std::filesystem;
+using store::Db;
+using store::Stmt;
+
+namespace {
+
+constexpr char kSep = platform::kSeparator;
+
+// A row as the blocks hold it.
+struct Row {
+    char drive;
+    std::string path, folded; // the full path; its folded form
+    std::string name;         // the folded last component
+};
+
+int compareRows(const Row& a, const Row& b) {
+    return search::comparePathKeys(a.folded, a.path, b.folded, b.path);
+}
+
+std::string_view lastComponent(std::string_view fullDirectory) {
+    std::string_view p = fullDirectory.substr(0, fullDirectory.size() - 1);
+    size_t sep = p.rfind(kSep);
+    return sep == std::string_view::npos ? p : p.substr(sep + 1);
+}
+
+const char* const kDamaged =
+    "the index is damaged (a block does not match its checksum); 'qvl index' rebuilds it";
+
+// Checks a block's sums and structure and hands over its rows in order.
+std::string decodeBlock(const Stmt& s, int first, std::vector<Row>& rows, bool foldPaths = true) {
+    store::BlockView block{s.blob(first), s.blob(first + 1), s.blob(first + 2), s.blob(first + 3), {}};
+    if (!store::blockIsWellFormed(block) ||
+        static_cast<uint64_t>(s.integer(first + 4)) != store::blobSum(block.names) ||
+        static_cast<uint64_t>(s.integer(first + 5)) != store::rowsSum(block))
+        return kDamaged;
+    store::PathDecoder paths(block.paths);
+    uint32_t begin = 0;
+    for (size_t i = 0; i < block.count(); ++i) {
+        uint32_t end;
+        std::memcpy(&end, block.ends.data() + 4 * i, 4);
+        std::string_view path;
+        if (!paths.next(path) || path.empty() || path.back() != kSep)
+            return kDamaged;
+        Row row{block.drives[i],
+                std::string(path),
+                {},
+                std::string(block.names.substr(begin + 1, end - begin - 1))};
+        if (foldPaths)
+            row.folded = search::fold(row.path);
+        rows.push_back(std::move(row));
+        begin = end;
+    }
+    return {};
+}
+
+} // namespace
+
+void IndexChanges::append(IndexChanges&& more) {
+    for (auto* list : {&removedTrees, &added}) {
+        auto& from = list == &removedTrees ? more.removedTrees : more.added;
+        list->insert(list->end(), std::make_move_iterator(from.begin()), std::make_move_iterator(from.end()));
+    }
+    drives.insert(drives.end(), more.drives.begin(), more.drives.end());
+}
+
+uint64_t DriveTimes::pathKey(std::string_view relPath) {
+    return store::nameHash(relPath) * 0x9E3779B97F4A7C15ull + relPath.size();
+}
+
+int64_t DriveTimes::find(std::string_view relPath) const {
+    uint64_t key = pathKey(relPath);
+    auto it = std::lower_bound(entries.begin(), entries.end(), std::pair<uint64_t, int64_t>(key, INT64_MIN));
+    return it != entries.end() && it->first == key ? it->second : 0;
+}
+
+struct IndexEditor::Impl {
+    Db db;
+    struct BlockRef {
+        int64_t id;
+        Row first;
+    };
+    std::vector<BlockRef> blocks; // in order, as of `generation`
+    int64_t generation = -1;
+    int64_t added = 0, removed = 0;
+
+    static constexpr int64_t kGap = 65536; // between block numbers after a renumbering
+
+    int64_t storedGeneration() {
+        Stmt s(db, "SELECT Value FROM qvlMeta WHERE Key = 'generation'");
+        return s.step() == SQLITE_ROW ? s.integer(0) : 0;
+    }
+
+    std::string loadBlocks() {
+        blocks.clear();
+        Stmt s(db,
+               "SELECT Block, Names, Ends, Drives, Paths, NamesSum, RowsSum FROM qvlBlocks ORDER BY Block");
+        int rc;
+        std::vector<Row> rows;
+        while ((rc = s.step()) == SQLITE_ROW) {
+            rows.clear();
+            std::string err = decodeBlock(s, 1, rows);
+            if (!err.empty())
+                return err;
+            if (!rows.empty())
+                blocks.push_back({s.integer(0), std::move(rows.front())});
+        }
+        if (rc != SQLITE_DONE)
+            return s.error();
+        generation = storedGeneration();
+        return {};
+    }
+
+    // The block a row belongs in: the last one starting at or before it.
+    size_t blockFor(const Row& row) const {
+        auto it = std::upper_bound(blocks.begin(), blocks.end(), row, [](const Row& r, const BlockRef& b) {
+            return compareRows(r, b.first) < 0;
+        });
+        return it == blocks.begin() ? 0 : static_cast<size_t>(it - blocks.begin()) - 1;
+    }
+
+    std::string readBlock(int64_t id, std::vector<Row>& rows) {
+        Stmt s(db, "SELECT Names, Ends, Drives, Paths, NamesSum, RowsSum FROM qvlBlocks WHERE Block = ?");
+        s.bind(1, id);
+        if (s.step() != SQLITE_ROW)
+            return s.ok() && s.error().empty() ? std::string(kDamaged) : s.error();
+        return decodeBlock(s, 0, rows);
+    }
+
+    std::string writeBlock(int64_t id, const store::Block& block) {
+        Stmt b(db, "INSERT OR REPLACE INTO qvlBlocks VALUES (?,?,?,?,?,?,?)");
+        b.bind(1, id)
+            .bindBlob(2, block.names)
+            .bindBlob(3, block.ends)
+            .bindBlob(4, block.drives)
+            .bindBlob(5, block.paths)
+            .bind(6, static_cast<int64_t>(store::blobSum(block.names)))
+            .bind(7, static_cast<int64_t>(store::rowsSum(block.view())));
+        if (b.step() != SQLITE_DONE)
+            return b.error();
+        Stmt f(db, "INSERT OR REPLACE INTO qvlFilters VALUES (?,?,?)");
+        f.bind(1, id).bindBlob(2, block.filter).bind(3, static_cast<int64_t>(store::blobSum(block.filter)));
+        return f.step() == SQLITE_DONE ? std::string() : f.error();
+    }
+
+    std::string deleteBlock(int64_t id) {
+        for (const char* sql :
+             {"DELETE FROM qvlBlocks WHERE Block = ?", "DELETE FROM qvlFilters WHERE Block = ?"}) {
+            Stmt s(db, sql);
+            s.bind(1, id);
+            if (s.step() != SQLITE_DONE)
+                return s.error();
+        }
+        return {};
+    }
+
+    // Spreads the block numbers kGap apart, keeping their order, so that a block that
+    // splits has room for the numbers of its new neighbours.
+    std::string renumber() {
+        for (const char* table : {"qvlBlocks", "qvlFilters"}) {
+            Stmt move(db, std::string("UPDATE ") + table + " SET Block = ? WHERE Block = ?");
+            for (size_t i = 0; i < blocks.size(); ++i) {
+                move.reset();
+                move.bind(1, -static_cast<int64_t>(i + 1) * kGap).bind(2, blocks[i].id);
+                if (move.step() != SQLITE_DONE)
+                    return move.error();
+            }
+            std::string err =
+                db.exec((std::string("UPDATE ") + table + " SET Block = -Block WHERE Block < 0").c_str());
+            if (!err.empty())
+                return err;
+        }
+        for (size_t i = 0; i < blocks.size(); ++i)
+            blocks[i].id = static_cast<int64_t>(i + 1) * kGap;
+        return {};
+    }
+
+    std::string apply(const IndexChanges& changes, const std::vector<DriveTimes>& times);
+};
+
+IndexEditor::IndexEditor()
+    : m(std::make_unique<Impl>()) {}
+IndexEditor::~IndexEditor() = default;
+
+std::string IndexEditor::open(const fs::path& file) {
+    m->generation = -1;
+    std::string err = m->db.open(file.string(), Db::Mode::ReadWrite);
+    if (!err.empty())
+        return err;
+    err = m->db.exec("CREATE TABLE IF NOT EXISTS qvlTimes (Letter TEXT PRIMARY KEY, Started INTEGER NOT NULL,"
+                     " Times BLOB NOT NULL, Sum INTEGER NOT NULL); CREATE TABLE IF NOT EXISTS qvlDrives"
+                     " (Letter TEXT PRIMARY KEY, Root BLOB NOT NULL, Identity BLOB NOT NULL);");
+    if (!err.empty())
+        return err;
+    Stmt fresh(m->db, "SELECT (SELECT Value FROM qvlMeta WHERE Key = 'rows') ="
+                      " (SELECT ifnull(max(rowid), 0) FROM tblDirs) AND (SELECT user_version FROM "
+                      "pragma_user_version) >= 2");
+    if (fresh.step() != SQLITE_ROW || fresh.integer(0) == 0)
+        return "the index was written by an older version or is damaged; 'qvl index' rebuilds it";
+    return {};
+}
+
+std::string IndexEditor::readRows(const RowFn& fn) {
+    Stmt s(m->db, "SELECT Names, Ends, Drives, Paths, NamesSum, RowsSum FROM qvlBlocks ORDER BY Block");
+    std::vector<Row> rows;
+    int rc;
+    while ((rc = s.step()) == SQLITE_ROW) {
+        rows.clear();
+        std::string err = decodeBlock(s, 0, rows, false);
+        if (!err.empty())
+            return err;
+        for (const Row& r : rows)
+            fn(r.drive, r.path, r.name);
+    }
+    return rc == SQLITE_DONE ? std::string() : s.error();
+}
+
+DriveTimes IndexEditor::readTimes(char drive) {
+    DriveTimes times;
+    times.drive = drive;
+    Stmt s(m->db, "SELECT Started, Times, Sum FROM qvlTimes WHERE Letter = ?");
+    s.bind(1, std::string_view(&drive, 1));
+    if (s.step() != SQLITE_ROW)
+        return times;
+    std::string_view blob = s.blob(1);
+    // Damaged times would only make the update trust the wrong folders: none is better.
+    if (blob.size() % 16 != 0 || static_cast<uint64_t>(s.integer(2)) != store::blobSum(blob))
+        return times;
+    times.started = s.integer(0);
+    times.entries.resize(blob.size() / 16);
+    for (size_t i = 0; i < times.entries.size(); ++i) {
+        std::memcpy(&times.entries[i].first, blob.data() + 16 * i, 8);
+        std::memcpy(&times.entries[i].second, blob.data() + 16 * i + 8, 8);
+    }
+    if (!std::is_sorted(times.entries.begin(), times.entries.end()))
+        times.entries.clear();
+    return times;
+}
+
+std::string IndexEditor::apply(const IndexChanges& changes, const std::vector<DriveTimes>& times) {
+    m->added = m->removed = 0;
+    std::string err = m->db.exec("BEGIN IMMEDIATE");
+    if (!err.empty())
+        return err;
+    err = m->apply(changes, times);
+    if (err.empty())
+        err = m->db.exec("COMMIT");
+    if (!err.empty()) {
+        m->db.exec("ROLLBACK");
+        m->generation = -1; // what is cached may be ahead of the file now
+        m->added = m->removed = 0;
+    }
+    return err;
+}
+
+std::string IndexEditor::Impl::apply(const IndexChanges& changes, const std::vector<DriveTimes>& times) {
+    std::string err;
+    if (generation != storedGeneration() && !(err = loadBlocks()).empty())
+        return err;
+
+    // The folders removed, as "drive + path", to test each row's ancestors against.
+    std::unordered_set<std::string> gone;
+    for (const IndexChanges::Folder& f : changes.removedTrees)
+        gone.insert(f.drive + f.fullDirectory);
+    auto isGone = [&](const Row& r) {
+        if (gone.empty())
+            return false;
+        std::string key(1, r.drive);
+        for (size_t pos = 0; (pos = r.path.find(kSep, pos)) != std::string::npos; ++pos) {
+            key.resize(1);
+            key.append(r.path, 0, pos + 1);
+            if (gone.count(key))
+                return true;
+        }
+        return false;
+    };
+
+    std::vector<Row> adds;
+    adds.reserve(changes.added.size());
+    for (const IndexChanges::Folder& f : changes.added) {
+        if (f.fullDirectory.empty() || f.fullDirectory.back() != kSep)
+            continue;
+        Row r{f.drive, f.fullDirectory, search::fold(f.fullDirectory), {}};
+        r.name = search::fold(lastComponent(f.fullDirectory));
+        adds.push_back(std::move(r));
+    }
+    std::sort(adds.begin(), adds.end(), [](const Row& a, const Row& b) {
+        int c = compareRows(a, b);
+        return c != 0 ? c < 0 : a.drive < b.drive;
+    });
+    adds.erase(std::unique(adds.begin(), adds.end(),
+                           [](const Row& a, const Row& b) { return a.drive == b.drive && a.path == b.path; }),
+               adds.end());
+
+    // The blocks that change: where a removed folder starts and every block that starts
+    // inside it, and where each new folder goes.
+    std::vector<size_t> touched;
+    std::vector<size_t> addBlock(adds.size(), 0);
+    if (!blocks.empty()) {
+        for (const IndexChanges::Folder& f : changes.removedTrees) {
+            Row key{f.drive, f.fullDirectory, search::fold(f.fullDirectory), {}};
+            size_t i = blockFor(key);
+            touched.push_back(i);
+            while (++i < blocks.size() && blocks[i].first.path.starts_with(f.fullDirectory))
+                touched.push_back(i);
+        }
+        for (size_t a = 0; a < adds.size(); ++a)
+            touched.push_back(addBlock[a] = blockFor(adds[a]));
+    } else if (!adds.empty()) {
+        blocks.push_back({kGap, adds.front()});
+        if (!(err = writeBlock(kGap, store::BlockBuilder().take())).empty())
+            return err;
+        touched.push_back(0);
+    }
+    std::sort(touched.begin(), touched.end());
+    touched.erase(std::unique(touched.begin(), touched.end()), touched.end());
+
+    // Each changed block is decoded, edited and cut again; it keeps its number and the
+    // blocks split off it take numbers before the next one's.
+    std::vector<std::vector<store::Block>> rebuilt(touched.size());
+    std::vector<Row> firsts(touched.size());
+    std::vector<std::pair<char, std::string>> removedRows;
+    std::vector<const Row*> addedRows;
+    bool needRoom = false;
+    for (size_t t = 0; t < touched.size(); ++t) {
+        const size_t b = touched[t];
+        std::vector<Row> rows;
+        if (!(err = readBlock(blocks[b].id, rows)).empty())
+            return err;
+        auto from = std::lower_bound(addBlock.begin(), addBlock.end(), b) - addBlock.begin();
+        auto to = std::upper_bound(addBlock.begin(), addBlock.end(), b) - addBlock.begin();
+        store::BlockBuilder builder;
+        std::vector<store::Block>& out = rebuilt[t];
+        bool haveFirst = false;
+        auto put = [&](const Row& r) {
+            if (!haveFirst) {
+                firsts[t] = r;
+                haveFirst = true;
+            }
+            builder.add(r.drive, r.path, r.name);
+            if (builder.full())
+                out.push_back(builder.take());
+        };
+        size_t a = static_cast<size_t>(from);
+        for (const Row& r : rows) {
+            for (; a < static_cast<size_t>(to) && compareRows(adds[a], r) < 0; ++a) {
+                put(adds[a]);
+                addedRows.push_back(&adds[a]);
+            }
+            if (isGone(r)) {
+                removedRows.emplace_back(r.drive, r.path);
+                continue;
+            }
+            // A new folder that is there already is passed over.
+            for (; a < static_cast<size_t>(to) && compareRows(adds[a], r) == 0 && adds[a].drive == r.drive;
+                 ++a) {
+            }
+            put(r);
+        }
+        for (; a < static_cast<size_t>(to); ++a) {
+            put(adds[a]);
+            addedRows.push_back(&adds[a]);
+        }
+        if (!builder.empty())
+            out.push_back(builder.take());
+        int64_t next = b + 1 < blocks.size() ? blocks[b + 1].id : INT64_MAX / 2;
+        if (out.size() > 1 && next - blocks[b].id < static_cast<int64_t>(out.size()))
+            needRoom = true;
+    }
+    if (needRoom && !(err = renumber()).empty())
+        return err;
+
+    std::vector<BlockRef> kept;
+    std::vector<bool> isTouched(blocks.size(), false);
+    for (size_t b : touched)
+        isTouched[b] = true;
+    size_t t = 0;
+    for (size_t b = 0; b < blocks.size(); ++b) {
+        if (!isTouched[b]) {
+            kept.push_back(std::move(blocks[b]));
+            continue;
+        }
+        const std::vector<store::Block>& out = rebuilt[t];
+        int64_t id = blocks[b].id;
+        int64_t next =
+            b + 1 < blocks.size() ? blocks[b + 1].id : id + kGap * static_cast<int64_t>(out.size() + 1);
+        int64_t step = out.empty() ? 0 : (next - id) / static_cast<int64_t>(out.size());
+        if (out.empty() && !(err = deleteBlock(id)).empty())
+            return err;
+        for (size_t k = 0; k < out.size(); ++k) {
+            int64_t number = id + step * static_cast<int64_t>(k);
+            if (!(err = writeBlock(number, out[k])).empty())
+                return err;
+            Row first;
+            if (k == 0) {
+                first = std::move(firsts[t]);
+            } else {
+                // The first row of a split-off block: its first path is stored whole.
+                store::PathDecoder paths(out[k].paths);
+                std::string_view path;
+                paths.next(path);
+                first = {out[k].drives[0], std::string(path), search::fold(path), {}};
+            }
+            kept.push_back({number, std::move(first)});
+        }
+        ++t;
+    }
+    blocks = std::move(kept);
+
+    // The same changes in tblDirs, one pass over it for all removals.
+    if (!removedRows.empty()) {
+        err = db.exec("CREATE TEMP TABLE IF NOT EXISTS qvlGone (Path TEXT NOT NULL, Drive TEXT NOT NULL,"
+                      " PRIMARY KEY (Path, Drive)) WITHOUT ROWID; DELETE FROM temp.qvlGone;");
+        if (!err.empty())
+            return err;
+        Stmt put(db, "INSERT OR IGNORE INTO temp.qvlGone VALUES (?, ?)");
+        for (const auto& [drive, path] : removedRows) {
+            put.reset();
+            put.bind(1, path).bind(2, std::string_view(&drive, 1));
+            if (put.step() != SQLITE_DONE)
+                return put.error();
+        }
+        err = db.exec("DELETE FROM tblDirs WHERE (FullDirectory, DriveLetter) IN"
+                      " (SELECT Path, Drive FROM temp.qvlGone); DELETE FROM temp.qvlGone;");
+        if (!err.empty())
+            return err;
+    }
+    Stmt insert(db, "INSERT INTO tblDirs (DriveLetter, FullDirectory, Directory) VALUES (?,?,?)");
+    for (const Row* r : addedRows) {
+        insert.reset();
+        insert.bind(1, std::string_view(&r->drive, 1)).bind(2, r->path).bind(3, lastComponent(r->path));
+        if (insert.step() != SQLITE_DONE)
+            return insert.error();
+    }
+
+    for (const store::IndexedDrive& d : changes.drives) {
+        Stmt put(db, "INSERT OR REPLACE INTO qvlDrives VALUES (?,?,?)");
+        put.bind(1, std::string_view(&d.letter, 1)).bindBlob(2, d.root).bindBlob(3, d.identity);
+        if (put.step() != SQLITE_DONE)
+            return put.error();
+    }
+    for (const DriveTimes& dt : times)
+        if (!(err = store::putDriveTimes(db, dt.drive, dt.started, dt.blob())).empty())
+            return err;
+
+    // The blocks stay fresh for the rows there are now; every edit is a new generation,
+    // so that another editor knows its picture of the blocks is old.
+    err = db.exec("UPDATE qvlMeta SET Value = (SELECT ifnull(max(rowid), 0) FROM tblDirs) WHERE Key = 'rows';"
+                  " INSERT OR REPLACE INTO qvlMeta VALUES ('generation',"
+                  " ifnull((SELECT Value FROM qvlMeta WHERE Key = 'generation'), 0) + 1);");
+    if (!err.empty())
+        return err;
+    generation = storedGeneration();
+    added = static_cast<int64_t>(addedRows.size());
+    removed = static_cast<int64_t>(removedRows.size());
+    return {};
+}
+
+int64_t IndexEditor::rowsAdded() const {
+    return m->added;
+}
+int64_t IndexEditor::rowsRemoved() const {
+    return m->removed;
+}
+
+TreeLoader::TreeLoader(std::string rootPath, const DriveTimes& times)
+    : m_root(std::move(rootPath))
+    , m_times(times) {
+    m_rows.push_back({0, 0, 0, 0, 0});
+    m_rowTimes.push_back(times.find(""));
+    m_stack.push_back(0);
+    m_last = m_root;
+}
+
+void TreeLoader::add(std::string_view path, std::string_view folded) {
+    if (!m_ok)
+        return;
+    // A row must lie below the root, right below a folder listed before it.
+    if (path.size() <= m_root.size() || !path.starts_with(m_root) || path.back() != kSep) {
+        m_ok = false;
+        return;
+    }
+    std::string_view rel = path.substr(m_root.size(), path.size() - m_root.size() - 1);
+    size_t depth = static_cast<size_t>(std::count(rel.begin(), rel.end(), kSep)) + 1;
+    std::string_view raw = lastComponent(path);
+    std::string_view parentPath = path.substr(0, path.size() - raw.size() - 1);
+    if (depth > m_stack.size() || !std::string_view(m_last).starts_with(parentPath) || raw.empty()) {
+        m_ok = false;
+        return;
+    }
+    m_stack.resize(depth);
+    Row r{m_stack.back(), static_cast<uint32_t>(m_names.size()), static_cast<uint32_t>(raw.size()), 0,
+          static_cast<uint32_t>(folded.size())};
+    m_names.append(raw);
+    r.foldedOffset = r.nameOffset;
+    if (folded != raw) {
+        r.foldedOffset = static_cast<uint32_t>(m_names.size());
+        m_names.append(folded);
+    }
+    m_stack.push_back(static_cast<uint32_t>(m_rows.size()));
+    m_rows.push_back(r);
+    m_rowTimes.push_back(m_times.find(rel));
+    m_last.assign(path);
+}
+
+bool TreeLoader::finish(DirTree& tree) {
+    if (!m_ok)
+        return false;
+    tree = DirTree();
+    tree.rootPath = m_root;
+    const size_t n = m_rows.size();
+    // Children of each row, in row order (which is their sorted order).
+    std::vector<uint32_t> count(n + 1, 0), child(n > 0 ? n - 1 : 0);
+    for (size_t i = 1; i < n; ++i)
+        ++count[m_rows[i].parent + 1];
+    for (size_t i = 1; i <= n; ++i)
+        count[i] += count[i - 1];
+    std::vector<uint32_t> fill(count.begin(), count.end() - 1);
+    for (size_t i = 1; i < n; ++i)
+        child[fill[m_rows[i].parent]++] = static_cast<uint32_t>(i);
+    // Laid out breadth-first, so that the children of a node are next to each other.
+    std::vector<uint32_t> order{0};
+    order.reserve(n);
+    tree.nodes.resize(n);
+    tree.times.resize(n);
+    for (size_t t = 0; t < order.size(); ++t) {
+        uint32_t row = order[t];
+        DirNode& node = tree.nodes[t];
+        const Row& r = m_rows[row];
+        node.nameOffset = r.nameOffset;
+        node.nameLength = static_cast<uint16_t>(r.nameLength);
+        node.foldedOffset = r.foldedOffset;
+        node.foldedLength = static_cast<uint16_t>(r.foldedLength);
+        node.firstChild = static_cast<uint32_t>(order.size());
+        node.childCount = count[row + 1] - count[row];
+        tree.times[t] = m_rowTimes[row];
+        for (uint32_t k = count[row]; k < count[row + 1]; ++k)
+            order.push_back(child[k]);
+    }
+    tree.names = std::move(m_names);
+    return true;
+}
+
+namespace {
+
+// Depth-first over a tree, handing each node's full path to `fn`; false from it ends
+// the descent below that node.
+template <typename Fn> void eachPath(const DirTree& tree, Fn&& fn) {
+    struct Frame {
+        uint32_t node, next;
+        size_t length;
+    };
+    std::string path = tree.rootPath;
+    std::vector<Frame> stack{{0, 0, path.size()}};
+    while (!stack.empty()) {
+        Frame& f = stack.back();
+        const DirNode& parent = tree.nodes[f.node];
+        if (f.next == parent.childCount) {
+            stack.pop_back();
+            continue;
+        }
+        uint32_t c = parent.firstChild + f.next++;
+        path.resize(f.length);
+        path.append(tree.name(tree.nodes[c])) += kSep;
+        if (fn(c, std::as_const(path)))
+            stack.push_back({c, 0, path.size()});
+    }
+}
+
+} // namespace
+
+DriveTimes treeTimes(const DirTree& tree) {
+    DriveTimes times;
+    times.drive = tree.driveLetter;
+    times.started = tree.walkStarted;
+    // A folder changed within the clock's granularity of being listed may have changed
+    // again unseen at the same time: only times clearly before the walk are trusted.
+    const int64_t trusted = tree.walkStarted - 2'000'000'000;
+    auto keep = [&](uint32_t node, std::string_view rel) {
+        int64_t t = node < tree.times.size() ? tree.times[node] : 0;
+        if (t != 0 && t < trusted)
+            times.entries.emplace_back(DriveTimes::pathKey(rel), t);
+    };
+    if (tree.nodes.empty())
+        return times;
+    keep(0, "");
+    const size_t root = tree.rootPath.size();
+    eachPath(tree, [&](uint32_t node, const std::string& path) {
+        keep(node, std::string_view(path).substr(root, path.size() - root - 1));
+        return true;
+    });
+    std::sort(times.entries.begin(), times.entries.end());
+    return times;
+}
+
+int64_t wallClockNow() {
+    return std::chrono::duration_cast<std::chrono::nanoseconds>(
+               std::chrono::system_clock::now().time_since_epoch())
+        .count();
+}
+
+IndexChanges treeChanges(const DirTree& before, const DirTree& after) {
+    IndexChanges changes;
+    std::vector<bool> kept(before.nodes.size(), false);
+    eachPath(after, [&](uint32_t node, const std::string& path) {
+        uint32_t old = node < after.previous.size() ? after.previous[node] : DirTree::kNew;
+        if (old == DirTree::kNew || old >= kept.size())
+            changes.added.push_back({after.driveLetter, path});
+        else
+            kept[old] = true;
+        return true;
+    });
+    // A folder the new walk did not meet goes with everything below it.
+    eachPath(before, [&](uint32_t node, const std::string& path) {
+        if (kept[node])
+            return true;
+        changes.removedTrees.push_back({after.driveLetter, path});
+        return false;
+    });
+    return changes;
+}
+
+} // namespace qvl::indexer

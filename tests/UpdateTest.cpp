@@ -1,0 +1,280 @@
+// The incremental update against the disk: after any churn the index must hold what
+// `find` lists, in the order a full index of the same tree has, with the history kept.
+
+#include "TestSupport.h"
+
+#include "indexer/IndexEdit.h"
+#include "indexer/Update.h"
+#include "search/History.h"
+#include "store/Sqlite.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <iterator>
+#include <random>
+#include <thread>
+
+namespace qvl {
+namespace {
+
+namespace fs = std::filesystem;
+using test::TempDir;
+
+indexer::DriveCatalogue drivesFor(const std::vector<std::string>& roots) {
+    indexer::DriveCatalogue catalogue;
+    for (size_t i = 0; i < roots.size(); ++i)
+        catalogue.add({static_cast<char>('C' + i), indexer::DriveFixed, roots[i]});
+    return catalogue;
+}
+
+indexer::UpdateResult update(const fs::path& data, const std::vector<std::string>& roots,
+                             const std::string& letters = "") {
+    std::atomic<bool> stop{false};
+    return indexer::runUpdate(test::storeIn(data), drivesFor(roots), letters, stop);
+}
+
+// Every row of tblDirs, as "drive|path|name", sorted.
+std::vector<std::string> tableRows(const fs::path& db) {
+    store::Db d;
+    EXPECT_EQ(d.open(db.string(), store::Db::Mode::ReadOnly), "");
+    store::Stmt s(d, "SELECT * FROM tblDirs");
+    std::vector<std::string> rows;
+    while (s.step() == SQLITE_ROW)
+        rows.push_back(std::string(s.text(0)) + "|" + std::string(s.text(1)) + "|" + std::string(s.text(2)));
+    std::sort(rows.begin(), rows.end());
+    return rows;
+}
+
+// The index of `data` holds exactly what a full index of the same roots holds: every
+// search in the same order, and the same rows of tblDirs.
+void expectSameAsFullIndex(const fs::path& data, const std::vector<std::string>& roots) {
+    TempDir fresh;
+    ASSERT_EQ(test::indexFolders(fresh.path(), roots).error, "");
+    const std::string mine = (data / "Files.dat").string(), full = (fresh.path() / "Files.dat").string();
+    for (const auto& q : {test::query(""), test::query("d1"), test::query("n%x_"),
+                          test::query("same", search::ExactSearch)}) {
+        search::SearchError e = search::SearchError::None;
+        EXPECT_EQ(test::searchPaths(mine, q, &e), test::searchPaths(full, q)) << "query " << q.text;
+        EXPECT_EQ(e, search::SearchError::None);
+    }
+    EXPECT_EQ(tableRows(data / "Files.dat"), tableRows(fresh.path() / "Files.dat"));
+}
+
+std::vector<std::string> onDisk(const fs::path& root) {
+    std::vector<std::string> all = test::findDirs(root.string());
+    std::sort(all.begin(), all.end());
+    return all;
+}
+
+std::vector<std::string> indexedPaths(const fs::path& data) {
+    std::vector<std::string> all = test::searchPaths((data / "Files.dat").string(), test::query(""));
+    std::sort(all.begin(), all.end());
+    return all;
+}
+
+// Random folder operations inside `root`, with `outside` as the place subtrees move to
+// and come back from; names with quotes, %, spaces, case twins and bytes that are not UTF-8.
+class Churn {
+public:
+    Churn(fs::path root, fs::path outside, unsigned seed)
+        : m_root(std::move(root))
+        , m_outside(std::move(outside))
+        , m_rng(seed) {}
+
+    // Operations on folders picked from one listing: one that an earlier operation of
+    // the same round moved away fails and is passed over.
+    void steps(int count) {
+        std::vector<fs::path> dirs = listDirs(m_root);
+        dirs.push_back(m_root);
+        for (int i = 0; i < count; ++i)
+            step(dirs);
+    }
+
+private:
+    void step(const std::vector<fs::path>& dirs) {
+        const fs::path& where = dirs[m_rng() % dirs.size()];
+        std::error_code ec;
+        switch (m_rng() % 6) {
+        case 0:
+        case 1:
+            fs::create_directory(where / newName(), ec);
+            break;
+        case 2: // a folder and all below it
+            if (where != m_root)
+                fs::remove_all(where, ec);
+            break;
+        case 3: { // renamed or moved inside the tree, unless into itself
+            const fs::path& to = dirs[m_rng() % dirs.size()];
+            if (where != m_root && !isBelow(to, where))
+                fs::rename(where, to / newName(), ec);
+            break;
+        }
+        case 4: // out of the tree
+            if (where != m_root)
+                fs::rename(where, m_outside / ("out" + std::to_string(m_serial++)), ec);
+            break;
+        case 5: { // back in, with its subfolders
+            std::vector<fs::path> out;
+            for (const auto& e : fs::directory_iterator(m_outside))
+                out.push_back(e.path());
+            if (!out.empty())
+                fs::rename(out[m_rng() % out.size()], where / newName(), ec);
+            break;
+        }
+        }
+    }
+
+    // Every folder but the bulk ones, which would crowd out the rest.
+    static std::vector<fs::path> listDirs(const fs::path& root) {
+        std::vector<fs::path> dirs;
+        for (auto it = fs::recursive_directory_iterator(root); it != fs::recursive_directory_iterator();
+             ++it) {
+            if (it->path().filename().string().starts_with("bulk"))
+                it.disable_recursion_pending();
+            else if (it->is_directory() && !it->is_symlink())
+                dirs.push_back(it->path());
+        }
+        std::sort(dirs.begin(), dirs.end());
+        return dirs;
+    }
+    static bool isBelow(const fs::path& p, const fs::path& dir) {
+        auto rel = p.lexically_relative(dir);
+        return !rel.empty() && *rel.begin() != "..";
+    }
+    std::string newName() {
+        static const char* const kNames[] = {"d1",   "D1",   "it's",        "50%",     "a b",     "n_x",
+                                             "same", "SAME", "caf\xc3\xa9", "bad\xff", ".hidden", "x%_y"};
+        return std::string(kNames[m_rng() % std::size(kNames)]) + std::to_string(m_serial++ % 7);
+    }
+
+    fs::path m_root, m_outside;
+    std::mt19937 m_rng;
+    int m_serial = 0;
+};
+
+TEST(Update, FollowsRandomChurnRowForRowAndKeepsTheHistory) {
+    TempDir data, tree, outside;
+    const fs::path root = tree.path() / "r";
+    for (int i = 0; i < 300; ++i)
+        test::makeDirs(root, "d" + std::to_string(i % 9) + "/same" + std::to_string(i % 31) + "/n" +
+                                 std::to_string(i) + "x");
+    // Times closer than two seconds to a walk are not trusted: let the tree age first,
+    // so that the updates below reuse what did not change.
+    std::this_thread::sleep_for(std::chrono::milliseconds(2100));
+    const std::vector<std::string> roots = {root.string()};
+    ASSERT_EQ(test::indexFolders(data.path(), roots).error, "");
+    const std::string db = (data.path() / "Files.dat").string();
+    ASSERT_EQ(search::AddSearchHistory(db, "kept search"), "");
+
+    Churn churn(root, outside.path(), 14);
+    for (int round = 0; round < 12; ++round) {
+        churn.steps(25);
+        if (round == 5) // enough new folders in one place to split a block
+            for (int i = 0; i < 5000; ++i)
+                fs::create_directory(root / ("bulk" + std::to_string(i)));
+        indexer::UpdateResult r = update(data.path(), roots);
+        ASSERT_EQ(r.error, "") << "round " << round;
+        std::vector<std::string> have = indexedPaths(data.path()), want = onDisk(root), extra, missing;
+        std::set_difference(have.begin(), have.end(), want.begin(), want.end(), std::back_inserter(extra));
+        std::set_difference(want.begin(), want.end(), have.begin(), have.end(), std::back_inserter(missing));
+        ASSERT_TRUE(extra.empty() && missing.empty())
+            << "round " << round << "\nnot on disk: " << ::testing::PrintToString(extra)
+            << "\nnot in the index: " << ::testing::PrintToString(missing);
+        EXPECT_EQ(r.count, static_cast<int64_t>(test::findDirs(root.string()).size()));
+    }
+    expectSameAsFullIndex(data.path(), roots);
+    std::vector<std::string> history;
+    ASSERT_EQ(search::listSearchHistory(db, history), "");
+    EXPECT_EQ(history, std::vector<std::string>{"kept search"});
+}
+
+TEST(Update, TrustsAFolderWhoseTimeIsTheRecordedOneAndListsTheOthers) {
+    TempDir tree;
+    test::makeDirs(tree.path(), "a/b");
+    test::makeDirs(tree.path(), "c");
+    std::string root = tree.str() + "/";
+    int64_t ta = 0, tc = 0, troot = 0;
+    platform::WalkRoot walkRoot(root);
+    ASSERT_EQ(walkRoot.folderTime("", troot), 0);
+    ASSERT_EQ(walkRoot.folderTime("a", ta), 0);
+    ASSERT_EQ(walkRoot.folderTime("c", tc), 0);
+    // The record says "a" and "c" each hold a "ghost" the disk does not have; "a" has
+    // the time recorded, "c" does not.
+    indexer::DriveTimes recorded;
+    recorded.entries = {{indexer::DriveTimes::pathKey(""), troot},
+                        {indexer::DriveTimes::pathKey("a"), ta},
+                        {indexer::DriveTimes::pathKey("c"), tc - 1}};
+    std::sort(recorded.entries.begin(), recorded.entries.end());
+    indexer::TreeLoader loader(root, recorded);
+    for (const char* rel : {"a/", "a/b/", "a/ghost/", "c/", "c/ghost/"})
+        loader.add(root + rel, fs::path(rel).parent_path().filename().string());
+    indexer::DirTree before, after;
+    ASSERT_TRUE(loader.finish(before));
+
+    std::atomic<bool> stop{false};
+    indexer::WalkStatus status = indexer::ScanDirectory(root, 'C', after, stop, {}, 1, &before);
+    EXPECT_EQ(status.rows, 4); // a, b, the trusted ghost in a, c
+    indexer::IndexChanges changes = indexer::treeChanges(before, after);
+    ASSERT_EQ(changes.removedTrees.size(), 1u);
+    EXPECT_EQ(changes.removedTrees[0].fullDirectory, root + "c/ghost/");
+    EXPECT_TRUE(changes.added.empty());
+
+    // Rows that are not a tree below the root are refused, never guessed at.
+    indexer::TreeLoader orphan(root, recorded);
+    orphan.add(root + "a/", "a");
+    orphan.add(root + "z/y/", "y");
+    EXPECT_FALSE(orphan.finish(before));
+}
+
+TEST(Update, TouchesOnlyTheDrivesNamedAndSaysWhenItReadsADriveWhole) {
+    TempDir data, one, two;
+    test::makeDirs(one.path(), "x/y");
+    test::makeDirs(two.path(), "p/q");
+    const std::vector<std::string> roots = {one.str(), two.str()};
+    ASSERT_EQ(test::indexFolders(data.path(), roots).error, "");
+    test::makeDirs(one.path(), "x/new");
+    test::makeDirs(two.path(), "p/new");
+    indexer::UpdateResult r = update(data.path(), roots, "C");
+    ASSERT_EQ(r.error, "");
+    EXPECT_EQ(r.added, 1);
+    std::vector<std::string> found =
+        test::searchPaths((data.path() / "Files.dat").string(), test::query("new"));
+    EXPECT_EQ(found, std::vector<std::string>{one.str() + "/x/new/"});
+
+    // A clock that went back: recorded times can no longer be trusted.
+    {
+        store::Db db;
+        ASSERT_EQ(db.open((data.path() / "Files.dat").string(), store::Db::Mode::ReadWrite), "");
+        ASSERT_EQ(db.exec("UPDATE qvlTimes SET Started = 9000000000000000000"), "");
+    }
+    fs::remove_all(two.path() / "p/q");
+    r = update(data.path(), roots);
+    ASSERT_EQ(r.error, "");
+    ASSERT_EQ(r.notes.size(), 2u) << ::testing::PrintToString(r.notes);
+    EXPECT_NE(r.notes[0].find("clock"), std::string::npos);
+    expectSameAsFullIndex(data.path(), roots);
+
+    // Once the times are old enough to be trusted, an update of an unchanged tree does
+    // not write the file at all.
+    std::this_thread::sleep_for(std::chrono::milliseconds(2100));
+    ASSERT_EQ(update(data.path(), roots).error, "");
+    auto settled = fs::last_write_time(data.path() / "Files.dat");
+    r = update(data.path(), roots);
+    EXPECT_EQ(r.added + r.removed, 0);
+    EXPECT_EQ(fs::last_write_time(data.path() / "Files.dat"), settled);
+}
+
+TEST(Update, RefusedWhileAnotherWriterRuns) {
+    TempDir data, tree;
+    test::makeDirs(tree.path(), "a");
+    ASSERT_EQ(test::indexFolders(data.path(), {tree.str()}).error, "");
+    store::WriterLock other;
+    ASSERT_EQ(other.acquire(data.path()), "");
+    indexer::UpdateResult r = update(data.path(), {tree.str()});
+    EXPECT_TRUE(r.busy);
+    EXPECT_EQ(r.error, store::kWriterBusy);
+}
+
+} // namespace
+} // namespace qvl
