@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <fcntl.h>
+#include <iterator>
 #include <stdexcept>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -187,6 +188,107 @@ std::vector<std::string> bruteForce(std::vector<std::string> paths, const std::s
     });
     std::sort(paths.begin(), paths.end(), indexOrderLess);
     return paths;
+}
+
+} // namespace qvl::test
+
+namespace qvl::test {
+
+namespace {
+
+bool isBelow(const fs::path& p, const fs::path& dir) {
+    auto rel = p.lexically_relative(dir);
+    return !rel.empty() && *rel.begin() != "..";
+}
+
+// Every folder but the bulk ones, which would crowd out the rest.
+std::vector<fs::path> churnTargets(const fs::path& root) {
+    std::vector<fs::path> dirs;
+    std::error_code ec;
+    for (auto it = fs::recursive_directory_iterator(root, ec); it != fs::recursive_directory_iterator();
+         it.increment(ec)) {
+        if (it->path().filename().string().starts_with("bulk"))
+            it.disable_recursion_pending();
+        else if (it->is_directory(ec) && !it->is_symlink(ec))
+            dirs.push_back(it->path());
+    }
+    std::sort(dirs.begin(), dirs.end());
+    return dirs;
+}
+
+std::vector<std::string> sorted(std::vector<std::string> v) {
+    std::sort(v.begin(), v.end());
+    return v;
+}
+
+} // namespace
+
+FolderChurn::FolderChurn(fs::path root, fs::path outside, unsigned seed)
+    : m_root(std::move(root))
+    , m_outside(std::move(outside))
+    , m_rng(seed) {}
+
+void FolderChurn::steps(int count) {
+    std::vector<fs::path> dirs = churnTargets(m_root);
+    dirs.push_back(m_root);
+    for (int i = 0; i < count; ++i)
+        step(dirs);
+}
+
+void FolderChurn::step(const std::vector<fs::path>& dirs) {
+    const fs::path& where = dirs[m_rng() % dirs.size()];
+    std::error_code ec;
+    switch (m_rng() % 6) {
+    case 0:
+    case 1:
+        fs::create_directory(where / newName(), ec);
+        break;
+    case 2: // a folder and all below it
+        if (where != m_root)
+            fs::remove_all(where, ec);
+        break;
+    case 3: { // renamed or moved inside the tree, unless into itself
+        const fs::path& to = dirs[m_rng() % dirs.size()];
+        if (where != m_root && !isBelow(to, where) && to != where)
+            fs::rename(where, to / newName(), ec);
+        break;
+    }
+    case 4: // out of the tree
+        if (where != m_root)
+            fs::rename(where, m_outside / ("out" + std::to_string(m_serial++)), ec);
+        break;
+    case 5: { // back in, with its subfolders
+        std::vector<fs::path> out;
+        for (const auto& e : fs::directory_iterator(m_outside, ec))
+            out.push_back(e.path());
+        std::sort(out.begin(), out.end());
+        if (!out.empty())
+            fs::rename(out[m_rng() % out.size()], where / newName(), ec);
+        break;
+    }
+    }
+}
+
+std::string FolderChurn::newName() {
+    static const char* const kNames[] = {"d1",   "D1",   "it's",        "50%",     "a b",     "n_x",
+                                         "same", "SAME", "caf\xc3\xa9", "bad\xff", ".hidden", "x%_y"};
+    return std::string(kNames[m_rng() % std::size(kNames)]) + std::to_string(m_serial++ % 7);
+}
+
+std::string indexDiffersFromDisk(const fs::path& dataDir, const fs::path& root) {
+    std::vector<std::string> have = sorted(searchPaths((dataDir / "Files.dat").string(), query(""))),
+                             want = sorted(findDirs(root.string())), extra, missing;
+    std::set_difference(have.begin(), have.end(), want.begin(), want.end(), std::back_inserter(extra));
+    std::set_difference(want.begin(), want.end(), have.begin(), have.end(), std::back_inserter(missing));
+    if (extra.empty() && missing.empty())
+        return {};
+    std::string text = "not on disk:";
+    for (const std::string& p : extra)
+        text += " " + p;
+    text += "\nnot in the index:";
+    for (const std::string& p : missing)
+        text += " " + p;
+    return text;
 }
 
 } // namespace qvl::test

@@ -7,6 +7,7 @@
 #include "store/IndexStore.h"
 
 #include <filesystem>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -62,5 +63,26 @@ std::vector<std::string> searchPaths(const std::string& db, const search::Search
 // The brute-force answer: the rows whose last component matches, in index order, by a
 // folding and an order of its own (ASCII and the few letters of the tests' names).
 std::vector<std::string> bruteForce(std::vector<std::string> paths, const std::string& text, int mode);
+
+// Random folder operations inside `root`, with `outside` as the place subtrees move to
+// and come back from; names with quotes, %, spaces, case twins and bytes that are not UTF-8.
+class FolderChurn {
+public:
+    FolderChurn(std::filesystem::path root, std::filesystem::path outside, unsigned seed);
+    // Operations on folders picked from one listing: one that an earlier operation of
+    // the same round moved away fails and is passed over.
+    void steps(int count);
+
+private:
+    void step(const std::vector<std::filesystem::path>& dirs);
+    std::string newName();
+    std::filesystem::path m_root, m_outside;
+    std::mt19937 m_rng;
+    int m_serial = 0;
+};
+
+// "" when the index in dataDir holds exactly the folders findDirs(root) lists; else the
+// folders one has and the other has not.
+std::string indexDiffersFromDisk(const std::filesystem::path& dataDir, const std::filesystem::path& root);
 
 } // namespace qvl::test

@@ -11,7 +11,6 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <iterator>
 #include <random>
 #include <thread>
 
@@ -61,98 +60,6 @@ void expectSameAsFullIndex(const fs::path& data, const std::vector<std::string>&
     EXPECT_EQ(tableRows(data / "Files.dat"), tableRows(fresh.path() / "Files.dat"));
 }
 
-std::vector<std::string> onDisk(const fs::path& root) {
-    std::vector<std::string> all = test::findDirs(root.string());
-    std::sort(all.begin(), all.end());
-    return all;
-}
-
-std::vector<std::string> indexedPaths(const fs::path& data) {
-    std::vector<std::string> all = test::searchPaths((data / "Files.dat").string(), test::query(""));
-    std::sort(all.begin(), all.end());
-    return all;
-}
-
-// Random folder operations inside `root`, with `outside` as the place subtrees move to
-// and come back from; names with quotes, %, spaces, case twins and bytes that are not UTF-8.
-class Churn {
-public:
-    Churn(fs::path root, fs::path outside, unsigned seed)
-        : m_root(std::move(root))
-        , m_outside(std::move(outside))
-        , m_rng(seed) {}
-
-    // Operations on folders picked from one listing: one that an earlier operation of
-    // the same round moved away fails and is passed over.
-    void steps(int count) {
-        std::vector<fs::path> dirs = listDirs(m_root);
-        dirs.push_back(m_root);
-        for (int i = 0; i < count; ++i)
-            step(dirs);
-    }
-
-private:
-    void step(const std::vector<fs::path>& dirs) {
-        const fs::path& where = dirs[m_rng() % dirs.size()];
-        std::error_code ec;
-        switch (m_rng() % 6) {
-        case 0:
-        case 1:
-            fs::create_directory(where / newName(), ec);
-            break;
-        case 2: // a folder and all below it
-            if (where != m_root)
-                fs::remove_all(where, ec);
-            break;
-        case 3: { // renamed or moved inside the tree, unless into itself
-            const fs::path& to = dirs[m_rng() % dirs.size()];
-            if (where != m_root && !isBelow(to, where))
-                fs::rename(where, to / newName(), ec);
-            break;
-        }
-        case 4: // out of the tree
-            if (where != m_root)
-                fs::rename(where, m_outside / ("out" + std::to_string(m_serial++)), ec);
-            break;
-        case 5: { // back in, with its subfolders
-            std::vector<fs::path> out;
-            for (const auto& e : fs::directory_iterator(m_outside))
-                out.push_back(e.path());
-            if (!out.empty())
-                fs::rename(out[m_rng() % out.size()], where / newName(), ec);
-            break;
-        }
-        }
-    }
-
-    // Every folder but the bulk ones, which would crowd out the rest.
-    static std::vector<fs::path> listDirs(const fs::path& root) {
-        std::vector<fs::path> dirs;
-        for (auto it = fs::recursive_directory_iterator(root); it != fs::recursive_directory_iterator();
-             ++it) {
-            if (it->path().filename().string().starts_with("bulk"))
-                it.disable_recursion_pending();
-            else if (it->is_directory() && !it->is_symlink())
-                dirs.push_back(it->path());
-        }
-        std::sort(dirs.begin(), dirs.end());
-        return dirs;
-    }
-    static bool isBelow(const fs::path& p, const fs::path& dir) {
-        auto rel = p.lexically_relative(dir);
-        return !rel.empty() && *rel.begin() != "..";
-    }
-    std::string newName() {
-        static const char* const kNames[] = {"d1",   "D1",   "it's",        "50%",     "a b",     "n_x",
-                                             "same", "SAME", "caf\xc3\xa9", "bad\xff", ".hidden", "x%_y"};
-        return std::string(kNames[m_rng() % std::size(kNames)]) + std::to_string(m_serial++ % 7);
-    }
-
-    fs::path m_root, m_outside;
-    std::mt19937 m_rng;
-    int m_serial = 0;
-};
-
 TEST(Update, FollowsRandomChurnRowForRowAndKeepsTheHistory) {
     TempDir data, tree, outside;
     const fs::path root = tree.path() / "r";
@@ -167,7 +74,7 @@ TEST(Update, FollowsRandomChurnRowForRowAndKeepsTheHistory) {
     const std::string db = (data.path() / "Files.dat").string();
     ASSERT_EQ(search::AddSearchHistory(db, "kept search"), "");
 
-    Churn churn(root, outside.path(), 14);
+    test::FolderChurn churn(root, outside.path(), 14);
     for (int round = 0; round < 12; ++round) {
         churn.steps(25);
         if (round == 5) // enough new folders in one place to split a block
@@ -175,12 +82,7 @@ TEST(Update, FollowsRandomChurnRowForRowAndKeepsTheHistory) {
                 fs::create_directory(root / ("bulk" + std::to_string(i)));
         indexer::UpdateResult r = update(data.path(), roots);
         ASSERT_EQ(r.error, "") << "round " << round;
-        std::vector<std::string> have = indexedPaths(data.path()), want = onDisk(root), extra, missing;
-        std::set_difference(have.begin(), have.end(), want.begin(), want.end(), std::back_inserter(extra));
-        std::set_difference(want.begin(), want.end(), have.begin(), have.end(), std::back_inserter(missing));
-        ASSERT_TRUE(extra.empty() && missing.empty())
-            << "round " << round << "\nnot on disk: " << ::testing::PrintToString(extra)
-            << "\nnot in the index: " << ::testing::PrintToString(missing);
+        ASSERT_EQ(test::indexDiffersFromDisk(data.path(), root), "") << "round " << round;
         EXPECT_EQ(r.count, static_cast<int64_t>(test::findDirs(root.string()).size()));
     }
     expectSameAsFullIndex(data.path(), roots);

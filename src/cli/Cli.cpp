@@ -3,6 +3,7 @@
 #include "indexer/DriveCatalogue.h"
 #include "indexer/IndexRun.h"
 #include "indexer/Update.h"
+#include "indexer/Watch.h"
 #include "search/History.h"
 #include "search/Search.h"
 
@@ -25,6 +26,8 @@ constexpr const char* kUsage = R"(usage:
   qvl update [LETTERS]               bring the index of those drives up to date, reading only the
                                      folders that changed (default: every drive it holds); the
                                      history stays
+  qvl watch [LETTERS]                update, then keep the index of those drives up to date as
+                                     folders come and go, until Ctrl+C
   qvl find [-e] [-d LETTERS] [-0] TEXT
                                      folders whose name contains TEXT (-e: is exactly TEXT),
                                      case ignored, "%" and "_" as wildcards; -d: only on those
@@ -152,6 +155,39 @@ int updateCommand(const std::vector<std::string>& args, std::ostream& out, std::
         shown.firstUnreadable = result.firstUnreadable;
         err << "qvl: " << shown.unreadableText() << "\n";
     }
+    return 0;
+}
+
+int watchCommand(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
+                 const CliContext& context) {
+    const std::string db = store::BuildConnectString(context.location);
+    indexer::DriveCatalogue catalogue;
+    std::string problem = catalogue.load(store::indexedDrives(db));
+    if (!problem.empty()) {
+        err << "qvl: " << problem << "\n";
+        return 2;
+    }
+    indexer::WatchOptions options;
+    options.location = context.location;
+    if (int status = driveArgument(args, catalogue, err, options.letters); status != 0)
+        return status;
+    if (store::indexedDrives(db).empty() && !store::IndexHasRows(db)) {
+        err << "qvl: there is no index to watch yet; 'qvl index' makes one\n";
+        return 2;
+    }
+    options.log = [&](const std::string& line) { err << "qvl: " << line << std::endl; };
+    options.ready = [&](int64_t folders) {
+        err << "qvl: watching " << folders << " folders; Ctrl+C stops" << std::endl;
+    };
+    std::atomic<bool> localStop{false};
+    std::atomic<bool>& stop = context.StopRequested ? *context.StopRequested : localStop;
+    std::string failed = indexer::watchIndex(options, stop);
+    stop.store(false);
+    if (!failed.empty()) {
+        err << "qvl: " << failed << "\n";
+        return 2;
+    }
+    out << "Stopped. (" << store::CountRows(db, "tblDirs") << " dirs)\n";
     return 0;
 }
 
@@ -290,6 +326,8 @@ int run(const std::vector<std::string>& args, std::ostream& out, std::ostream& e
         return indexCommand(args, out, err, context);
     if (command == "update")
         return updateCommand(args, out, err, context);
+    if (command == "watch")
+        return watchCommand(args, out, err, context);
     if (command == "find")
         return findCommand(args, out, err, context);
     if (command == "history")

@@ -19,6 +19,11 @@ extern "C" void onInterrupt(int) {
     }
 }
 
+// A service manager's stop: end the way Ctrl+C ends.
+extern "C" void onTerminate(int) {
+    g_stop.store(true);
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -26,6 +31,7 @@ int main(int argc, char** argv) {
     static char outBuffer[1 << 16];
     std::cout.rdbuf()->pubsetbuf(outBuffer, sizeof outBuffer);
     std::signal(SIGINT, onInterrupt);
+    std::signal(SIGTERM, onTerminate);
 
     qvl::cli::CliContext context;
     context.location = qvl::store::locateStore();

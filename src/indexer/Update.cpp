@@ -83,7 +83,7 @@ UpdateResult updateDrives(IndexEditor& editor, const std::vector<Drive>& drives,
             p.tree = DirTree();
             p.tree.nodes.emplace_back();
             fresh.previous.assign(fresh.nodes.size(), DirTree::kNew);
-        } else if (p.times.entries.empty() && p.tree.nodes.size() > 1 && !p.clockBack) {
+        } else if (p.times.started == 0 && p.tree.nodes.size() > 1 && !p.clockBack) {
             result.notes.push_back("drive " + std::string(1, d.letter) +
                                    ": had no recorded folder times yet; it was read whole");
         }

@@ -25,6 +25,9 @@ std::filesystem::path userDataDir();
 bool isWritableDir(const std::filesystem::path& dir);
 // The value of an environment variable, "" when unset.
 std::string getEnv(const char* name);
+// What tells one file from another at the same path: a file renamed over it has a new
+// identity. "" when the file cannot be read.
+std::string fileIdentity(const std::filesystem::path& file);
 
 // Starts `program` (looked up on PATH) with `args`, passed byte for byte, and does not
 // wait for it. Returns "" once it runs, or why it could not be started.

@@ -42,6 +42,13 @@ bool isWritableDir(const std::filesystem::path& dir) {
     return !dir.empty() && ::access(dir.c_str(), W_OK | X_OK) == 0;
 }
 
+std::string fileIdentity(const std::filesystem::path& file) {
+    struct stat st;
+    if (::stat(file.c_str(), &st) != 0)
+        return {};
+    return std::to_string(st.st_dev) + ":" + std::to_string(st.st_ino);
+}
+
 std::string getEnv(const char* name) {
     const char* v = std::getenv(name);
     return v ? v : "";

@@ -45,6 +45,21 @@ bool isWritableDir(const std::filesystem::path& dir) {
     return false;
 }
 
+std::string fileIdentity(const std::filesystem::path& file) {
+    HANDLE h = CreateFileW(longPath(file.wstring()).c_str(), 0,
+                           FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                           FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    if (h == INVALID_HANDLE_VALUE)
+        return {};
+    BY_HANDLE_FILE_INFORMATION info;
+    bool ok = GetFileInformationByHandle(h, &info) != 0;
+    CloseHandle(h);
+    if (!ok)
+        return {};
+    return std::to_string(info.dwVolumeSerialNumber) + ":" + std::to_string(info.nFileIndexHigh) + ":" +
+           std::to_string(info.nFileIndexLow);
+}
+
 std::string getEnv(const char* name) {
     std::wstring key = toWide(name);
     DWORD n = GetEnvironmentVariableW(key.c_str(), nullptr, 0);

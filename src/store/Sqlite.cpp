@@ -30,7 +30,32 @@ std::string Db::open(const std::string& path, Mode mode) {
     }
     sqlite3_busy_timeout(m_db, 5000);
     sqlite3_create_collation(m_db, "QVLPATH", SQLITE_UTF8, nullptr, collatePaths);
+    if (mode == Mode::ReadOnly && !rolledBack(path)) {
+        std::string message = "cannot roll back an unfinished change: " + describeError(m_db, 0);
+        close();
+        return message;
+    }
     return {};
+}
+
+bool Db::rolledBack(const std::string& path) {
+    // A writer killed in mid-transaction leaves a hot journal, and only a connection that
+    // may write can roll it back: one does so here, so that a reader never takes an
+    // unfinished change for damage.
+    sqlite3_exec(m_db, "SELECT 1 FROM sqlite_master LIMIT 1", nullptr, nullptr, nullptr);
+    if (sqlite3_extended_errcode(m_db) != SQLITE_READONLY_ROLLBACK)
+        return true;
+    sqlite3* writer = nullptr;
+    bool done = sqlite3_open_v2(path.c_str(), &writer, SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX,
+                                nullptr) == SQLITE_OK;
+    if (done) {
+        sqlite3_busy_timeout(writer, 5000);
+        done = sqlite3_exec(writer, "SELECT 1 FROM sqlite_master LIMIT 1", nullptr, nullptr, nullptr) ==
+               SQLITE_OK;
+    }
+    sqlite3_close_v2(writer);
+    return done &&
+           sqlite3_exec(m_db, "SELECT 1 FROM sqlite_master LIMIT 1", nullptr, nullptr, nullptr) == SQLITE_OK;
 }
 
 void Db::close() {

@@ -32,6 +32,7 @@ public:
     static std::string describeError(sqlite3* db, int callErrno);
 
 private:
+    bool rolledBack(const std::string& path);
     sqlite3* m_db = nullptr;
 };
 

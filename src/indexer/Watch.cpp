@@ -1,0 +1,525 @@
+#include "indexer/Watch.h"
+
+#include "indexer/IndexEdit.h"
+#include "indexer/Update.h"
+#include "platform/Notify.h"
+#include "platform/Platform.h"
+
+#include <algorithm>
+#include <chrono>
+#include <memory>
+#include <set>
+#include <thread>
+#include <unordered_map>
+#include <unordered_set>
+
+namespace qvl::indexer {
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+constexpr char kSep = platform::kSeparator;
+constexpr uint32_t kNone = UINT32_MAX;
+
+// A folder as the watcher knows it: what the index holds for it, and its watch.
+struct Node {
+    uint32_t parent = kNone;
+    int watch = -1;
+    bool alive = true;
+    int64_t time = 0; // when it was last listed (0: unknown)
+    std::string name;
+    std::vector<uint32_t> children;
+};
+
+struct WatchedDrive {
+    Drive drive;
+    std::string root; // ends in the separator
+    // Open only while a batch is listed: a folder held open could not be unmounted, and
+    // its removal would make no event.
+    std::unique_ptr<platform::WalkRoot> walkRoot;
+    platform::WalkRoot& opened() {
+        if (!walkRoot)
+            walkRoot = std::make_unique<platform::WalkRoot>(root);
+        return *walkRoot;
+    }
+    std::vector<Node> nodes; // 0 is the root
+    std::vector<uint32_t> freeNodes;
+    bool away = false;
+};
+
+using NodeRef = std::pair<uint32_t, uint32_t>; // drive, node
+
+class Watcher {
+public:
+    Watcher(const WatchOptions& options, std::atomic<bool>& stop)
+        : m_options(options)
+        , m_stop(stop) {}
+
+    std::string run() {
+        std::error_code ec;
+        std::filesystem::create_directories(m_options.location.dataDir, ec);
+        int locked =
+            m_watchLock.tryLock(m_options.location.dataDir / (std::string(store::DbFileName) + ".watch"));
+        if (platform::FileLock::isBusy(locked))
+            return kWatcherBusy;
+        if (locked != 0)
+            return "Cannot lock the index in " + m_options.location.dataDir.string() + ": " +
+                   platform::FileLock::describe(locked);
+        std::string err;
+        if (!(err = resync()).empty())
+            return err;
+        auto nextCheck = Clock::now();
+        auto nextRescan = Clock::now() + std::chrono::seconds(m_options.rescanSeconds);
+        std::vector<platform::FolderNotifier::Event> events;
+        while (!m_stop.load()) {
+            events.clear();
+            bool busy = !m_dirty.empty() || !m_pending.empty();
+            if (!m_notifier->wait(busy ? 50 : 500, events))
+                return "waiting for change notifications failed";
+            if (!events.empty()) {
+                // Gather the events of one burst into one batch.
+                const auto first = Clock::now();
+                size_t seen = 0;
+                while (seen != events.size() &&
+                       Clock::now() - first < std::chrono::milliseconds(m_options.batchMs)) {
+                    seen = events.size();
+                    m_notifier->wait(m_options.settleMs, events);
+                }
+                take(events);
+            }
+            auto now = Clock::now();
+            if (now >= nextCheck) {
+                // A full index renames a new file over the old one: follow it.
+                if (platform::fileIdentity(m_options.location.dbFile()) != m_identity)
+                    m_resync = true;
+                nextCheck = now + std::chrono::seconds(2);
+            }
+            if (now >= nextRescan) {
+                checkUnwatched();
+                nextRescan = now + std::chrono::seconds(m_options.rescanSeconds);
+            }
+            if (m_resync) {
+                if (!(err = resync()).empty())
+                    return err;
+                continue;
+            }
+            // The tree in memory moves on only once what it has found is written, so
+            // that changes reach the file in the order they happened.
+            if (m_pending.empty() && !m_dirty.empty())
+                listDirty();
+            if (!m_pending.empty())
+                write();
+        }
+        if (m_pending.empty() && !m_dirty.empty())
+            listDirty();
+        if (!m_pending.empty())
+            write();
+        return {};
+    }
+
+private:
+    void log(const std::string& line) const {
+        if (m_options.log)
+            m_options.log(line);
+    }
+
+    DriveCatalogue catalogue() const {
+        if (m_options.catalogue)
+            return m_options.catalogue();
+        DriveCatalogue c;
+        std::string problem = c.load(store::indexedDrives(m_options.location.dbFile().string()));
+        if (!problem.empty())
+            log(problem);
+        return c;
+    }
+
+    // Takes the writers' lock, waiting while another writer has it. False on stop.
+    bool lock(store::WriterLock& lock, std::string& err) {
+        while (!m_stop.load()) {
+            err = lock.acquire(m_options.location.dataDir);
+            if (err.empty())
+                return true;
+            if (!lock.busy())
+                return false;
+            std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        }
+        err.clear();
+        return false;
+    }
+
+    // Starts over from the index file: an update of the watched drives, then a watch on
+    // every folder. Used at the start, when events were lost, when the file was replaced
+    // and when a batch could not be written.
+    std::string resync() {
+        m_resync = false;
+        m_notifier = std::make_unique<platform::FolderNotifier>();
+        if (m_notifier->error() != 0)
+            return "change notifications are not available: " +
+                   platform::WalkRoot::describe(m_notifier->error());
+        m_byWatch.clear();
+        m_dirty.clear();
+        m_pending = IndexChanges();
+        m_unwatched.clear();
+        m_drives.clear();
+
+        std::vector<DirTree> trees;
+        while (true) {
+            trees.clear();
+            if (m_stop.load())
+                return {};
+            const std::filesystem::path db = m_options.location.dbFile();
+            if (m_options.waitForIndex && store::indexedDrives(db.string()).empty()) {
+                std::this_thread::sleep_for(std::chrono::milliseconds(500));
+                continue;
+            }
+            store::WriterLock writer;
+            std::string err;
+            if (!lock(writer, err)) {
+                if (err.empty())
+                    return {};
+                return err;
+            }
+            m_identity = platform::fileIdentity(db);
+            if ((err = m_editor.open(db)).empty()) {
+                DriveCatalogue drives = catalogue();
+                std::string letters = m_options.letters;
+                if (letters.empty())
+                    for (const store::IndexedDrive& d : store::indexedDrives(db.string()))
+                        letters += d.letter;
+                std::vector<Drive> chosen;
+                for (char c : letters)
+                    if (const Drive* d = drives.find(c); d && d->usable())
+                        chosen.push_back(*d);
+                UpdateResult r = updateDrives(m_editor, chosen, m_stop, {}, &trees);
+                for (const std::string& note : r.notes)
+                    log(note);
+                err = r.error;
+                if (err.empty() && r.canceled)
+                    return {};
+                if (err.empty() && r.added + r.removed > 0)
+                    log("update: " + std::to_string(r.added) + " added, " + std::to_string(r.removed) +
+                        " removed");
+                for (size_t i = 0; err.empty() && i < chosen.size(); ++i)
+                    adopt(chosen[i], trees[i]);
+            }
+            if (!err.empty()) {
+                if (!m_options.waitForIndex)
+                    return "Cannot watch the index " + db.string() + ": " + err;
+                log("Cannot watch the index " + db.string() + ": " + err);
+                std::this_thread::sleep_for(std::chrono::seconds(2));
+                continue;
+            }
+            break;
+        }
+        int64_t folders = 0;
+        for (const auto& d : m_drives)
+            folders += static_cast<int64_t>(d->nodes.size() - d->freeNodes.size());
+        if (m_options.ready)
+            m_options.ready(folders);
+        return {};
+    }
+
+    // Takes over the tree an update gave and watches each of its folders.
+    void adopt(const Drive& drive, const DirTree& tree) {
+        auto& w = *m_drives.emplace_back(std::make_unique<WatchedDrive>());
+        const auto d = static_cast<uint32_t>(m_drives.size() - 1);
+        w.drive = drive;
+        w.root = tree.rootPath;
+        w.nodes.resize(tree.nodes.size());
+        for (uint32_t i = 0; i < tree.nodes.size(); ++i) {
+            const DirNode& n = tree.nodes[i];
+            if (i > 0)
+                w.nodes[i].name = tree.name(n);
+            w.nodes[i].time = tree.times[i];
+            w.nodes[i].children.reserve(n.childCount);
+            for (uint32_t k = 0; k < n.childCount; ++k) {
+                w.nodes[i].children.push_back(n.firstChild + k);
+                w.nodes[n.firstChild + k].parent = i;
+            }
+        }
+        for (uint32_t i = 0; i < w.nodes.size(); ++i) {
+            watch(d, i);
+            // A change between the update's listing and the watch made no event.
+            int64_t now = 0;
+            if (w.opened().folderTime(relPath(w, i), now) != 0 || now != w.nodes[i].time)
+                m_dirty.insert({d, i});
+        }
+        w.walkRoot.reset();
+    }
+
+    void watch(uint32_t d, uint32_t node) {
+        WatchedDrive& w = *m_drives[d];
+        int id = -1;
+        int err = m_notifier->add(fullPath(w, node), id);
+        if (err == 0) {
+            w.nodes[node].watch = id;
+            m_byWatch[id] = {d, node};
+            return;
+        }
+        if (platform::FolderNotifier::limitReached(err)) {
+            if (!m_limitSaid) {
+                int64_t limit = platform::FolderNotifier::watchLimit();
+                log("the system's limit of " + (limit > 0 ? std::to_string(limit) + " " : std::string()) +
+                    "watched folders is reached; the folders past it are checked every " +
+                    std::to_string(m_options.rescanSeconds) + " s instead" +
+                    " (the limit is fs.inotify.max_user_watches)");
+                m_limitSaid = true;
+            }
+            m_unwatched.push_back({d, node});
+        }
+        // Any other error: the folder is gone, and its parent's event says so.
+    }
+
+    std::string relPath(const WatchedDrive& w, uint32_t node) const {
+        std::vector<const std::string*> names;
+        for (uint32_t n = node; n != 0 && n != kNone; n = w.nodes[n].parent)
+            names.push_back(&w.nodes[n].name);
+        std::string rel;
+        for (size_t i = names.size(); i-- > 0;) {
+            rel += *names[i];
+            if (i > 0)
+                rel += kSep;
+        }
+        return rel;
+    }
+    std::string fullPath(const WatchedDrive& w, uint32_t node) const {
+        std::string rel = relPath(w, node);
+        return rel.empty() ? w.root : w.root + rel + kSep;
+    }
+
+    void take(const std::vector<platform::FolderNotifier::Event>& events) {
+        using Event = platform::FolderNotifier::Event;
+        for (const Event& e : events) {
+            if (e.kind == Event::Lost) {
+                log("change notifications were lost; updating the watched drives");
+                m_resync = true;
+                continue;
+            }
+            auto it = m_byWatch.find(e.id);
+            if (it == m_byWatch.end())
+                continue;
+            auto [d, node] = it->second;
+            WatchedDrive& w = *m_drives[d];
+            if (e.kind == Event::Changed && e.folder) {
+                m_dirty.insert(it->second);
+            } else if (e.kind == Event::Unwatched) {
+                if (w.nodes[node].watch == e.id)
+                    w.nodes[node].watch = -1;
+                m_byWatch.erase(it);
+            } else if (e.kind == Event::Away && node == 0 && !w.away) {
+                // The drive went away (unmounted, or its folder removed): stop watching
+                // it and leave its rows as the last update left them.
+                log("drive " + std::string(1, w.drive.letter) + ": (" + w.root +
+                    ") went away; it is no longer watched");
+                w.away = true;
+                for (Node& n : w.nodes)
+                    if (n.alive && n.watch >= 0) {
+                        m_byWatch.erase(n.watch);
+                        m_notifier->remove(n.watch);
+                        n.watch = -1;
+                    }
+            }
+        }
+    }
+
+    // Folders past the watch limit: a changed time lists them again.
+    void checkUnwatched() {
+        for (auto [d, node] : m_unwatched) {
+            WatchedDrive& w = *m_drives[d];
+            if (w.away || node >= w.nodes.size() || !w.nodes[node].alive)
+                continue;
+            int64_t now = 0;
+            if (w.opened().folderTime(relPath(w, node), now) == 0 && now != w.nodes[node].time)
+                m_dirty.insert({d, node});
+        }
+        closeRoots();
+        std::erase_if(m_unwatched, [&](NodeRef r) {
+            return r.second >= m_drives[r.first]->nodes.size() || !m_drives[r.first]->nodes[r.second].alive;
+        });
+    }
+
+    struct Listed {
+        std::vector<std::string> names;
+        int64_t time = 0;
+        int error = 0;
+    };
+    static void onName(void* ctx, std::string_view name) {
+        if (!name.empty() && name[0] != '.') // the same rule as the walk
+            static_cast<Listed*>(ctx)->names.emplace_back(name);
+    }
+    void closeRoots() {
+        for (auto& w : m_drives)
+            w->walkRoot.reset();
+    }
+
+    Listed list(WatchedDrive& w, uint32_t node) {
+        Listed l;
+        l.error = w.opened().listSubdirs(relPath(w, node), m_buffer, &Watcher::onName, &l, &l.time);
+        if (l.error != 0 && !platform::WalkRoot::isPassedOver(l.error))
+            l.names.clear(); // unreadable: kept as a row without subfolders, like the walk does
+        return l;
+    }
+
+    // Lists every folder with news again and turns the differences into changes: first
+    // every folder that went, then every folder that came, so that a folder moved within
+    // the drive loses its old watches before it gets its new ones.
+    void listDirty() {
+        struct Diff {
+            NodeRef where;
+            std::vector<uint32_t> gone;
+            std::vector<std::string> came;
+        };
+        std::vector<Diff> diffs;
+        std::set<NodeRef> dirty;
+        dirty.swap(m_dirty);
+        for (NodeRef r : dirty) {
+            WatchedDrive& w = *m_drives[r.first];
+            if (w.away || r.second >= w.nodes.size() || !w.nodes[r.second].alive)
+                continue;
+            Listed l = list(w, r.second);
+            if (l.error != 0 && platform::WalkRoot::isPassedOver(l.error))
+                continue; // it went itself: its parent has the news
+            Node& n = w.nodes[r.second];
+            n.time = l.error == 0 ? l.time : 0;
+            std::unordered_set<std::string_view> onDisk(l.names.begin(), l.names.end());
+            std::unordered_set<std::string_view> known;
+            Diff diff{r, {}, {}};
+            for (uint32_t c : n.children) {
+                known.insert(w.nodes[c].name);
+                if (!onDisk.count(w.nodes[c].name))
+                    diff.gone.push_back(c);
+            }
+            for (std::string& name : l.names)
+                if (!known.count(name))
+                    diff.came.push_back(std::move(name));
+            if (!diff.gone.empty() || !diff.came.empty())
+                diffs.push_back(std::move(diff));
+        }
+        for (const Diff& diff : diffs)
+            for (uint32_t c : diff.gone)
+                drop(diff.where.first, c);
+        for (const Diff& diff : diffs) {
+            WatchedDrive& w = *m_drives[diff.where.first];
+            if (!w.nodes[diff.where.second].alive)
+                continue; // it went with a folder above it
+            for (const std::string& name : diff.came)
+                walkNew(diff.where.first, diff.where.second, name);
+        }
+        closeRoots();
+    }
+
+    // A folder that went, with everything below it.
+    void drop(uint32_t d, uint32_t node) {
+        WatchedDrive& w = *m_drives[d];
+        if (!w.nodes[node].alive)
+            return;
+        m_pending.removedTrees.push_back({w.drive.letter, fullPath(w, node)});
+        Node& parent = w.nodes[w.nodes[node].parent];
+        std::erase(parent.children, node);
+        std::vector<uint32_t> stack{node};
+        while (!stack.empty()) {
+            uint32_t n = stack.back();
+            stack.pop_back();
+            Node& x = w.nodes[n];
+            // The same watch may follow the folder to where it moved: only a watch
+            // that is still this node's is removed.
+            if (x.watch >= 0) {
+                auto it = m_byWatch.find(x.watch);
+                if (it != m_byWatch.end() && it->second == NodeRef{d, n}) {
+                    m_notifier->remove(x.watch);
+                    m_byWatch.erase(it);
+                }
+            }
+            stack.insert(stack.end(), x.children.begin(), x.children.end());
+            x = Node();
+            x.alive = false;
+            w.freeNodes.push_back(n);
+        }
+    }
+
+    uint32_t newNode(WatchedDrive& w, uint32_t parent, const std::string& name) {
+        uint32_t n;
+        if (!w.freeNodes.empty()) {
+            n = w.freeNodes.back();
+            w.freeNodes.pop_back();
+        } else {
+            n = static_cast<uint32_t>(w.nodes.size());
+            w.nodes.emplace_back();
+        }
+        Node& x = w.nodes[n];
+        x = Node();
+        x.parent = parent;
+        x.name = name;
+        w.nodes[parent].children.push_back(n);
+        return n;
+    }
+
+    // A folder that came: watched first, then listed, so that nothing made in it in
+    // between goes unseen; the same for every folder below it.
+    void walkNew(uint32_t d, uint32_t parent, const std::string& name) {
+        WatchedDrive& w = *m_drives[d];
+        std::vector<uint32_t> stack{newNode(w, parent, name)};
+        while (!stack.empty()) {
+            uint32_t n = stack.back();
+            stack.pop_back();
+            m_pending.added.push_back({w.drive.letter, fullPath(w, n)});
+            watch(d, n);
+            Listed l = list(w, n);
+            w.nodes[n].time = l.error == 0 ? l.time : 0;
+            for (const std::string& child : l.names)
+                stack.push_back(newNode(w, n, child));
+        }
+    }
+
+    // Writes the pending changes as one transaction. While another writer runs they
+    // wait; a failure starts over from the file.
+    void write() {
+        store::WriterLock writer;
+        std::string err = writer.acquire(m_options.location.dataDir);
+        if (!err.empty()) {
+            if (!writer.busy()) {
+                log("Cannot update the index: " + err);
+                m_resync = true;
+            }
+            return;
+        }
+        if (platform::fileIdentity(m_options.location.dbFile()) != m_identity) {
+            m_resync = true; // a new file: what is pending is in it or is found again
+            return;
+        }
+        err = m_editor.apply(m_pending);
+        if (!err.empty()) {
+            log("Cannot update the index " + m_options.location.dbFile().string() + ": " + err);
+            m_resync = true;
+            std::this_thread::sleep_for(std::chrono::seconds(1));
+            return;
+        }
+        m_pending = IndexChanges();
+        if (m_options.applied)
+            m_options.applied();
+    }
+
+    const WatchOptions& m_options;
+    std::atomic<bool>& m_stop;
+    platform::FileLock m_watchLock;
+    std::unique_ptr<platform::FolderNotifier> m_notifier;
+    IndexEditor m_editor;
+    std::string m_identity; // of the file the editor has open
+    std::vector<std::unique_ptr<WatchedDrive>> m_drives;
+    std::unordered_map<int, NodeRef> m_byWatch;
+    std::set<NodeRef> m_dirty;
+    std::vector<NodeRef> m_unwatched;
+    IndexChanges m_pending;
+    std::vector<char> m_buffer;
+    bool m_resync = false;
+    bool m_limitSaid = false;
+};
+
+} // namespace
+
+std::string watchIndex(const WatchOptions& options, std::atomic<bool>& stop) {
+    Watcher watcher(options, stop);
+    return watcher.run();
+}
+
+} // namespace qvl::indexer

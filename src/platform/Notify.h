@@ -1,0 +1,47 @@
+#pragma once
+// Change notifications for folders: the system tells which watched folder had an
+// entry created, removed or renamed in it. Linux: inotify, one watch per folder.
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace qvl::platform {
+
+class FolderNotifier {
+public:
+    FolderNotifier();
+    ~FolderNotifier();
+    FolderNotifier(const FolderNotifier&) = delete;
+    FolderNotifier& operator=(const FolderNotifier&) = delete;
+
+    // 0, or why notifications cannot be had at all.
+    int error() const { return m_error; }
+
+    // Watches the folder at `path` (never following a link). 0 and its id, or the error
+    // number; limitReached(it) when the user's watch limit stops it. Watching a folder
+    // that is watched already gives the id it has.
+    int add(const std::string& path, int& id);
+    void remove(int id);
+    static bool limitReached(int error);
+    // The user's watch limit, or 0 when it is not known.
+    static int64_t watchLimit();
+
+    struct Event {
+        // Changed: an entry of the folder was created, removed or renamed; Lost: events
+        // were dropped and any folder may have changed; Unwatched: the watch is gone;
+        // Away: the folder itself was removed, moved or unmounted.
+        enum Kind { Changed, Lost, Unwatched, Away } kind;
+        int id;      // the watched folder (-1 for Lost)
+        bool folder; // Changed: the entry is a folder
+    };
+    // Waits up to timeoutMs for events and appends them. False when waiting failed.
+    bool wait(int timeoutMs, std::vector<Event>& events);
+
+private:
+    int m_fd = -1;
+    int m_error = 0;
+    std::vector<char> m_buffer;
+};
+
+} // namespace qvl::platform

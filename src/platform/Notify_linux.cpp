@@ -1,0 +1,76 @@
+#include "platform/Notify.h"
+
+#include <cerrno>
+#include <fstream>
+#include <poll.h>
+#include <sys/inotify.h>
+#include <unistd.h>
+
+namespace qvl::platform {
+
+namespace {
+
+constexpr uint32_t kMask = IN_CREATE | IN_DELETE | IN_MOVED_FROM | IN_MOVED_TO | IN_DELETE_SELF |
+                           IN_MOVE_SELF | IN_ONLYDIR | IN_DONT_FOLLOW | IN_EXCL_UNLINK;
+
+} // namespace
+
+FolderNotifier::FolderNotifier()
+    : m_buffer(256 * 1024) {
+    m_fd = ::inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+    if (m_fd < 0)
+        m_error = errno;
+}
+
+FolderNotifier::~FolderNotifier() {
+    if (m_fd >= 0)
+        ::close(m_fd);
+}
+
+int FolderNotifier::add(const std::string& path, int& id) {
+    id = ::inotify_add_watch(m_fd, path.c_str(), kMask);
+    return id < 0 ? errno : 0;
+}
+
+void FolderNotifier::remove(int id) {
+    ::inotify_rm_watch(m_fd, id);
+}
+
+bool FolderNotifier::limitReached(int error) {
+    return error == ENOSPC;
+}
+
+int64_t FolderNotifier::watchLimit() {
+    std::ifstream in("/proc/sys/fs/inotify/max_user_watches");
+    int64_t limit = 0;
+    in >> limit;
+    return limit;
+}
+
+bool FolderNotifier::wait(int timeoutMs, std::vector<Event>& events) {
+    pollfd p{m_fd, POLLIN, 0};
+    int ready = ::poll(&p, 1, timeoutMs);
+    if (ready < 0)
+        return errno == EINTR;
+    if (ready == 0)
+        return true;
+    while (true) {
+        ssize_t n = ::read(m_fd, m_buffer.data(), m_buffer.size());
+        if (n <= 0)
+            return n == 0 || errno == EAGAIN || errno == EINTR;
+        for (ssize_t off = 0; off < n;) {
+            auto* e = reinterpret_cast<const inotify_event*>(m_buffer.data() + off);
+            off += static_cast<ssize_t>(sizeof(inotify_event) + e->len);
+            if (e->mask & IN_Q_OVERFLOW)
+                events.push_back({Event::Lost, -1, false});
+            else if (e->mask & (IN_UNMOUNT | IN_DELETE_SELF | IN_MOVE_SELF))
+                events.push_back({Event::Away, e->wd, true});
+            else if (e->mask & IN_IGNORED)
+                events.push_back({Event::Unwatched, e->wd, false});
+            else if (e->mask & (IN_CREATE | IN_DELETE | IN_MOVED_FROM | IN_MOVED_TO))
+                events.push_back({Event::Changed, e->wd, (e->mask & IN_ISDIR) != 0});
+        }
+    }
+}
+
+} // namespace qvl::platform

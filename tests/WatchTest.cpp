@@ -1,0 +1,207 @@
+// The watcher against the disk: once it has been quiet, the index holds what `find`
+// lists, after any churn, after a full index under it, and after it was killed.
+
+#include "TestSupport.h"
+
+#include "indexer/Update.h"
+#include "indexer/Watch.h"
+#include "search/History.h"
+#include "store/Sqlite.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <csignal>
+#include <fcntl.h>
+#include <mutex>
+#include <random>
+#include <sys/wait.h>
+#include <thread>
+#include <unistd.h>
+
+namespace qvl {
+namespace {
+
+namespace fs = std::filesystem;
+using namespace std::chrono_literals;
+using test::TempDir;
+
+// A watcher on its own thread over the folder `root` as drive C.
+class RunningWatcher {
+public:
+    RunningWatcher(const fs::path& data, const fs::path& root) {
+        m_options.location = test::storeIn(data);
+        m_options.catalogue = [root] {
+            indexer::DriveCatalogue c;
+            c.add({'C', indexer::DriveFixed, root.string()});
+            return c;
+        };
+        m_options.log = [this](const std::string& line) {
+            std::lock_guard lock(m_mutex);
+            m_log.push_back(line);
+        };
+        m_options.ready = [this](int64_t) { m_ready = true; };
+        m_thread = std::thread([this] {
+            m_result = indexer::watchIndex(m_options, m_stop);
+            m_ended = true;
+        });
+        for (int i = 0; i < 200 && !m_ready && !m_ended; ++i)
+            std::this_thread::sleep_for(20ms);
+    }
+    ~RunningWatcher() { stop(); }
+    bool ready() const { return m_ready; }
+    std::string stop() {
+        m_stop = true;
+        if (m_thread.joinable())
+            m_thread.join();
+        return m_result;
+    }
+    std::vector<std::string> log() {
+        std::lock_guard lock(m_mutex);
+        return m_log;
+    }
+
+private:
+    indexer::WatchOptions m_options;
+    std::atomic<bool> m_stop{false}, m_ready{false}, m_ended{false};
+    std::string m_result;
+    std::mutex m_mutex;
+    std::vector<std::string> m_log;
+    std::thread m_thread;
+};
+
+// Waits for the index to match the disk (at most `limit`), then gives the difference.
+std::string settle(const fs::path& data, const fs::path& root, std::chrono::milliseconds limit = 3000ms) {
+    auto until = std::chrono::steady_clock::now() + limit;
+    std::string diff;
+    while (!(diff = test::indexDiffersFromDisk(data, root)).empty() &&
+           std::chrono::steady_clock::now() < until)
+        std::this_thread::sleep_for(100ms);
+    return diff;
+}
+
+TEST(Watch, FollowsRandomChurnAndAFullIndexUnderIt) {
+    TempDir data, tree, outside;
+    const fs::path root = tree.path() / "r";
+    for (int i = 0; i < 200; ++i)
+        test::makeDirs(root, "d" + std::to_string(i % 7) + "/same" + std::to_string(i % 23) + "/n" +
+                                 std::to_string(i));
+    ASSERT_EQ(test::indexFolders(data.path(), {root.string()}).error, "");
+    const std::string db = (data.path() / "Files.dat").string();
+    ASSERT_EQ(search::AddSearchHistory(db, "kept search"), "");
+    test::makeDirs(root, "before the watch/starts"); // found by its first update
+
+    RunningWatcher watcher(data.path(), root);
+    ASSERT_TRUE(watcher.ready());
+    test::FolderChurn churn(root, outside.path(), 15);
+    for (int round = 0; round < 6; ++round) {
+        if (round == 3) {
+            // A full index renames a new file into place: the watcher must follow it.
+            ASSERT_EQ(test::indexFolders(data.path(), {root.string()}).error, "");
+        }
+        churn.steps(30);
+        ASSERT_EQ(settle(data.path(), root, round == 3 ? 6000ms : 3000ms), "")
+            << "round " << round << ::testing::PrintToString(watcher.log());
+        if (round == 2) {
+            std::vector<std::string> history;
+            ASSERT_EQ(search::listSearchHistory(db, history), "");
+            EXPECT_EQ(history, std::vector<std::string>{"kept search"});
+        }
+    }
+    // Quiet for two seconds, it still holds exactly what is there.
+    std::this_thread::sleep_for(2s);
+    EXPECT_EQ(test::indexDiffersFromDisk(data.path(), root), "");
+    EXPECT_EQ(watcher.stop(), "");
+}
+
+TEST(Watch, OneWatcherPerIndexAndADriveThatGoesAwayEndsOnlyItsWatch) {
+    TempDir data, tree;
+    const fs::path root = tree.path() / "r";
+    test::makeDirs(root, "a/b");
+    ASSERT_EQ(test::indexFolders(data.path(), {root.string()}).error, "");
+    RunningWatcher first(data.path(), root);
+    ASSERT_TRUE(first.ready());
+    RunningWatcher second(data.path(), root);
+    EXPECT_EQ(second.stop(), indexer::kWatcherBusy);
+
+    // Moved away like an unmounted drive: the watch of that drive ends, and its rows
+    // stay as the last change left them for the next index or update to decide.
+    fs::rename(root, tree.path() / "elsewhere");
+    std::vector<std::string> log;
+    for (int i = 0; i < 50 && log.empty(); ++i) {
+        std::this_thread::sleep_for(50ms);
+        log = first.log();
+    }
+    ASSERT_EQ(log.size(), 1u);
+    EXPECT_NE(log[0].find("went away"), std::string::npos) << log[0];
+    test::makeDirs(tree.path(), "elsewhere/a/new");
+    std::this_thread::sleep_for(300ms);
+    EXPECT_EQ(test::searchPaths((data.path() / "Files.dat").string(), test::query("")).size(), 2u);
+    EXPECT_EQ(first.stop(), "");
+}
+
+TEST(Watch, KilledInMidBatchLeavesAnIndexThatOpensAndTheNextUpdateMendsIt) {
+    TempDir data, tree;
+    const fs::path root = tree.path() / "r";
+    test::makeDirs(root, "a");
+    ASSERT_EQ(test::indexFolders(data.path(), {root.string()}).error, "");
+    std::mt19937 rng(16);
+    for (int trial = 0; trial < 4; ++trial) {
+        pid_t child = fork();
+        if (child == 0) {
+            setenv("QVL_DATA_DIR", data.str().c_str(), 1);
+            setenv("QVL_DRIVES", ("C=" + root.string()).c_str(), 1);
+            int devnull = open("/dev/null", O_WRONLY);
+            dup2(devnull, 1);
+            dup2(devnull, 2);
+            execl(QVL_BINARY, QVL_BINARY, "watch", static_cast<char*>(nullptr));
+            _exit(127);
+        }
+        std::this_thread::sleep_for(300ms);
+        // Batches of thousands of folders, and a kill somewhere in them.
+        for (int i = 0; i < 3000; ++i)
+            fs::create_directories(root / ("t" + std::to_string(trial)) / ("d" + std::to_string(i)));
+        if (trial % 2)
+            fs::remove_all(root / ("t" + std::to_string(trial - 1)));
+        std::this_thread::sleep_for(std::chrono::milliseconds(rng() % 400));
+        kill(child, SIGKILL);
+        waitpid(child, nullptr, 0);
+
+        search::SearchError e = search::SearchError::None;
+        test::searchPaths((data.path() / "Files.dat").string(), test::query("d1"), &e);
+        EXPECT_EQ(e, search::SearchError::None) << "trial " << trial;
+        std::atomic<bool> stop{false};
+        indexer::DriveCatalogue drives;
+        drives.add({'C', indexer::DriveFixed, root.string()});
+        indexer::UpdateResult r = indexer::runUpdate(test::storeIn(data.path()), drives, "", stop);
+        ASSERT_EQ(r.error, "") << "trial " << trial;
+        ASSERT_EQ(test::indexDiffersFromDisk(data.path(), root), "") << "trial " << trial;
+    }
+}
+
+TEST(Watch, AWriterThatDiesInMidTransactionLeavesAFileEveryReaderRollsBack) {
+    TempDir data, tree;
+    for (int i = 0; i < 3000; ++i)
+        test::makeDirs(tree.path(), "d" + std::to_string(i % 50) + "/e" + std::to_string(i));
+    ASSERT_EQ(test::indexFolders(data.path(), {tree.str()}).error, "");
+    const std::string db = (data.path() / "Files.dat").string();
+    const std::vector<std::string> before = test::searchPaths(db, test::query("e1"));
+    pid_t child = fork();
+    if (child == 0) {
+        // Changes big enough to spill into the file itself, then gone like a kill -9.
+        store::Db d;
+        d.open(db, store::Db::Mode::ReadWrite);
+        d.exec("PRAGMA cache_size = 2; BEGIN IMMEDIATE; DELETE FROM tblDirs; DELETE FROM qvlBlocks;"
+               " UPDATE qvlFilters SET Filter = zeroblob(4096);");
+        _exit(0);
+    }
+    int status = 0;
+    waitpid(child, &status, 0);
+    ASSERT_TRUE(fs::exists(db + "-journal"));
+    search::SearchError e = search::SearchError::None;
+    EXPECT_EQ(test::searchPaths(db, test::query("e1"), &e), before);
+    EXPECT_EQ(e, search::SearchError::None);
+}
+
+} // namespace
+} // namespace qvl
