@@ -1,12 +1,15 @@
 // quorvel, the desktop program.
 #include "app/Main.h"
+#include "indexer/Watch.h"
 #include "platform/Display.h"
 #include "store/IndexStore.h"
 #include "ui/main/frmMain.h"
 
 #include <QApplication>
 
+#include <atomic>
 #include <cstdio>
+#include <thread>
 
 int main(int argc, char** argv) {
     std::string why;
@@ -32,5 +35,23 @@ int main(int argc, char** argv) {
     qvl::app::AppState state;
     auto window = qvl::app::Main(state, std::move(catalogue), commandLine,
                                  qvl::store::BuildConnectString(location), location.templateFile.string());
-    return app.exec();
+
+    // While the program runs, the index follows the disks by itself, on a thread of its
+    // own that the windows never wait for; a qvl watch on the same data folder has it.
+    std::atomic<bool> stopWatching{false};
+    std::thread watcher([&] {
+        qvl::indexer::WatchOptions options;
+        options.location = location;
+        options.waitForIndex = true;
+        options.log = [](const std::string& line) { std::fprintf(stderr, "quorvel: %s\n", line.c_str()); };
+        std::string ended = qvl::indexer::watchIndex(options, stopWatching);
+        if (ended == qvl::indexer::kWatcherBusy)
+            std::fprintf(stderr, "quorvel: the index is kept up to date by another program (qvl watch)\n");
+        else if (!ended.empty())
+            std::fprintf(stderr, "quorvel: the index is not kept up to date: %s\n", ended.c_str());
+    });
+    int status = app.exec();
+    stopWatching = true;
+    watcher.join();
+    return status;
 }

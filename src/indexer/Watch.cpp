@@ -135,6 +135,7 @@ private:
 
     // Takes the writers' lock, waiting while another writer has it. False on stop.
     bool lock(store::WriterLock& lock, std::string& err) {
+        lock.setWatcherWait(0); // the watcher is this one
         while (!m_stop.load()) {
             err = lock.acquire(m_options.location.dataDir);
             if (err.empty())
@@ -475,6 +476,7 @@ private:
     // wait; a failure starts over from the file.
     void write() {
         store::WriterLock writer;
+        writer.setWatcherWait(0);
         std::string err = writer.acquire(m_options.location.dataDir);
         if (!err.empty()) {
             if (!writer.busy()) {

@@ -5,6 +5,8 @@
 #include "store/Sqlite.h"
 
 #include <atomic>
+#include <chrono>
+#include <thread>
 #include <random>
 
 namespace qvl::store {
@@ -119,6 +121,15 @@ std::vector<IndexedDrive> indexedDrives(const std::string& dbConnect) {
     return drives;
 }
 
+fs::path watcherLockFile(const fs::path& dataDir) {
+    return dataDir / (std::string(DbFileName) + ".watch");
+}
+
+bool watcherRuns(const fs::path& dataDir) {
+    platform::FileLock probe;
+    return platform::FileLock::isBusy(probe.tryLock(watcherLockFile(dataDir)));
+}
+
 std::string WriterLock::acquire(const fs::path& dataDir) {
     m_dataDir = dataDir;
     m_busy = false;
@@ -127,6 +138,14 @@ std::string WriterLock::acquire(const fs::path& dataDir) {
     if (ec)
         return "Cannot create the data folder " + dataDir.string() + ": " + ec.message();
     int err = m_lock.tryLock(dataDir / (std::string(DbFileName) + ".lock"));
+    // A watcher holds the lock only while it writes a batch or catches up: that is
+    // waited for, where another index run or update is not.
+    const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(m_watcherWait);
+    while (platform::FileLock::isBusy(err) && m_watcherWait > 0 && watcherRuns(dataDir) &&
+           std::chrono::steady_clock::now() < until) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        err = m_lock.tryLock(dataDir / (std::string(DbFileName) + ".lock"));
+    }
     if (platform::FileLock::isBusy(err)) {
         m_busy = true;
         return kWriterBusy;

@@ -60,7 +60,10 @@ public:
     // Creates the data folder when needed and takes the lock without waiting. "" once
     // held, else why not; busy() tells whether another writer holds it. Once held, temp
     // files that killed writers left behind are removed.
+    // While a watcher of the data folder runs, a busy lock is waited for up to
+    // `watcherWait` seconds (a watcher's batch is short); 0 never waits.
     std::string acquire(const std::filesystem::path& dataDir);
+    void setWatcherWait(int seconds) { m_watcherWait = seconds; }
     bool busy() const { return m_busy; }
     // A new temp file name in the data folder, private to this writer.
     std::filesystem::path tempFile() const;
@@ -69,7 +72,13 @@ private:
     platform::FileLock m_lock;
     std::filesystem::path m_dataDir;
     bool m_busy = false;
+    int m_watcherWait = 10;
 };
+
+// The lock a watcher holds for its whole life (one watcher per data folder), and
+// whether one holds it now.
+std::filesystem::path watcherLockFile(const std::filesystem::path& dataDir);
+bool watcherRuns(const std::filesystem::path& dataDir);
 
 inline constexpr const char* kWriterBusy = "an index run is already in progress";
 
