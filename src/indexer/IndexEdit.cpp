@@ -9,7 +9,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cstring>
-#include <unordered_set>
+#include <map>
 #include <utility>
 
 namespace qvl::indexer {
@@ -42,8 +42,8 @@ std::string_view lastComponent(std::string_view fullDirectory) {
 const char* const kDamaged =
     "the index is damaged (a block does not match its checksum); 'qvl index' rebuilds it";
 
-// Checks a block's sums and structure and hands over its rows in order.
-std::string decodeBlock(const Stmt& s, int first, std::vector<Row>& rows, bool foldPaths = true) {
+// Checks a block's sums and structure and hands over its rows in order, paths not yet folded.
+std::string decodeBlock(const Stmt& s, int first, std::vector<Row>& rows) {
     store::BlockView block{s.blob(first), s.blob(first + 1), s.blob(first + 2), s.blob(first + 3), {}};
     if (!store::blockIsWellFormed(block) ||
         static_cast<uint64_t>(s.integer(first + 4)) != store::blobSum(block.names) ||
@@ -61,8 +61,6 @@ std::string decodeBlock(const Stmt& s, int first, std::vector<Row>& rows, bool f
                 std::string(path),
                 {},
                 std::string(block.names.substr(begin + 1, end - begin - 1))};
-        if (foldPaths)
-            row.folded = search::fold(row.path);
         rows.push_back(std::move(row));
         begin = end;
     }
@@ -117,8 +115,10 @@ struct IndexEditor::Impl {
             std::string err = decodeBlock(s, 1, rows);
             if (!err.empty())
                 return err;
-            if (!rows.empty())
+            if (!rows.empty()) {
+                rows.front().folded = search::fold(rows.front().path);
                 blocks.push_back({s.integer(0), std::move(rows.front())});
+            }
         }
         if (rc != SQLITE_DONE)
             return s.error();
@@ -221,7 +221,7 @@ std::string IndexEditor::readRows(const RowFn& fn) {
     int rc;
     while ((rc = s.step()) == SQLITE_ROW) {
         rows.clear();
-        std::string err = decodeBlock(s, 0, rows, false);
+        std::string err = decodeBlock(s, 0, rows);
         if (!err.empty())
             return err;
         for (const Row& r : rows)
@@ -273,23 +273,6 @@ std::string IndexEditor::Impl::apply(const IndexChanges& changes, const std::vec
     if (generation != storedGeneration() && !(err = loadBlocks()).empty())
         return err;
 
-    // The folders removed, as "drive + path", to test each row's ancestors against.
-    std::unordered_set<std::string> gone;
-    for (const IndexChanges::Folder& f : changes.removedTrees)
-        gone.insert(f.drive + f.fullDirectory);
-    auto isGone = [&](const Row& r) {
-        if (gone.empty())
-            return false;
-        std::string key(1, r.drive);
-        for (size_t pos = 0; (pos = r.path.find(kSep, pos)) != std::string::npos; ++pos) {
-            key.resize(1);
-            key.append(r.path, 0, pos + 1);
-            if (gone.count(key))
-                return true;
-        }
-        return false;
-    };
-
     std::vector<Row> adds;
     adds.reserve(changes.added.size());
     for (const IndexChanges::Folder& f : changes.added) {
@@ -311,13 +294,16 @@ std::string IndexEditor::Impl::apply(const IndexChanges& changes, const std::vec
     // inside it, and where each new folder goes.
     std::vector<size_t> touched;
     std::vector<size_t> addBlock(adds.size(), 0);
+    std::vector<Row> removals;
+    std::map<size_t, std::vector<size_t>> removalsIn; // per block, the removals that reach into it
     if (!blocks.empty()) {
         for (const IndexChanges::Folder& f : changes.removedTrees) {
-            Row key{f.drive, f.fullDirectory, search::fold(f.fullDirectory), {}};
-            size_t i = blockFor(key);
-            touched.push_back(i);
-            while (++i < blocks.size() && blocks[i].first.path.starts_with(f.fullDirectory))
+            removals.push_back({f.drive, f.fullDirectory, search::fold(f.fullDirectory), {}});
+            size_t i = blockFor(removals.back());
+            do {
                 touched.push_back(i);
+                removalsIn[i].push_back(removals.size() - 1);
+            } while (++i < blocks.size() && blocks[i].first.path.starts_with(f.fullDirectory));
         }
         for (size_t a = 0; a < adds.size(); ++a)
             touched.push_back(addBlock[a] = blockFor(adds[a]));
@@ -342,39 +328,68 @@ std::string IndexEditor::Impl::apply(const IndexChanges& changes, const std::vec
         std::vector<Row> rows;
         if (!(err = readBlock(blocks[b].id, rows)).empty())
             return err;
-        auto from = std::lower_bound(addBlock.begin(), addBlock.end(), b) - addBlock.begin();
-        auto to = std::upper_bound(addBlock.begin(), addBlock.end(), b) - addBlock.begin();
+        // Paths are folded only where a comparison needs them: a block takes a few
+        // binary searches, not a fold of every row.
+        auto folded = [](Row& r) -> Row& {
+            if (r.folded.empty())
+                r.folded = search::fold(r.path);
+            return r;
+        };
+        auto position = [&](const Row& key) {
+            size_t lo = 0, hi = rows.size();
+            while (lo < hi) {
+                size_t mid = (lo + hi) / 2;
+                if (compareRows(folded(rows[mid]), key) < 0)
+                    lo = mid + 1;
+                else
+                    hi = mid;
+            }
+            return lo;
+        };
+        // A removed folder and everything below it are one run of rows.
+        std::vector<bool> gone(rows.size(), false);
+        for (size_t k : removalsIn[b]) {
+            const Row& rem = removals[k];
+            for (size_t i = position(rem); i < rows.size() && rows[i].path.starts_with(rem.path); ++i)
+                if (rows[i].drive == rem.drive)
+                    gone[i] = true;
+        }
+        auto from =
+            static_cast<size_t>(std::lower_bound(addBlock.begin(), addBlock.end(), b) - addBlock.begin());
+        auto to =
+            static_cast<size_t>(std::upper_bound(addBlock.begin(), addBlock.end(), b) - addBlock.begin());
+        std::vector<size_t> at(to - from);
+        for (size_t a = from; a < to; ++a)
+            at[a - from] = position(adds[a]);
+
         store::BlockBuilder builder;
         std::vector<store::Block>& out = rebuilt[t];
         bool haveFirst = false;
-        auto put = [&](const Row& r) {
+        auto put = [&](Row& r) {
             if (!haveFirst) {
-                firsts[t] = r;
+                firsts[t] = folded(r);
                 haveFirst = true;
             }
             builder.add(r.drive, r.path, r.name);
             if (builder.full())
                 out.push_back(builder.take());
         };
-        size_t a = static_cast<size_t>(from);
-        for (const Row& r : rows) {
-            for (; a < static_cast<size_t>(to) && compareRows(adds[a], r) < 0; ++a) {
+        size_t a = from;
+        for (size_t i = 0; i <= rows.size(); ++i) {
+            for (; a < to && at[a - from] == i; ++a) {
+                // A new folder that is there already is passed over.
+                if (i < rows.size() && !gone[i] && rows[i].drive == adds[a].drive &&
+                    compareRows(folded(rows[i]), adds[a]) == 0)
+                    continue;
                 put(adds[a]);
                 addedRows.push_back(&adds[a]);
             }
-            if (isGone(r)) {
-                removedRows.emplace_back(r.drive, r.path);
-                continue;
-            }
-            // A new folder that is there already is passed over.
-            for (; a < static_cast<size_t>(to) && compareRows(adds[a], r) == 0 && adds[a].drive == r.drive;
-                 ++a) {
-            }
-            put(r);
-        }
-        for (; a < static_cast<size_t>(to); ++a) {
-            put(adds[a]);
-            addedRows.push_back(&adds[a]);
+            if (i == rows.size())
+                break;
+            if (gone[i])
+                removedRows.emplace_back(rows[i].drive, rows[i].path);
+            else
+                put(rows[i]);
         }
         if (!builder.empty())
             out.push_back(builder.take());
