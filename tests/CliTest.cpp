@@ -1,6 +1,7 @@
 #include "TestSupport.h"
 
 #include "cli/Cli.h"
+#include "search/History.h"
 
 #include <gtest/gtest.h>
 
@@ -116,4 +117,27 @@ TEST_F(Cli, KilledIndexLeavesAnIndexThatOpens) {
         int code = qvl({"find", "-e", "src"});
         EXPECT_EQ(code, 0) << "after a kill at " << delayMs << " ms: " << err.str();
     }
+}
+
+TEST_F(Cli, UpdateAndWatchNeedAnIndexAndKeepItsHistory) {
+    EXPECT_EQ(qvl({"update"}), 2);
+    EXPECT_NE(err.str().find("'qvl index' makes one"), std::string::npos) << err.str();
+    EXPECT_EQ(qvl({"watch"}), 2);
+    EXPECT_NE(err.str().find("'qvl index' makes one"), std::string::npos) << err.str();
+
+    ASSERT_EQ(qvl({"index"}), 0);
+    ASSERT_EQ(search::AddSearchHistory(store::BuildConnectString(context.location), "src"), "");
+    test::makeDirs(tree.path(), "Docs/src/new");
+    fs::remove_all(tree.path() / "Work/tools");
+    EXPECT_EQ(qvl({"update", "C"}), 0) << err.str();
+    EXPECT_EQ(out.str(), "Done. (1 added, 0 removed; 4 dirs)\n"); // D: was not named
+    EXPECT_EQ(qvl({"update"}), 0) << err.str();                   // the drives the index holds
+    EXPECT_EQ(out.str(), "Done. (0 added, 1 removed; 3 dirs)\n");
+    EXPECT_EQ(qvl({"find", "-e", "new"}), 0);
+    EXPECT_EQ(qvl({"history"}), 0);
+    EXPECT_EQ(out.str(), "src\n");
+
+    EXPECT_EQ(qvl({"update", "Q"}), 2);
+    EXPECT_NE(err.str().find("no drive Q: to update"), std::string::npos) << err.str();
+    EXPECT_EQ(qvl({"update", "C", "D"}), 2); // one list of letters
 }

@@ -238,8 +238,10 @@ private:
                 w.nodes[n.firstChild + k].parent = i;
             }
         }
+        const bool oneWatch = platform::FolderNotifier::watchesSubtree();
         for (uint32_t i = 0; i < w.nodes.size(); ++i) {
-            watch(d, i);
+            if (i == 0 || !oneWatch)
+                watch(d, i);
             // A change between the update's listing and the watch made no event.
             int64_t now = 0;
             if (w.opened().folderTime(relPath(w, i), now) != 0 || now != w.nodes[i].time)
@@ -302,7 +304,7 @@ private:
             auto [d, node] = it->second;
             WatchedDrive& w = *m_drives[d];
             if (e.kind == Event::Changed && e.folder) {
-                m_dirty.insert(it->second);
+                m_dirty.insert({d, below(w, node, e.relative)});
             } else if (e.kind == Event::Unwatched) {
                 if (w.nodes[node].watch == e.id)
                     w.nodes[node].watch = -1;
@@ -321,6 +323,22 @@ private:
                     }
             }
         }
+    }
+
+    // The folder at `relative` below `node`, or the deepest one of its path known yet
+    // (listing that one finds the rest).
+    static uint32_t below(const WatchedDrive& w, uint32_t node, std::string_view relative) {
+        while (!relative.empty()) {
+            size_t sep = relative.find_first_of("\\/");
+            std::string_view name = relative.substr(0, sep);
+            relative = sep == std::string_view::npos ? std::string_view() : relative.substr(sep + 1);
+            auto child = std::find_if(w.nodes[node].children.begin(), w.nodes[node].children.end(),
+                                      [&](uint32_t c) { return w.nodes[c].name == name; });
+            if (child == w.nodes[node].children.end())
+                break;
+            node = *child;
+        }
+        return node;
     }
 
     // Folders past the watch limit: a changed time lists them again.
@@ -464,7 +482,8 @@ private:
             uint32_t n = stack.back();
             stack.pop_back();
             m_pending.added.push_back({w.drive.letter, fullPath(w, n)});
-            watch(d, n);
+            if (!platform::FolderNotifier::watchesSubtree())
+                watch(d, n);
             Listed l = list(w, n);
             w.nodes[n].time = l.error == 0 ? l.time : 0;
             for (const std::string& child : l.names)

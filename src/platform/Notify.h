@@ -1,8 +1,10 @@
 #pragma once
 // Change notifications for folders: the system tells which watched folder had an
 // entry created, removed or renamed in it. Linux: inotify, one watch per folder.
+// Windows: ReadDirectoryChangesW, one watch per drive root for everything below it.
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -24,6 +26,8 @@ public:
     int add(const std::string& path, int& id);
     void remove(int id);
     static bool limitReached(int error);
+    // Whether a watch covers the folders below its folder too (then only roots are watched).
+    static bool watchesSubtree();
     // The user's watch limit, or 0 when it is not known.
     static int64_t watchLimit();
 
@@ -32,8 +36,9 @@ public:
         // were dropped and any folder may have changed; Unwatched: the watch is gone;
         // Away: the folder itself was removed, moved or unmounted.
         enum Kind { Changed, Lost, Unwatched, Away } kind;
-        int id;      // the watched folder (-1 for Lost)
-        bool folder; // Changed: the entry is a folder
+        int id;               // the watched folder (-1 for Lost)
+        bool folder;          // Changed: the entry is a folder
+        std::string relative; // with watchesSubtree: the folder below the watched one that changed
     };
     // Waits up to timeoutMs for events and appends them. False when waiting failed.
     bool wait(int timeoutMs, std::vector<Event>& events);
@@ -42,6 +47,8 @@ private:
     int m_fd = -1;
     int m_error = 0;
     std::vector<char> m_buffer;
+    struct Watch;
+    std::vector<std::unique_ptr<Watch>> m_watches;
 };
 
 } // namespace qvl::platform

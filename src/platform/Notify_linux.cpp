@@ -1,5 +1,9 @@
 #include "platform/Notify.h"
 
+namespace qvl::platform {
+struct FolderNotifier::Watch {};
+} // namespace qvl::platform
+
 #include <cerrno>
 #include <fstream>
 #include <poll.h>
@@ -36,6 +40,10 @@ void FolderNotifier::remove(int id) {
     ::inotify_rm_watch(m_fd, id);
 }
 
+bool FolderNotifier::watchesSubtree() {
+    return false;
+}
+
 bool FolderNotifier::limitReached(int error) {
     return error == ENOSPC;
 }
@@ -62,13 +70,13 @@ bool FolderNotifier::wait(int timeoutMs, std::vector<Event>& events) {
             auto* e = reinterpret_cast<const inotify_event*>(m_buffer.data() + off);
             off += static_cast<ssize_t>(sizeof(inotify_event) + e->len);
             if (e->mask & IN_Q_OVERFLOW)
-                events.push_back({Event::Lost, -1, false});
+                events.push_back({Event::Lost, -1, false, {}});
             else if (e->mask & (IN_UNMOUNT | IN_DELETE_SELF | IN_MOVE_SELF))
-                events.push_back({Event::Away, e->wd, true});
+                events.push_back({Event::Away, e->wd, true, {}});
             else if (e->mask & IN_IGNORED)
-                events.push_back({Event::Unwatched, e->wd, false});
+                events.push_back({Event::Unwatched, e->wd, false, {}});
             else if (e->mask & (IN_CREATE | IN_DELETE | IN_MOVED_FROM | IN_MOVED_TO))
-                events.push_back({Event::Changed, e->wd, (e->mask & IN_ISDIR) != 0});
+                events.push_back({Event::Changed, e->wd, (e->mask & IN_ISDIR) != 0, {}});
         }
     }
 }

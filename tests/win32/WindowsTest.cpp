@@ -3,8 +3,11 @@
 #include "RegistryWrite.h"
 #include "cli/Cli.h"
 #include "indexer/IndexRun.h"
+#include "indexer/Update.h"
+#include "indexer/Watch.h"
 #include "platform/Platform.h"
 #include "platform/Registry.h"
+#include "search/History.h"
 #include "search/Search.h"
 #include "sys/SystemChecks.h"
 
@@ -17,6 +20,7 @@
 #include <fstream>
 #include <random>
 #include <sstream>
+#include <thread>
 
 namespace fs = std::filesystem;
 using namespace qvl;
@@ -220,4 +224,99 @@ TEST(Windows, AStaleWriteProbeLeavesTheFolderWritable) {
     EXPECT_TRUE(platform::isWritableDir(dir.path));
     for (const fs::directory_entry& e : fs::directory_iterator(dir.path))
         ::SetFileAttributesW(e.path().c_str(), FILE_ATTRIBUTE_NORMAL);
+}
+
+namespace {
+
+// Every folder below root as the index writes it, by the standard library's own walk.
+std::vector<std::string> foldersOnDisk(const fs::path& root) {
+    std::vector<std::string> dirs;
+    for (auto it = fs::recursive_directory_iterator(root); it != fs::recursive_directory_iterator(); ++it) {
+        if (it->path().filename().u8string()[0] == u8'.')
+            it.disable_recursion_pending();
+        else if (it->is_directory())
+            dirs.push_back(u8(it->path()) + "\\");
+    }
+    std::sort(dirs.begin(), dirs.end());
+    return dirs;
+}
+
+std::vector<std::string> foldersIndexed(const fs::path& data) {
+    search::SearchQuery q;
+    search::SearchCursor cursor;
+    std::vector<std::string> rows;
+    if (cursor.open(u8(data / L"Files.dat"), q) == search::SearchError::None) {
+        search::SearchHit hit;
+        while (cursor.next(hit))
+            rows.emplace_back(hit.fullDirectory);
+    }
+    std::sort(rows.begin(), rows.end());
+    return rows;
+}
+
+} // namespace
+
+TEST(Windows, UpdateAndWatchFollowTheDisk) {
+    TempDir tree, data, outside;
+    for (const char* rel : kTree)
+        fs::create_directories(tree.path / u8path(rel));
+    indexer::DriveCatalogue catalogue;
+    catalogue.add({'C', indexer::DriveFixed, u8(tree.path)});
+    const store::StoreLocation location{data.path, data.path / L"no-template.dat"};
+    std::atomic<bool> stop{false};
+    ASSERT_EQ(indexer::runIndex(location, catalogue, "C", stop).error, "");
+    ASSERT_EQ(search::AddSearchHistory(u8(data.path / L"Files.dat"), "kept"), "");
+
+    fs::create_directories(tree.path / L"new" / L"deeper");
+    fs::rename(tree.path / L"windows2", tree.path / L"Apps" / L"moved");
+    fs::remove_all(tree.path / L"data");
+    indexer::UpdateResult updated = indexer::runUpdate(location, catalogue, "C", stop);
+    ASSERT_EQ(updated.error, "");
+    EXPECT_EQ(updated.caption(), "Done. (3 added, 3 removed; 13 dirs)");
+    EXPECT_EQ(foldersIndexed(data.path), foldersOnDisk(tree.path));
+
+    indexer::WatchOptions options;
+    options.location = location;
+    options.catalogue = [&] { return catalogue; };
+    std::atomic<bool> ready{false};
+    std::string ended = "still running";
+    options.ready = [&](int64_t) { ready = true; };
+    std::thread watcher([&] { ended = indexer::watchIndex(options, stop); });
+    for (int i = 0; i < 200 && !ready; ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    ASSERT_TRUE(ready);
+    std::mt19937 rng(17);
+    for (int i = 0; i < 40; ++i) {
+        std::vector<fs::path> dirs{tree.path};
+        for (auto it = fs::recursive_directory_iterator(tree.path); it != fs::recursive_directory_iterator();
+             ++it)
+            if (it->is_directory())
+                dirs.push_back(it->path());
+        const fs::path& where = dirs[rng() % dirs.size()];
+        std::error_code ec;
+        switch (rng() % 4) {
+        case 0:
+        case 1:
+            fs::create_directory(where / (L"n" + std::to_wstring(i)), ec);
+            break;
+        case 2:
+            if (where != tree.path)
+                fs::remove_all(where, ec);
+            break;
+        case 3:
+            if (where != tree.path)
+                fs::rename(where, outside.path / (L"out" + std::to_wstring(i)), ec);
+            break;
+        }
+    }
+    std::vector<std::string> indexed;
+    for (int i = 0; i < 50 && (indexed = foldersIndexed(data.path)) != foldersOnDisk(tree.path); ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    EXPECT_EQ(indexed, foldersOnDisk(tree.path));
+    stop = true;
+    watcher.join();
+    EXPECT_EQ(ended, "");
+    std::vector<std::string> history;
+    ASSERT_EQ(search::listSearchHistory(u8(data.path / L"Files.dat"), history), "");
+    EXPECT_EQ(history, std::vector<std::string>{"kept"});
 }
