@@ -119,22 +119,31 @@ struct TerminalProgress {
     }
 };
 
-int updateCommand(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
-                  const CliContext& context) {
+// For a command that changes an index there is already: the drives, the letters it was
+// given, and that index. 0, or the exit status.
+int existingIndex(const std::vector<std::string>& args, std::ostream& err, const CliContext& context,
+                  indexer::DriveCatalogue& catalogue, std::string& letters) {
     const std::string db = store::BuildConnectString(context.location);
-    indexer::DriveCatalogue catalogue;
     std::string problem = catalogue.load(store::indexedDrives(db));
     if (!problem.empty()) {
         err << "qvl: " << problem << "\n";
         return 2;
     }
-    std::string letters;
     if (int status = driveArgument(args, catalogue, err, letters); status != 0)
         return status;
     if (!store::IndexHasRows(db) && store::indexedDrives(db).empty()) {
-        err << "qvl: there is no index to update yet; 'qvl index' makes one\n";
+        err << "qvl: there is no index to " << args[0] << " yet; 'qvl index' makes one\n";
         return 2;
     }
+    return 0;
+}
+
+int updateCommand(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
+                  const CliContext& context) {
+    indexer::DriveCatalogue catalogue;
+    std::string letters;
+    if (int status = existingIndex(args, err, context, catalogue, letters); status != 0)
+        return status;
     std::atomic<bool> localStop{false};
     std::atomic<bool>& stop = context.StopRequested ? *context.StopRequested : localStop;
     indexer::UpdateResult result;
@@ -162,19 +171,10 @@ int watchCommand(const std::vector<std::string>& args, std::ostream& out, std::o
                  const CliContext& context) {
     const std::string db = store::BuildConnectString(context.location);
     indexer::DriveCatalogue catalogue;
-    std::string problem = catalogue.load(store::indexedDrives(db));
-    if (!problem.empty()) {
-        err << "qvl: " << problem << "\n";
-        return 2;
-    }
     indexer::WatchOptions options;
     options.location = context.location;
-    if (int status = driveArgument(args, catalogue, err, options.letters); status != 0)
+    if (int status = existingIndex(args, err, context, catalogue, options.letters); status != 0)
         return status;
-    if (store::indexedDrives(db).empty() && !store::IndexHasRows(db)) {
-        err << "qvl: there is no index to watch yet; 'qvl index' makes one\n";
-        return 2;
-    }
     options.log = [&](const std::string& line) { err << "qvl: " << line << std::endl; };
     options.ready = [&](int64_t folders) {
         err << "qvl: watching " << folders << " folders; Ctrl+C stops" << std::endl;
