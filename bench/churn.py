@@ -12,5 +12,3 @@ for d in rng.sample(dirs, int(sys.argv[2])):
         os.rmdir(p)
     except FileNotFoundError:
         os.mkdir(p)
-    except OSError:
-        pass
