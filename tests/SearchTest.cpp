@@ -1,10 +1,13 @@
 #include "TestSupport.h"
 
+#include "search/SearchService.h"
 #include "search/TextFold.h"
+#include "store/IndexStore.h"
 
 #include <gtest/gtest.h>
 
 #include <random>
+#include <thread>
 
 using namespace qvl;
 using qvl::test::TempDir;
@@ -85,4 +88,62 @@ TEST_F(SearchDifferential, DriveScopeKeepsOnlyThoseDrives) {
     search::SearchError error;
     EXPECT_TRUE(test::searchPaths(db(), test::scoped("a", search::ContainingSearch, ""), &error).empty());
     EXPECT_EQ(error, search::SearchError::WrongCriteria);
+}
+
+namespace {
+
+// An index of `count` folders written straight through the writer, fast enough for
+// hundreds of thousands: /r/dNNN/eNNNNNN/.
+std::string writeBigIndex(const std::filesystem::path& data, int count) {
+    std::filesystem::copy_file(QVL_TEMPLATE, data / "Files.dat");
+    store::IndexWriter writer;
+    EXPECT_EQ(writer.open(data / "Files.dat"), "");
+    for (int d = 0; d < count / 1000; ++d) {
+        std::string parent = "/r/d" + std::to_string(1000 + d) + "/";
+        EXPECT_EQ(writer.add('C', parent, "d" + std::to_string(1000 + d), "d" + std::to_string(1000 + d)),
+                  "");
+        for (int e = 0; e < 999; ++e) {
+            std::string name = "e" + std::to_string(100000 + d * 1000 + e);
+            EXPECT_EQ(writer.add('C', parent + name + "/", name, name), "");
+        }
+    }
+    EXPECT_EQ(writer.finish(), "");
+    return (data / "Files.dat").string();
+}
+
+} // namespace
+
+TEST(SearchService, HandsOverEveryHitInOrderToASlowReaderAndStopsWhenCanceled) {
+    TempDir data;
+    const std::string db = writeBigIndex(data.path(), 100000);
+    const std::vector<std::string> expected = test::searchPaths(db, test::query("e1"));
+    ASSERT_GT(expected.size(), 70000u); // more than the service holds back for a slow reader
+
+    search::SearchService service;
+    ASSERT_EQ(service.start(db, test::query("e1")), search::SearchError::None);
+    std::vector<std::string> got;
+    search::SearchService::Batch batch;
+    while (service.take(batch, std::chrono::milliseconds(50))) {
+        if (got.empty())
+            std::this_thread::sleep_for(std::chrono::milliseconds(200)); // let the worker run ahead
+        got.insert(got.end(), batch.paths.begin(), batch.paths.end());
+    }
+    EXPECT_EQ(got, expected);
+    EXPECT_FALSE(service.canceled());
+    EXPECT_EQ(service.error(), search::SearchError::None);
+
+    // A pattern that matches nothing scans everything: canceled, it ends at once with
+    // nothing more handed over, and a new search on the same service runs whole.
+    ASSERT_EQ(service.start(db, test::query("e%x_q")), search::SearchError::None);
+    service.cancel();
+    EXPECT_FALSE(service.take(batch, std::chrono::milliseconds(0)));
+    EXPECT_TRUE(batch.paths.empty());
+    ASSERT_EQ(service.start(db, test::query("d1001", search::ExactSearch)), search::SearchError::None);
+    got.clear();
+    while (service.take(batch, std::chrono::milliseconds(50)))
+        got.insert(got.end(), batch.paths.begin(), batch.paths.end());
+    EXPECT_EQ(got, std::vector<std::string>{"/r/d1001/"});
+
+    EXPECT_EQ(service.start(db, test::scoped("x", search::ContainingSearch, "")),
+              search::SearchError::WrongCriteria);
 }

@@ -5,7 +5,7 @@
 #include "indexer/Update.h"
 #include "indexer/Watch.h"
 #include "search/History.h"
-#include "search/Search.h"
+#include "search/SearchService.h"
 
 #include <cctype>
 #include <chrono>
@@ -227,9 +227,9 @@ int indexCommand(const std::vector<std::string>& args, std::ostream& out, std::o
     return 0;
 }
 
-int searchFailed(const search::SearchCursor& cursor, std::ostream& err) {
-    err << "qvl: " << cursor.message();
-    if (cursor.error() == search::SearchError::Damaged)
+int searchFailed(const search::SearchService& search, std::ostream& err) {
+    err << "qvl: " << search.message();
+    if (search.error() == search::SearchError::Damaged)
         err << "; 'qvl index' rebuilds it";
     err << "\n";
     return 2;
@@ -265,19 +265,21 @@ int findCommand(const std::vector<std::string>& args, std::ostream& out, std::os
     if (!haveText)
         return usageError(err, "find needs a text to look for");
 
-    search::SearchCursor cursor;
-    if (cursor.open(store::BuildConnectString(context.location), query) != search::SearchError::None)
-        return searchFailed(cursor, err);
-    search::SearchHit hit;
+    search::SearchService service;
+    if (service.start(store::BuildConnectString(context.location), query) != search::SearchError::None)
+        return searchFailed(service, err);
+    search::SearchService::Batch batch;
     bool any = false;
-    while (cursor.next(hit)) {
-        out.write(hit.fullDirectory.data(), static_cast<std::streamsize>(hit.fullDirectory.size()));
-        out.put(terminator);
-        any = true;
+    while (service.take(batch, std::chrono::milliseconds(100))) {
+        for (const std::string& path : batch.paths) {
+            out.write(path.data(), static_cast<std::streamsize>(path.size()));
+            out.put(terminator);
+        }
+        any = any || !batch.paths.empty();
     }
     out.flush();
-    if (cursor.error() != search::SearchError::None)
-        return searchFailed(cursor, err);
+    if (service.error() != search::SearchError::None)
+        return searchFailed(service, err);
     return any ? 0 : 1;
 }
 

@@ -41,6 +41,8 @@ struct SearchCursor::Impl {
     bool haveBlock = false;
 
     std::string dbConnect;
+    const std::atomic<bool>* cancel = nullptr;
+    bool canceled = false;
     SearchError error = SearchError::None;
     std::string message;
 
@@ -58,6 +60,14 @@ struct SearchCursor::Impl {
         db.close();
     }
 
+    bool stopped() {
+        if (!canceled && cancel && cancel->load(std::memory_order_relaxed)) {
+            canceled = true;
+            release();
+        }
+        return canceled;
+    }
+
     // Damage found while reading: the search ends with an error that names it. The
     // message says what is damaged; callers add what to do about it.
     bool damaged(const std::string& detail) {
@@ -71,6 +81,8 @@ struct SearchCursor::Impl {
     // structure before anything is read through its offsets.
     bool loadBlock() {
         while (true) {
+            if (stopped())
+                return false;
             if (blocks) {
                 int rc = blocks->step();
                 if (rc != SQLITE_ROW) {
@@ -195,6 +207,8 @@ bool SearchCursor::next(SearchHit& hit) {
         return false;
     Impl& s = *m;
     while (s.haveBlock) {
+        if (s.stopped())
+            return s.haveBlock = false;
         size_t count = s.block.count();
         size_t i =
             s.matcher.findNext(s.block.names.data(), s.block.names.size(), s.ends.data(), count, s.nextRow);
@@ -225,6 +239,15 @@ bool SearchCursor::next(SearchHit& hit) {
         return true;
     }
     return false;
+}
+
+void SearchCursor::setCancel(const std::atomic<bool>* token) {
+    if (m)
+        m->cancel = token;
+}
+
+bool SearchCursor::canceled() const {
+    return m && m->canceled;
 }
 
 SearchError SearchCursor::error() const {

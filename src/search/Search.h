@@ -4,6 +4,7 @@
 
 #include "search/Pattern.h"
 
+#include <atomic>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -37,8 +38,13 @@ public:
     // not an index that can be read, or its contents fail their checks (also from
     // next(), mid-search; rows given before were checked). The file is never changed.
     SearchError open(const std::string& dbConnect, const SearchQuery& query);
-    // The next hit; false at the end, or on a read failure (then error() is set).
+    // The next hit; false at the end, on a read failure (then error() is set) or once
+    // the cancel token is set.
     bool next(SearchHit& hit);
+    // After open: a token that ends the search where it is, within one block: next()
+    // returns false and canceled() is true. The token must outlive the cursor.
+    void setCancel(const std::atomic<bool>* token);
+    bool canceled() const;
     SearchError error() const;
     // What went wrong, for a person.
     const std::string& message() const;

@@ -2,6 +2,7 @@
 // folder, the history window and the start-up search.
 #include "app/AppState.h"
 #include "indexer/IndexRun.h"
+#include "search/History.h"
 #include "search/ResultsPane.h"
 #include "search/frmHistorySearch.h"
 #include "ui/dialogs/ClickLabel.h"
@@ -243,6 +244,27 @@ private slots:
         size_t shown = window->rTxt1->rowCount();
         QVERIFY(shown > 0 && shown < 3000);
         QVERIFY(window->lblInfo->text().startsWith(QString("%1 Matches.").arg(shown)));
+        QVERIFY(!state->StopRequested);
+    }
+
+    void f3SearchesOnceAndAnF9WithNothingRunningIsForgotten() {
+        buildIndex();
+        load();
+        const auto historyCount = [&] {
+            std::vector<std::string> texts;
+            search::listSearchHistory(state->DbConnect, texts);
+            return texts.size();
+        };
+        window->txtSearchString->setText("windows");
+        QTest::keyClick(window->txtSearchString, Qt::Key_F3);
+        QCOMPARE(historyCount(), size_t(1)); // one search, one entry
+        QCOMPARE(window->rTxt1->rowCount(), size_t(4));
+
+        QTest::keyClick(window->txtSearchString, Qt::Key_F9); // nothing runs: forgotten
+        search("windows", true);
+        QCOMPARE(hits(), (QStringList{"/one/Apps/windows/", "/one/windows/", "/two/WINDOWS/"}));
+        QVERIFY(window->lblInfo->text().startsWith("3 Matches."));
+        QCOMPARE(historyCount(), size_t(2));
         QVERIFY(!state->StopRequested);
     }
 

@@ -60,7 +60,6 @@ void ShowMessage(app::AppState& state, const QString& line1, const QString& line
                  int32_t timeout, int32_t left, int32_t top) {
     if (state.notice)
         state.notice->close(); // at once, without a fade; releases whoever waited on it
-    state.StopRequested = false;
     auto* notice = new frmMessage(state);
     state.notice = notice;
     CenterForm(notice);
@@ -88,7 +87,6 @@ void CloseMessage(app::AppState& state) {
 
 void ShowErrorMessage(app::AppState& state, const QString& line1, const QString& line2, bool showOk,
                       bool wait) {
-    state.StopRequested = false;
     auto* window = qobject_cast<frmErrorMessage*>(state.errorWindow.data());
     if (!window) {
         window = new frmErrorMessage(state);

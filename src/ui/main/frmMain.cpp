@@ -126,7 +126,14 @@ void frmMain::cmdSetup_Click() {
 }
 
 void frmMain::cmdPanic_Click() {
-    m_state.StopRequested = true;
+    requestStop();
+}
+
+void frmMain::requestStop() {
+    if (m_searching)
+        m_searchStop = true;
+    if (indexRunning())
+        m_state.StopRequested = true;
 }
 
 void frmMain::cmdMinimize_Click() {

@@ -9,6 +9,7 @@
 #include "app/AppState.h"
 #include "indexer/DriveCatalogue.h"
 #include "indexer/IndexRun.h"
+#include "search/SearchService.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -21,6 +22,7 @@
 #include <QThread>
 #include <QTimer>
 #include <QToolButton>
+
 #include <QWidget>
 
 #include <array>
@@ -158,7 +160,12 @@ private:
     // Runs a search the way the search box and the button do: tags, busy pointer, run.
     void searchFromBox();
     void runStartupSearch();
+    // F9 and Stop: they end whatever runs, the search or the index run; pressed while
+    // nothing runs, they are forgotten.
+    void requestStop();
     bool m_searching = false;
+    bool m_searchStop = false;      // the search's own stop, apart from the index run's
+    search::SearchService m_search; // the search runs on its worker
 
     void buildLayout();
     void buildTitleBar();

@@ -14,7 +14,6 @@
 #include <QApplication>
 #include <QCoreApplication>
 #include <QDateTime>
-#include <QElapsedTimer>
 #include <QGuiApplication>
 #include <QKeyEvent>
 
@@ -31,16 +30,17 @@ void yield() {
 // An index that cannot be read is no fault of the search text: say what is wrong with
 // it and how to mend it.
 // The window's one line says what to do; the log gets what is wrong, with the file.
-void showIndexUnreadable(app::AppState& state, const search::SearchCursor& cursor) {
-    qWarning("%s", cursor.message().c_str());
-    ShowErrorMessage(state, cursor.error() == search::SearchError::Damaged ? "Index damaged" : "No index",
+void showIndexUnreadable(app::AppState& state, const search::SearchService& search) {
+    qWarning("%s", search.message().c_str());
+    ShowErrorMessage(state, search.error() == search::SearchError::Damaged ? "Index damaged" : "No index",
                      "Index the drives again to rebuild it.", true, true);
 }
 
 } // namespace
 
 void frmMain::connectSearch() {
-    txtSearchString->installEventFilter(this);
+    // The box's keys reach eventFilter through the application-wide filter: a filter of
+    // its own as well would run every key twice (and every F3 search twice).
     connect(txtSearchString, &QLineEdit::textChanged, this,
             [this](const QString& text) { cmdGoSearch->setEnabled(!text.isEmpty()); });
     connect(rTxt1, &search::ResultsPane::rowActivated, this, [this](int64_t row) {
@@ -84,7 +84,8 @@ bool frmMain::eventFilter(QObject* watched, QEvent* event) {
             txtSearchString->clear(); // before the key's character goes in
         if ((key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter) &&
             !txtSearchString->text().isEmpty() && store::IndexHasRows(m_state.DbConnect)) {
-            searchFromBox();
+            if (!indexRunning()) // like the Find button, which is off meanwhile
+                searchFromBox();
             return true;
         }
     } else if (event->type() == QEvent::KeyRelease) {
@@ -92,8 +93,8 @@ bool frmMain::eventFilter(QObject* watched, QEvent* event) {
         if (!key->isAutoRepeat() && (key->key() == Qt::Key_F9 || key->key() == Qt::Key_F3) &&
             store::IndexHasRows(m_state.DbConnect)) {
             if (key->key() == Qt::Key_F9)
-                m_state.StopRequested = true;
-            else if (key->modifiers() == Qt::NoModifier)
+                requestStop();
+            else if (key->modifiers() == Qt::NoModifier && !indexRunning())
                 searchFromBox();
         }
     }
@@ -110,7 +111,6 @@ void frmMain::searchFromBox() {
 void frmMain::cmdGoSearch_Click() {
     SetFrameTag();
     QGuiApplication::setOverrideCursor(Qt::WaitCursor);
-    m_state.StopRequested = false;
     GoSearch(static_cast<int16_t>(fSearchOpt->property("Tag").toInt()));
     QGuiApplication::restoreOverrideCursor();
     cmdGoSearch->setFocus();
@@ -120,6 +120,7 @@ void frmMain::GoSearch(int16_t mode) {
     if (m_searching)
         return;
     m_searching = true;
+    m_searchStop = false; // a stop pressed before this search is not for it
     qint64 start = QDateTime::currentSecsSinceEpoch();
     auto* notice = qobject_cast<frmMessage*>(m_state.notice.data());
     auto noticeLine = [&](const char* text) {
@@ -145,13 +146,12 @@ void frmMain::GoSearch(int16_t mode) {
     for (int i = 0; i < 24; ++i)
         if (chk[i]->isChecked())
             query.drives += static_cast<char>('C' + i);
-    auto cursor = std::make_unique<search::SearchCursor>();
-    if (cursor->open(m_state.DbConnect, query) != search::SearchError::None) {
+    if (m_search.start(m_state.DbConnect, query) != search::SearchError::None) {
         QGuiApplication::restoreOverrideCursor();
-        if (cursor->error() == search::SearchError::WrongCriteria)
+        if (m_search.error() == search::SearchError::WrongCriteria)
             ShowErrorMessage(m_state, "Error", "Wrong Criteria", true, true);
         else
-            showIndexUnreadable(m_state, *cursor);
+            showIndexUnreadable(m_state, m_search);
         QGuiApplication::setOverrideCursor(Qt::WaitCursor);
         start = QDateTime::currentSecsSinceEpoch();
     } else {
@@ -162,41 +162,44 @@ void frmMain::GoSearch(int16_t mode) {
         noticeLine("Searching..");
         yield();
         rTxt1->clear();
-        // Rows go in as they are read; the event loop runs every 10 ms or 1,024 rows, so the
-        // first screen shows at once and the window stays live while the rest arrives.
+        // The scan runs on the search's worker; here the hits go into the pane as they
+        // come, a few thousand at a time with the event loop run in between, so the
+        // window never waits for the scan and F9 is read at once.
         char currentDrive = '?';
         size_t header = 0; // the length of the current drive's root, for its group's first line
-        QElapsedTimer sinceYield;
-        sinceYield.start();
-        search::SearchHit hit;
-        while (!m_state.StopRequested && cursor->next(hit)) {
-            bool startsGroup = hit.driveLetter != currentDrive;
-            if (startsGroup) {
-                currentDrive = hit.driveLetter;
-                const indexer::Drive* drive = m_catalogue.find(currentDrive);
-                header = drive ? drive->root.size() : 3;
-                if (drive && !drive->root.empty() && drive->root.back() != platform::kSeparator)
-                    ++header;
+        search::SearchService::Batch batch;
+        while (!m_searchStop && m_search.take(batch, std::chrono::milliseconds(10))) {
+            for (size_t i = 0; i < batch.paths.size() && !m_searchStop; ++i) {
+                bool startsGroup = batch.drives[i] != currentDrive;
+                if (startsGroup) {
+                    currentDrive = batch.drives[i];
+                    const indexer::Drive* drive = m_catalogue.find(currentDrive);
+                    header = drive ? drive->root.size() : 3;
+                    if (drive && !drive->root.empty() && drive->root.back() != platform::kSeparator)
+                        ++header;
+                }
+                rTxt1->addRow(batch.paths[i], header, startsGroup);
+                ++rows;
+                if (rows % 2048 == 0) {
+                    rTxt1->flush();
+                    yield();
+                }
             }
-            rTxt1->addRow(hit.fullDirectory, header, startsGroup);
-            ++rows;
-            if (rows % 1024 == 0 || sinceYield.elapsed() >= 10) {
-                rTxt1->flush();
-                yield();
-                sinceYield.restart();
-            }
+            rTxt1->flush();
+            yield();
         }
+        if (m_searchStop)
+            m_search.cancel();
         rTxt1->flush();
-        if (cursor->error() != search::SearchError::None) {
+        if (!m_searchStop && m_search.error() != search::SearchError::None) {
             QGuiApplication::restoreOverrideCursor();
-            showIndexUnreadable(m_state, *cursor);
+            showIndexUnreadable(m_state, m_search);
             QGuiApplication::setOverrideCursor(Qt::WaitCursor);
-        } else if (rows == 0 && !m_state.StopRequested) {
+        } else if (rows == 0 && !m_searchStop) {
             rTxt1->showNoResults();
         }
         yield();
     }
-    cursor.reset(); // lets go of the index before the history is written to it
     qint64 seconds = QDateTime::currentSecsSinceEpoch() - start;
     QString prefix = seconds == 0 ? " <" : "";
     seconds = std::max<qint64>(seconds, 1);
@@ -205,9 +208,9 @@ void frmMain::GoSearch(int16_t mode) {
                          .arg(prefix)
                          .arg(seconds)
                          .arg(seconds == 1 ? " second)" : " seconds)"));
-    cmdGoSearch->setEnabled(true);
+    cmdGoSearch->setEnabled(!indexRunning()); // stays off while an index run goes on
     yield();
-    m_state.StopRequested = false;
+    m_searchStop = false;
     yield();
     AddSearchHistory(txtSearchString->text());
     m_searching = false;
@@ -241,7 +244,6 @@ void frmMain::runStartupSearch() {
     SetFrameTag();
     yield();
     QGuiApplication::setOverrideCursor(Qt::WaitCursor);
-    m_state.StopRequested = false;
     GoSearch(static_cast<int16_t>(fSearchOpt->property("Tag").toInt()));
     OpenExplorer(0);
     QGuiApplication::restoreOverrideCursor();

@@ -1,0 +1,83 @@
+#include "search/SearchService.h"
+
+namespace qvl::search {
+
+namespace {
+
+// Hits waiting beyond this make the worker wait for the reader, so that a slow reader
+// of a million hits does not hold them all twice.
+constexpr size_t kMaxPending = 65536;
+// The worker hands a batch over after this many hits, or when the scan finds no more.
+constexpr size_t kHandOver = 256;
+
+} // namespace
+
+SearchError SearchService::start(const std::string& dbConnect, const SearchQuery& query) {
+    cancel();
+    m_cancel = false;
+    m_canceled = false;
+    m_pending.clear();
+    SearchError e = m_cursor.open(dbConnect, query);
+    m_error = e;
+    m_message = m_cursor.message();
+    if (e != SearchError::None)
+        return e;
+    m_cursor.setCancel(&m_cancel);
+    m_done = false;
+    m_worker = std::thread([this] { run(); });
+    return e;
+}
+
+void SearchService::run() {
+    Batch local;
+    SearchHit hit;
+    bool more = true;
+    while (more) {
+        more = m_cursor.next(hit);
+        if (more) {
+            local.drives += hit.driveLetter;
+            local.paths.emplace_back(hit.fullDirectory);
+        }
+        if (!more || local.paths.size() >= kHandOver) {
+            std::unique_lock lock(m_mutex);
+            m_room.wait(lock, [&] { return m_pending.paths.size() < kMaxPending || m_cancel.load(); });
+            m_pending.drives += local.drives;
+            m_pending.paths.insert(m_pending.paths.end(), std::make_move_iterator(local.paths.begin()),
+                                   std::make_move_iterator(local.paths.end()));
+            local.clear();
+            if (!more) {
+                m_done = true;
+                m_canceled = m_cursor.canceled();
+                m_error = m_cursor.error();
+                m_message = m_cursor.message();
+            }
+            m_ready.notify_all();
+        }
+    }
+    m_cursor = SearchCursor(); // lets go of the index file
+}
+
+bool SearchService::take(Batch& out, std::chrono::milliseconds wait) {
+    std::unique_lock lock(m_mutex);
+    m_ready.wait_for(lock, wait, [&] { return !m_pending.paths.empty() || m_done; });
+    out.clear();
+    std::swap(out, m_pending);
+    bool over = m_done && out.paths.empty();
+    lock.unlock();
+    m_room.notify_all();
+    if (over && m_worker.joinable())
+        m_worker.join();
+    return !over;
+}
+
+void SearchService::cancel() {
+    m_cancel = true;
+    m_room.notify_all();
+    if (m_worker.joinable())
+        m_worker.join();
+    std::lock_guard lock(m_mutex);
+    m_pending.clear();
+    m_done = true;
+}
+
+} // namespace qvl::search
