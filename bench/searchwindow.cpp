@@ -1,9 +1,11 @@
 // Measures a large search in the main window:
-//   qvl_searchwindow DATA_DIR NEEDLE
+//   qvl_searchwindow DATA_DIR NEEDLE [STOP_MS]
 // with Files.dat in DATA_DIR (for example a million folders from qvl_genstore), types
 // NEEDLE into the search box and presses Enter, then reports the time from Enter to the
 // first screen of hits painted and to the final count, the longest gap between the
 // ticks of a 5 ms timer in the window's thread meanwhile, and the memory of the pane.
+// With STOP_MS, F9 is pressed that long after Enter, and the time from F9 to the end of
+// the search is reported too.
 #include "GapMeter.h"
 #include "app/AppState.h"
 #include "search/ResultsPane.h"
@@ -16,6 +18,7 @@
 #include <QTimer>
 
 #include <cstdio>
+#include <cstdlib>
 
 using namespace qvl;
 
@@ -44,8 +47,8 @@ private:
 } // namespace
 
 int main(int argc, char** argv) {
-    if (argc != 3) {
-        std::fprintf(stderr, "usage: qvl_searchwindow DATA_DIR NEEDLE\n");
+    if (argc != 3 && argc != 4) {
+        std::fprintf(stderr, "usage: qvl_searchwindow DATA_DIR NEEDLE [STOP_MS]\n");
         return 2;
     }
     QApplication app(argc, argv);
@@ -67,6 +70,13 @@ int main(int argc, char** argv) {
     window.txtSearchString->setText(QString::fromUtf8(argv[2]));
     QApplication::processEvents();
     QKeyEvent enter(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier);
+    qint64 stopAt = -1;
+    if (argc == 4)
+        QTimer::singleShot(std::atoi(argv[3]), [&] {
+            stopAt = clock.elapsed();
+            QKeyEvent f9(QEvent::KeyRelease, Qt::Key_F9, Qt::NoModifier);
+            QApplication::sendEvent(window.txtSearchString, &f9);
+        });
     clock.restart();
     gaps.start();
     QApplication::sendEvent(window.txtSearchString, &enter);
@@ -78,5 +88,8 @@ int main(int argc, char** argv) {
         window.rTxt1->rowCount(), static_cast<long long>(firstPaint.at), static_cast<long long>(done),
         window.lblInfo->text().toUtf8().constData(), static_cast<long long>(gaps.worst()),
         window.rTxt1->memoryBytes() / 1048576.0);
+    if (argc == 4)
+        std::printf("F9 %lld ms after Enter; the search ended %lld ms after F9\n", static_cast<long long>(stopAt),
+                    static_cast<long long>(stopAt < 0 ? -1 : done - stopAt));
     return 0;
 }

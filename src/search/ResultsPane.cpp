@@ -39,8 +39,8 @@ void ResultsPane::showPlaceholder() {
 }
 
 void ResultsPane::clear() {
-    m_bytes.clear();
-    m_bytes.shrink_to_fit();
+    m_chunks.clear();
+    m_chunks.shrink_to_fit();
     m_rows.clear();
     m_rows.shrink_to_fit();
     m_anchor = m_current = -1;
@@ -56,9 +56,16 @@ void ResultsPane::showNoResults() {
 
 void ResultsPane::addRow(std::string_view path, size_t headerLength, bool startsGroup) {
     m_state = State::Rows;
-    m_rows.push_back({m_bytes.size(), static_cast<uint32_t>(path.size()),
+    constexpr size_t kChunk = 1 << 20;
+    if (m_chunks.empty() || m_chunks.back().capacity() - m_chunks.back().size() < path.size()) {
+        m_chunks.emplace_back();
+        m_chunks.back().reserve(std::max(kChunk, path.size()));
+    }
+    std::string& chunk = m_chunks.back();
+    m_rows.push_back({static_cast<uint32_t>(m_chunks.size() - 1), static_cast<uint32_t>(chunk.size()),
+                      static_cast<uint32_t>(path.size()),
                       static_cast<uint16_t>(std::min(headerLength, path.size())), startsGroup});
-    m_bytes.append(path);
+    chunk.append(path);
     // Only the scroll range changes for rows below the visible ones.
     if (static_cast<int>(m_rows.size()) <= verticalScrollBar()->value() + verticalScrollBar()->pageStep() + 1)
         viewport()->update();
@@ -72,7 +79,7 @@ void ResultsPane::flush() {
 
 std::string_view ResultsPane::row(size_t i) const {
     const Row& r = m_rows[i];
-    return std::string_view(m_bytes).substr(r.offset, r.length);
+    return std::string_view(m_chunks[r.chunk]).substr(r.offset, r.length);
 }
 
 QString ResultsPane::lineText(size_t i) const {
@@ -80,7 +87,10 @@ QString ResultsPane::lineText(size_t i) const {
 }
 
 size_t ResultsPane::memoryBytes() const {
-    return m_bytes.capacity() + m_rows.capacity() * sizeof(Row);
+    size_t bytes = m_rows.capacity() * sizeof(Row);
+    for (const std::string& c : m_chunks)
+        bytes += c.capacity();
+    return bytes;
 }
 
 int ResultsPane::lineHeight() const {
@@ -114,7 +124,7 @@ void ResultsPane::paintEvent(QPaintEvent*) {
     const int ascent = fontMetrics().ascent();
     QFont plain = font(), underlined = font(), header = headerFont();
     underlined.setUnderline(true);
-    header.setUnderline(true);
+    header.setUnderline(true); // a header has no "_" of a hit under it
     if (m_state != State::Rows) {
         p.setFont(m_state == State::Placeholder ? underlined : plain);
         p.drawText(kMargin, kMargin + ascent,
@@ -140,10 +150,20 @@ void ResultsPane::paintEvent(QPaintEvent*) {
             x += QFontMetrics(header).horizontalAdvance(head);
             rest = r.header;
         }
-        p.setFont(underlined);
         p.setPen(palette().color(QPalette::Text));
-        p.drawText(x, y + ascent, decode(path.substr(rest)));
+        drawUnderlined(p, x, y + ascent, decode(path.substr(rest)));
     }
+}
+
+void ResultsPane::drawUnderlined(QPainter& p, int x, int baseline, const QString& text) const {
+    // The font's own underline runs through a "_", which then cannot be seen: the line
+    // goes below it instead, still inside the row.
+    QFontMetrics fm(font());
+    p.setFont(font());
+    p.drawText(x, baseline, text);
+    const int width = std::max(1, fm.lineWidth());
+    const int under = baseline + std::min(fm.underlinePos() + 2 * width + 1, fm.descent());
+    p.fillRect(x, under, fm.horizontalAdvance(text), width, p.pen().color());
 }
 
 int64_t ResultsPane::rowAt(QPoint pos) const {

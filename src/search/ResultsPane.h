@@ -6,6 +6,7 @@
 // Lines can be selected (click, Shift+click, Ctrl+A) and copied (Ctrl+C).
 
 #include <QAbstractScrollArea>
+#include <QPainter>
 #include <QString>
 
 #include <cstdint>
@@ -54,6 +55,7 @@ signals:
 
 protected:
     void paintEvent(QPaintEvent* event) override;
+    void drawUnderlined(QPainter& p, int x, int baseline, const QString& text) const;
     void resizeEvent(QResizeEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
     void mouseDoubleClickEvent(QMouseEvent* event) override;
@@ -62,7 +64,7 @@ protected:
 
 private:
     struct Row {
-        uint64_t offset;
+        uint32_t chunk, offset; // where its bytes are in m_chunks
         uint32_t length;
         uint16_t header;
         bool startsGroup;
@@ -73,7 +75,9 @@ private:
     QFont headerFont() const;
 
     State m_state = State::Placeholder;
-    std::string m_bytes;
+    // The rows' bytes in chunks of a megabyte: growing one string of hundreds of
+    // megabytes would copy it whole now and then, a stall of the window each time.
+    std::vector<std::string> m_chunks;
     std::vector<Row> m_rows;
     int64_t m_anchor = -1, m_current = -1; // selection: rows between anchor and current
 };

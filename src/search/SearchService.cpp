@@ -7,7 +7,8 @@ namespace {
 // Hits waiting beyond this make the worker wait for the reader, so that a slow reader
 // of a million hits does not hold them all twice.
 constexpr size_t kMaxPending = 65536;
-// The worker hands a batch over after this many hits, or when the scan finds no more.
+// The worker hands a batch over after this many hits, when the scan finds no more, or
+// at once while the reader has nothing: so the first hit shows as soon as it is found.
 constexpr size_t kHandOver = 256;
 
 } // namespace
@@ -15,6 +16,7 @@ constexpr size_t kHandOver = 256;
 SearchError SearchService::start(const std::string& dbConnect, const SearchQuery& query) {
     cancel();
     m_cancel = false;
+    m_hungry = true;
     m_canceled = false;
     m_pending.clear();
     SearchError e = m_cursor.open(dbConnect, query);
@@ -38,13 +40,15 @@ void SearchService::run() {
             local.drives += hit.driveLetter;
             local.paths.emplace_back(hit.fullDirectory);
         }
-        if (!more || local.paths.size() >= kHandOver) {
+        if (!more || local.paths.size() >= kHandOver ||
+            (m_hungry.load(std::memory_order_relaxed) && !local.paths.empty())) {
             std::unique_lock lock(m_mutex);
             m_room.wait(lock, [&] { return m_pending.paths.size() < kMaxPending || m_cancel.load(); });
             m_pending.drives += local.drives;
             m_pending.paths.insert(m_pending.paths.end(), std::make_move_iterator(local.paths.begin()),
                                    std::make_move_iterator(local.paths.end()));
             local.clear();
+            m_hungry = false;
             if (!more) {
                 m_done = true;
                 m_canceled = m_cursor.canceled();
@@ -62,6 +66,7 @@ bool SearchService::take(Batch& out, std::chrono::milliseconds wait) {
     m_ready.wait_for(lock, wait, [&] { return !m_pending.paths.empty() || m_done; });
     out.clear();
     std::swap(out, m_pending);
+    m_hungry = true;
     bool over = m_done && out.paths.empty();
     lock.unlock();
     m_room.notify_all();

@@ -51,6 +51,7 @@ private:
     SearchCursor m_cursor;
     std::thread m_worker;
     std::atomic<bool> m_cancel{false};
+    std::atomic<bool> m_hungry{true}; // the reader took everything there was
     std::mutex m_mutex;
     std::condition_variable m_ready, m_room;
     Batch m_pending;

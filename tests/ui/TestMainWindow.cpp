@@ -86,9 +86,9 @@ private slots:
         QCOMPARE(window->lblTitle->text(), QString("Quorvel, v1.0.1a"));
         QVERIFY(window->driveBox('C')->isChecked());
         QVERIFY(!window->driveBox('D')->isChecked() && !window->driveBox('Z')->isChecked());
-        QCOMPARE(window->driveBox('D')->toolTip(), QString("CDROM"));
-        QCOMPARE(window->driveBox('Z')->toolTip(), QString("Network Drive"));
-        QCOMPARE(window->driveBox('C')->toolTip(), QString("Hard Drive"));
+        QVERIFY(window->driveBox('D')->toolTip().startsWith("CDROM ("));
+        QVERIFY(window->driveBox('Z')->toolTip().startsWith("Network Drive ("));
+        QVERIFY(window->driveBox('C')->toolTip().startsWith("Hard Drive ("));
         QVERIFY(window->driveBox('Z')->isEnabled());
         QVERIFY(!window->driveBox('E')->isEnabled());
         QCOMPARE(window->driveBox('C')->property("TabIndex").toInt(), 41); // A counts first
@@ -174,8 +174,8 @@ private slots:
         window->FakePress("INDEX");
         QVERIFY(!state->question);
         QVERIFY(!state->StopRequested);
-        window->FakePress("stop");
-        QVERIFY(state->StopRequested);
+        window->FakePress("stop"); // nothing runs: a stop is for nothing, and forgotten
+        QVERIFY(!state->StopRequested);
     }
 
     void bottomBarFollowsThePointer() {

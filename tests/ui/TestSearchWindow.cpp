@@ -266,6 +266,7 @@ private slots:
         QVERIFY(window->lblInfo->text().startsWith("3 Matches."));
         QCOMPARE(historyCount(), size_t(2));
         QVERIFY(!state->StopRequested);
+        QCOMPARE(window->driveBox('D')->toolTip(), QString("Hard Drive (%1)").arg(two));
     }
 
     void startupSearchOpensTheFirstExactHit() {

@@ -101,10 +101,17 @@ QPixmap findPicture() {
     });
 }
 
-QPixmap onPicture() {
+// A question mark: the picture reads as help, not as the power switch it once was.
+QPixmap helpPicture() {
     return disc(QColor(40, 110, 200), [](QPainter& p) {
-        p.drawArc(QRectF(9, 9, 14, 14), 120 * 16, 300 * 16);
-        p.drawLine(QPointF(16, 7), QPointF(16, 15));
+        QPainterPath hook;
+        hook.moveTo(11.5, 12.5);
+        hook.cubicTo(11.5, 6.5, 20.5, 6.5, 20.5, 12);
+        hook.cubicTo(20.5, 15.5, 16, 15.5, 16, 19.5);
+        p.drawPath(hook);
+        p.setBrush(Qt::white);
+        p.setPen(Qt::NoPen);
+        p.drawEllipse(QPointF(16, 24.5), 2, 2);
     });
 }
 
@@ -136,7 +143,7 @@ frmPic::frmPic() {
     const std::pair<const char*, QPixmap> pictures[] = {
         {"cmdOk", okPicture()},       {"cmdCancel", cancelPicture()}, {"cmdSetup", setupPicture()},
         {"cmdIndex", indexPicture()}, {"cmdStop1", stopPicture()},    {"cmdHG", findPicture()},
-        {"cmdOn", onPicture()},       {"cmdEmail", emailPicture()},   {"cmdIE", webPicture()},
+        {"cmdHelp", helpPicture()},       {"cmdEmail", emailPicture()},   {"cmdIE", webPicture()},
     };
     for (const auto& [name, pixmap] : pictures) {
         auto* button = new QPushButton(this);

@@ -2,7 +2,7 @@
 // The picture holder: a window that is never shown and only carries the pictures of the
 // picture buttons and the two link pointers, which other windows copy when they load.
 // Its buttons are named cmdOk, cmdCancel, cmdSetup, cmdIndex, cmdStop1, cmdHG (find),
-// cmdOn, cmdEmail and cmdIE; the pictures are drawn here.
+// cmdHelp, cmdEmail and cmdIE; the pictures are drawn here.
 
 #include <QCursor>
 #include <QIcon>

@@ -132,7 +132,7 @@ void frmMain::cmdPanic_Click() {
 void frmMain::requestStop() {
     if (m_searching)
         m_searchStop = true;
-    if (indexRunning())
+    if (indexRunning() || m_indexAsked)
         m_state.StopRequested = true;
 }
 

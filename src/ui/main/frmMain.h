@@ -165,6 +165,7 @@ private:
     void requestStop();
     bool m_searching = false;
     bool m_searchStop = false;      // the search's own stop, apart from the index run's
+    bool m_indexAsked = false;      // the index run's question is up
     search::SearchService m_search; // the search runs on its worker
 
     void buildLayout();

@@ -38,7 +38,9 @@ void frmMain::SetDrivesDesc() {
     for (const indexer::Drive& d : m_catalogue.drives()) {
         QCheckBox* box = driveBox(d.letter);
         if (box && d.usable()) {
-            box->setToolTip(indexer::driveTypeText(d.type));
+            // The type, then the folder the letter stands for, which a letter alone does
+            // not tell where the system has no drive letters of its own.
+            box->setToolTip(QString("%1 (%2)").arg(indexer::driveTypeText(d.type), QString::fromStdString(d.root)));
             box->setEnabled(true);
         }
     }
@@ -127,8 +129,15 @@ void frmMain::cmdScan_Click() {
     // A second run asked for while one is under way (the "index" command) is refused.
     if (indexRunning())
         return;
-    if (ShowDialogMessage(m_state, "Rescan Drives?", "", "Quorvel", 1, true, false) == 7)
+    // From the question on, a Stop is meant for this run; answered No, there is none.
+    m_indexAsked = true;
+    m_state.StopRequested = false;
+    bool no = ShowDialogMessage(m_state, "Rescan Drives?", "", "Quorvel", 1, true, false) == 7;
+    m_indexAsked = false;
+    if (no) {
+        m_state.StopRequested = false;
         return;
+    }
     cmdGoSearch->setEnabled(false);
     cmdScan->setEnabled(false);
     QGuiApplication::setOverrideCursor(Qt::WaitCursor);

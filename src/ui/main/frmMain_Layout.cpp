@@ -125,7 +125,7 @@ void frmMain::buildScanSection() {
     frmPic& pic = m_state.pictures();
     cmdSetup = pictureButton(this, "cmdSetup", "Se&tup", "-setup-", {}, {4440, 360, 1215, 855});
     cmdHelp2 =
-        pictureButton(this, "cmdHelp2", "&Help", "-help-", pic.picture("cmdOn"), {5640, 360, 1215, 855});
+        pictureButton(this, "cmdHelp2", "&Help", "-help-", pic.picture("cmdHelp"), {5640, 360, 1215, 855});
     cmdAbout = pictureButton(this, "cmdAbout", "About (F1)", "-about-", pic.picture("cmdHG"),
                              {6840, 360, 1215, 855});
 
