@@ -168,6 +168,36 @@ private slots:
         QCOMPARE(window->lblSearchPath->text(), QString("Done. (20 dirs)"));
     }
 
+    void altF10TwiceLeavesEveryColourAsItWas() {
+        load();
+        QApplication::processEvents();
+        auto colours = [this] {
+            QStringList all;
+            QList<QWidget*> widgets = window->findChildren<QWidget*>();
+            widgets.prepend(window.get());
+            for (QWidget* w : widgets) {
+                QString line = w->objectName() + ":";
+                for (const char* name : {"Color", "FinColor"})
+                    if (w->property(name).isValid())
+                        line += QString(" %1=%2").arg(name).arg(w->property(name).toInt());
+                if (auto* shape = qobject_cast<ui::Shape*>(w)) // see-through stays see-through
+                    line += " fill " + (shape->fill().isValid() ? shape->fill().name() : QString("none"));
+                for (auto role : {QPalette::Window, QPalette::WindowText, QPalette::Base, QPalette::Text,
+                                  QPalette::Button, QPalette::ButtonText})
+                    line += " " + w->palette().color(role).name();
+                all << line;
+            }
+            return all;
+        };
+        const QStringList before = colours();
+        QTest::keyClick(window->txtSearchString, Qt::Key_F10, Qt::AltModifier);
+        QVERIFY(colours() != before);
+        QTest::keyClick(window->txtSearchString, Qt::Key_F10, Qt::AltModifier);
+        const QStringList after = colours();
+        for (int i = 0; i < before.size(); ++i)
+            QCOMPARE(after[i], before[i]);
+    }
+
     void commandWordsAreExact() {
         load();
         window->FakePress("Find");
