@@ -173,6 +173,8 @@ TEST(Walker, ChurnNeverLeadsOutOfTheDrive) {
             std::this_thread::yield();
             fs::remove(a, ec);
             fs::rename(parked, a, ec);
+            // A moment with the real folder in place, so that a loaded machine lists it too.
+            std::this_thread::sleep_for(std::chrono::microseconds(50));
         }
     });
     int escaped = 0;
