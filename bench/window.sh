@@ -1,0 +1,38 @@
+#!/usr/bin/env bash
+# The main window on ten million folders (a synthetic index from qvl_genstore), offscreen:
+#   a %/_ pattern with no hit: the longest stall of the window's event loop (goal under
+#   100 ms), and, with F9 pressed 100 ms after Enter, the time from F9 to the search's end
+#   (goal under 50 ms); a needle with about 3.5 million hits: first screen, final count,
+#   longest stall and the pane's memory.
+# Usage: bench/window.sh [WORKDIR] [BASELINE_BUILD]   (default /tmp/qvl-bench; with a
+# build folder of another version, its figures are printed beside, as the yardstick)
+set -euo pipefail
+repo=$(cd "$(dirname "$0")/.." && pwd)
+work=${1:-/tmp/qvl-bench}
+baseline=${2:-}
+build="$repo/build-bench"
+cmake -S "$repo" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DQVL_BUILD_TESTS=OFF >/dev/null
+cmake --build "$build" >/dev/null
+store="$work/data-10m"
+[ -f "$store/Files.dat" ] || "$build/qvl_genstore" 10000000 "$store" "$build/fresh.dat" >/dev/null
+cat "$store/Files.dat" >/dev/null # warm the cache
+export QT_QPA_PLATFORM=offscreen
+run() {
+    local b=$1
+    echo "- no hit, %/_: $("$b/qvl_searchwindow" "$store" 'qqq%_zzz' 2>/dev/null)"
+    echo "- no hit, %/_, F9 at 100 ms: $("$b/qvl_searchwindow" "$store" 'qqq%_zzz' 100 2>/dev/null | tail -1)"
+    echo "- 3.5 million hits: $("$b/qvl_searchwindow" "$store" n 2>/dev/null)"
+}
+{
+echo "## The window on ten million folders"
+echo
+echo "This version:"
+echo
+run "$build"
+if [ -n "$baseline" ]; then
+    echo
+    echo "Baseline ($baseline):"
+    echo
+    run "$baseline"
+fi
+} | tee "$work/window.md"
