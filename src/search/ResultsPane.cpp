@@ -5,6 +5,7 @@
 #include <QKeyEvent>
 #include <QPainter>
 #include <QScrollBar>
+#include <QToolTip>
 
 #include <algorithm>
 
@@ -29,7 +30,9 @@ ResultsPane::ResultsPane(QWidget* parent)
     viewport()->setBackgroundRole(QPalette::Base);
     viewport()->setMouseTracking(true);
     setFocusPolicy(Qt::StrongFocus);
+    setAccessibleName("Search Results");
     verticalScrollBar()->setSingleStep(1);
+    horizontalScrollBar()->setSingleStep(fontMetrics().averageCharWidth() * 4);
     showPlaceholder();
 }
 
@@ -44,6 +47,8 @@ void ResultsPane::clear() {
     m_rows.clear();
     m_rows.shrink_to_fit();
     m_anchor = m_current = -1;
+    m_widest = 0;
+    horizontalScrollBar()->setValue(0);
     m_state = State::Rows;
     updateScrollBar();
     viewport()->update();
@@ -111,6 +116,20 @@ void ResultsPane::updateScrollBar() {
     int visible = std::max(1, viewport()->height() / lineHeight());
     verticalScrollBar()->setPageStep(visible);
     verticalScrollBar()->setRange(0, std::max<int>(0, static_cast<int>(m_rows.size()) - visible + 1));
+    horizontalScrollBar()->setPageStep(viewport()->width());
+    horizontalScrollBar()->setRange(0, std::max(0, m_widest + 2 * kMargin - viewport()->width()));
+}
+
+int ResultsPane::lineWidth(size_t i) const {
+    const Row& r = m_rows[i];
+    std::string_view path = row(i);
+    int width = 0;
+    size_t rest = 0;
+    if (r.startsGroup && r.header > 0) {
+        width += QFontMetrics(headerFont()).horizontalAdvance(decode(path.substr(0, r.header)));
+        rest = r.header;
+    }
+    return width + fontMetrics().horizontalAdvance(decode(path.substr(rest)));
 }
 
 void ResultsPane::resizeEvent(QResizeEvent* event) {
@@ -134,13 +153,15 @@ void ResultsPane::paintEvent(QPaintEvent*) {
     const int first = verticalScrollBar()->value();
     const int last = std::min<int>(static_cast<int>(m_rows.size()), first + viewport()->height() / h + 1);
     const int64_t selLow = std::min(m_anchor, m_current), selHigh = std::max(m_anchor, m_current);
+    const int shift = horizontalScrollBar()->value();
+    int widest = m_widest;
     for (int i = first; i < last; ++i) {
         int y = kMargin + (i - first) * h;
         if (m_anchor >= 0 && i >= selLow && i <= selHigh)
             p.fillRect(0, y, viewport()->width(), h, palette().highlight());
         const Row& r = m_rows[i];
         std::string_view path = row(i);
-        int x = kMargin;
+        int x = kMargin - shift;
         size_t rest = 0;
         if (r.startsGroup && r.header > 0) {
             QString head = decode(path.substr(0, r.header));
@@ -151,7 +172,16 @@ void ResultsPane::paintEvent(QPaintEvent*) {
             rest = r.header;
         }
         p.setPen(palette().color(QPalette::Text));
-        drawUnderlined(p, x, y + ascent, decode(path.substr(rest)));
+        QString text = decode(path.substr(rest));
+        drawUnderlined(p, x, y + ascent, text);
+        widest = std::max(widest, x + shift - kMargin + fontMetrics().horizontalAdvance(text));
+    }
+    // The scroll range grows with the widest line shown so far: measuring every one of
+    // a million lines as it comes would cost more than the search.
+    if (widest > m_widest) {
+        m_widest = widest;
+        QMetaObject::invokeMethod(
+            this, [this] { updateScrollBar(); }, Qt::QueuedConnection);
     }
 }
 
@@ -172,17 +202,10 @@ int64_t ResultsPane::rowAt(QPoint pos) const {
     int64_t i = verticalScrollBar()->value() + (pos.y() - kMargin) / lineHeight();
     if (i < 0 || i >= static_cast<int64_t>(m_rows.size()))
         return -1;
-    const Row& r = m_rows[static_cast<size_t>(i)];
-    std::string_view path = row(static_cast<size_t>(i));
-    int width = 0;
-    size_t rest = 0;
-    if (r.startsGroup && r.header > 0) {
-        width += QFontMetrics(headerFont()).horizontalAdvance(decode(path.substr(0, r.header)));
-        rest = r.header;
-    }
-    width += fontMetrics().horizontalAdvance(decode(path.substr(rest)));
+    const int width = lineWidth(static_cast<size_t>(i));
+    const int x = pos.x() + horizontalScrollBar()->value();
     // Only the underlined path responds, not the blank after it.
-    return pos.x() >= kMargin && pos.x() < kMargin + width ? i : -1;
+    return x >= kMargin && x < kMargin + width ? i : -1;
 }
 
 void ResultsPane::mousePressEvent(QMouseEvent* event) {
@@ -226,9 +249,68 @@ void ResultsPane::keyPressEvent(QKeyEvent* event) {
         viewport()->update();
     } else if (event->matches(QKeySequence::Copy)) {
         QApplication::clipboard()->setText(selectedText());
-    } else {
+    } else if ((event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) && m_current >= 0) {
+        emit rowActivated(m_current);
+    } else if (!moveCurrent(event)) {
         QAbstractScrollArea::keyPressEvent(event);
     }
+}
+
+bool ResultsPane::moveCurrent(QKeyEvent* event) {
+    if (m_state != State::Rows || m_rows.empty())
+        return false;
+    const int64_t last = static_cast<int64_t>(m_rows.size()) - 1;
+    const int64_t page = std::max(1, verticalScrollBar()->pageStep() - 1);
+    int64_t at = m_current;
+    switch (event->key()) {
+    case Qt::Key_Up:
+        at = at < 0 ? 0 : at - 1;
+        break;
+    case Qt::Key_Down:
+        at = at + 1;
+        break;
+    case Qt::Key_PageUp:
+        at = at < 0 ? 0 : at - page;
+        break;
+    case Qt::Key_PageDown:
+        at = std::max<int64_t>(at, 0) + page;
+        break;
+    case Qt::Key_Home:
+        at = 0;
+        break;
+    case Qt::Key_End:
+        at = last;
+        break;
+    default:
+        return false;
+    }
+    m_current = std::clamp<int64_t>(at, 0, last);
+    if (!(event->modifiers() & Qt::ShiftModifier) || m_anchor < 0)
+        m_anchor = m_current;
+    // The current line stays in sight.
+    QScrollBar* bar = verticalScrollBar();
+    if (m_current < bar->value())
+        bar->setValue(static_cast<int>(m_current));
+    else if (m_current >= bar->value() + bar->pageStep())
+        bar->setValue(static_cast<int>(m_current) - bar->pageStep() + 1);
+    setAccessibleDescription(lineText(static_cast<size_t>(m_current)));
+    viewport()->update();
+    return true;
+}
+
+bool ResultsPane::viewportEvent(QEvent* event) {
+    // A line wider than the pane shows whole in a tool tip.
+    if (event->type() == QEvent::ToolTip) {
+        auto* help = static_cast<QHelpEvent*>(event);
+        int64_t i = rowAt(help->pos());
+        if (i >= 0 && kMargin + lineWidth(static_cast<size_t>(i)) - horizontalScrollBar()->value() >
+                          viewport()->width())
+            QToolTip::showText(help->globalPos(), decode(row(static_cast<size_t>(i))), viewport());
+        else
+            QToolTip::hideText();
+        return true;
+    }
+    return QAbstractScrollArea::viewportEvent(event);
 }
 
 } // namespace qvl::search

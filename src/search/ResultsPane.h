@@ -3,7 +3,9 @@
 // drive, the first line of each group with its drive part in bold dark blue. Every path
 // is underlined and only underlined text responds to a double-click. Lines are kept as
 // raw bytes and drawn only when visible, so a million hits cost their bytes and no more.
-// Lines can be selected (click, Shift+click, Ctrl+A) and copied (Ctrl+C).
+// Lines can be selected (click, Shift+click, Ctrl+A, the arrow, page and Home/End keys
+// with or without Shift), copied (Ctrl+C) and opened (Enter); a line wider than the pane
+// scrolls sideways and shows whole in a tool tip.
 
 #include <QAbstractScrollArea>
 #include <QPainter>
@@ -49,7 +51,7 @@ public:
     QString selectedText() const;
 
 signals:
-    // A double-click on a hit's underlined text.
+    // A double-click on a hit's underlined text, or Enter on the current line.
     void rowActivated(int64_t row);
     void pointerMoved();
 
@@ -61,6 +63,7 @@ protected:
     void mouseDoubleClickEvent(QMouseEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
+    bool viewportEvent(QEvent* event) override;
 
 private:
     struct Row {
@@ -73,12 +76,15 @@ private:
 
     void updateScrollBar();
     QFont headerFont() const;
+    int lineWidth(size_t i) const; // of the underlined text, in pixels
+    bool moveCurrent(QKeyEvent* event);
 
     State m_state = State::Placeholder;
     // The rows' bytes in chunks of a megabyte: growing one string of hundreds of
     // megabytes would copy it whole now and then, a stall of the window each time.
     std::vector<std::string> m_chunks;
     std::vector<Row> m_rows;
+    int m_widest = 0;                      // the widest line drawn so far
     int64_t m_anchor = -1, m_current = -1; // selection: rows between anchor and current
 };
 

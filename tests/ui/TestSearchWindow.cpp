@@ -14,7 +14,10 @@
 #include <QClipboard>
 #include <QDir>
 #include <QMessageBox>
+#include <QRegularExpression>
+#include <QScrollBar>
 #include <QTemporaryDir>
+#include <QToolTip>
 #include <QtTest>
 
 #include <filesystem>
@@ -267,6 +270,40 @@ private slots:
         QCOMPARE(historyCount(), size_t(2));
         QVERIFY(!state->StopRequested);
         QCOMPARE(window->driveBox('D')->toolTip(), QString("Hard Drive (%1)").arg(two));
+    }
+
+    void thePaneWorksFromTheKeyboardAndShowsLongLinesWhole() {
+        const QString longName = QString("windows ") + QString("very long name ").repeated(12);
+        QDir(one).mkpath(longName);
+        buildIndex();
+        load();
+        search("windows");
+        QCOMPARE(hits().size(), 5);
+        search::ResultsPane* pane = window->rTxt1;
+        pane->setFocus();
+        QTest::keyClick(pane, Qt::Key_Down);
+        QTest::keyClick(pane, Qt::Key_Down);
+        QTest::keyClick(pane, Qt::Key_Down, Qt::ShiftModifier);
+        QTest::keyClick(pane, Qt::Key_C, Qt::ControlModifier);
+        const QStringList rows = hits();
+        QCOMPARE(QApplication::clipboard()->text(),
+                 tree.path() + rows[1] + "\n" + tree.path() + rows[2] + "\n");
+        QTest::keyClick(pane, Qt::Key_End);
+        QTest::keyClick(pane, Qt::Key_Return);
+        QCOMPARE(opened.size(), size_t(1));
+        QCOMPARE(QString::fromStdString(opened[0].first), tree.path() + rows.last());
+        QTest::keyClick(pane, Qt::Key_Home);
+        QTest::keyClick(pane, Qt::Key_Return);
+        QCOMPARE(QString::fromStdString(opened.back().first), tree.path() + rows.first());
+
+        // The long line: the pane scrolls sideways to its end, and its tool tip is the path.
+        QTRY_VERIFY(pane->horizontalScrollBar()->maximum() > 0);
+        const int longRow = static_cast<int>(rows.indexOf(QRegularExpression(".*very long.*")));
+        QVERIFY(longRow >= 0);
+        QPoint at(20, pane->lineTop(static_cast<size_t>(longRow)) + pane->lineHeight() / 2);
+        QHelpEvent help(QEvent::ToolTip, at, pane->viewport()->mapToGlobal(at));
+        QApplication::sendEvent(pane->viewport(), &help);
+        QTRY_COMPARE(QToolTip::text(), tree.path() + rows[longRow]);
     }
 
     void startupSearchOpensTheFirstExactHit() {
