@@ -89,7 +89,7 @@ int main(int argc, char** argv) {
         window.lblInfo->text().toUtf8().constData(), static_cast<long long>(gaps.worst()),
         window.rTxt1->memoryBytes() / 1048576.0);
     if (argc == 4)
-        std::printf("F9 %lld ms after Enter; the search ended %lld ms after F9\n", static_cast<long long>(stopAt),
-                    static_cast<long long>(stopAt < 0 ? -1 : done - stopAt));
+        std::printf("F9 %lld ms after Enter; the search ended %lld ms after F9\n",
+                    static_cast<long long>(stopAt), static_cast<long long>(stopAt < 0 ? -1 : done - stopAt));
     return 0;
 }

@@ -6,8 +6,8 @@
 
 #include <atomic>
 #include <chrono>
-#include <thread>
 #include <random>
+#include <thread>
 
 namespace qvl::store {
 

@@ -143,7 +143,7 @@ frmPic::frmPic() {
     const std::pair<const char*, QPixmap> pictures[] = {
         {"cmdOk", okPicture()},       {"cmdCancel", cancelPicture()}, {"cmdSetup", setupPicture()},
         {"cmdIndex", indexPicture()}, {"cmdStop1", stopPicture()},    {"cmdHG", findPicture()},
-        {"cmdHelp", helpPicture()},       {"cmdEmail", emailPicture()},   {"cmdIE", webPicture()},
+        {"cmdHelp", helpPicture()},   {"cmdEmail", emailPicture()},   {"cmdIE", webPicture()},
     };
     for (const auto& [name, pixmap] : pictures) {
         auto* button = new QPushButton(this);

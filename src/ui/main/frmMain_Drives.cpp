@@ -40,7 +40,8 @@ void frmMain::SetDrivesDesc() {
         if (box && d.usable()) {
             // The type, then the folder the letter stands for, which a letter alone does
             // not tell where the system has no drive letters of its own.
-            box->setToolTip(QString("%1 (%2)").arg(indexer::driveTypeText(d.type), QString::fromStdString(d.root)));
+            box->setToolTip(
+                QString("%1 (%2)").arg(indexer::driveTypeText(d.type), QString::fromStdString(d.root)));
             box->setEnabled(true);
         }
     }
