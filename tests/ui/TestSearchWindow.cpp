@@ -306,6 +306,31 @@ private slots:
         QTRY_COMPARE(QToolTip::text(), tree.path() + rows[longRow]);
     }
 
+    void aNewSearchEndsTheOneUnderWayAndRunsWhole() {
+        buildIndex(3000);
+        load();
+        QTimer poll;
+        bool asked = false;
+        connect(&poll, &QTimer::timeout, this, [&] {
+            if (!asked && window->rTxt1->rowCount() > 0) {
+                asked = true;
+                window->Option2->setChecked(true);
+                window->txtSearchString->setText("windows");
+                QTest::keyClick(window->txtSearchString, Qt::Key_Return);
+                poll.stop();
+            }
+        });
+        poll.start(0);
+        search("m");
+        QVERIFY(asked);
+        QCOMPARE(hits(), (QStringList{"/one/Apps/windows/", "/one/windows/", "/two/WINDOWS/"}));
+        QVERIFY(window->lblInfo->text().startsWith("3 Matches."));
+        std::vector<std::string> history;
+        search::listSearchHistory(state->DbConnect, history);
+        // The search that was cut short, then the new one.
+        QCOMPARE(history, (std::vector<std::string>{"m", "windows"}));
+    }
+
     void startupSearchOpensTheFirstExactHit() {
         buildIndex();
         load("windows");

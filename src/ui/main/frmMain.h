@@ -164,8 +164,10 @@ private:
     // nothing runs, they are forgotten.
     void requestStop();
     bool m_searching = false;
-    bool m_searchStop = false;      // the search's own stop, apart from the index run's
-    bool m_indexAsked = false;      // the index run's question is up
+    bool m_searchStop = false; // the search's own stop, apart from the index run's
+    bool m_indexAsked = false; // the index run's question is up
+    int16_t m_nextSearch = -1; // the mode of a search asked for while one ran
+    void runSearch(int16_t mode);
     search::SearchService m_search; // the search runs on its worker
 
     void buildLayout();

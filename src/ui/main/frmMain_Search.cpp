@@ -117,10 +117,23 @@ void frmMain::cmdGoSearch_Click() {
 }
 
 void frmMain::GoSearch(int16_t mode) {
-    if (m_searching)
+    if (m_searching) {
+        // A new search while one runs: that one ends where it is, and this one follows.
+        m_searchStop = true;
+        m_nextSearch = mode;
         return;
+    }
+    for (int16_t next = mode; next >= 0;) {
+        m_nextSearch = -1;
+        runSearch(next);
+        next = m_nextSearch;
+    }
+}
+
+void frmMain::runSearch(int16_t mode) {
     m_searching = true;
-    m_searchStop = false; // a stop pressed before this search is not for it
+    const QString text = txtSearchString->text(); // the box may change while it runs
+    m_searchStop = false;                         // a stop pressed before this search is not for it
     qint64 start = QDateTime::currentSecsSinceEpoch();
     auto* notice = qobject_cast<frmMessage*>(m_state.notice.data());
     auto noticeLine = [&](const char* text) {
@@ -140,7 +153,7 @@ void frmMain::GoSearch(int16_t mode) {
     int32_t rows = 0;
 
     search::SearchQuery query;
-    query.text = txtSearchString->text().toStdString();
+    query.text = text.toStdString();
     query.mode = mode;
     query.allDrives = fSearchDrives->property("Tag").toInt() != 2;
     for (int i = 0; i < 24; ++i)
@@ -212,7 +225,7 @@ void frmMain::GoSearch(int16_t mode) {
     yield();
     m_searchStop = false;
     yield();
-    AddSearchHistory(txtSearchString->text());
+    AddSearchHistory(text);
     m_searching = false;
 }
 
