@@ -10,6 +10,7 @@
 #include <cctype>
 #include <chrono>
 #include <cstdio>
+#include <filesystem>
 #include <iostream>
 
 #ifndef QVL_VERSION
@@ -131,7 +132,8 @@ int existingIndex(const std::vector<std::string>& args, std::ostream& err, const
     }
     if (int status = driveArgument(args, catalogue, err, letters); status != 0)
         return status;
-    if (!store::IndexHasRows(db) && store::indexedDrives(db).empty()) {
+    std::error_code ec;
+    if (!std::filesystem::exists(context.location.dbFile(), ec)) {
         err << "qvl: there is no index to " << args[0] << " yet; 'qvl index' makes one\n";
         return 2;
     }

@@ -40,8 +40,7 @@ public:
 
     IndexRow row() const {
         const DirNode& n = m_tree->nodes[m_node];
-        int64_t time = m_node < m_tree->times.size() ? m_tree->times[m_node] : 0;
-        return {m_tree->driveLetter, m_path, m_tree->name(n), m_tree->folded(n), time};
+        return {m_tree->driveLetter, m_path, m_tree->name(n), m_tree->folded(n)};
     }
     std::string_view path() const { return m_path; }
     std::string_view foldedPath() const { return m_folded; }

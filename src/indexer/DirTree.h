@@ -40,7 +40,6 @@ struct DirTree {
 struct IndexRow {
     char driveLetter;
     std::string_view fullDirectory, directory, foldedDirectory;
-    int64_t time; // the folder's time, 0 when unknown
 };
 
 // Lists the folders of several trees merged into one index order.

@@ -70,11 +70,12 @@ std::string decodeBlock(const Stmt& s, int first, std::vector<Row>& rows) {
 } // namespace
 
 void IndexChanges::append(IndexChanges&& more) {
-    for (auto* list : {&removedTrees, &added}) {
-        auto& from = list == &removedTrees ? more.removedTrees : more.added;
-        list->insert(list->end(), std::make_move_iterator(from.begin()), std::make_move_iterator(from.end()));
-    }
-    drives.insert(drives.end(), more.drives.begin(), more.drives.end());
+    auto moveAll = [](auto& to, auto& from) {
+        to.insert(to.end(), std::make_move_iterator(from.begin()), std::make_move_iterator(from.end()));
+    };
+    moveAll(removedTrees, more.removedTrees);
+    moveAll(added, more.added);
+    moveAll(drives, more.drives);
 }
 
 uint64_t DriveTimes::pathKey(std::string_view relPath) {
@@ -207,9 +208,7 @@ std::string IndexEditor::open(const fs::path& file) {
                      " (Letter TEXT PRIMARY KEY, Root BLOB NOT NULL, Identity BLOB NOT NULL);");
     if (!err.empty())
         return err;
-    Stmt fresh(m->db, "SELECT (SELECT Value FROM qvlMeta WHERE Key = 'rows') ="
-                      " (SELECT ifnull(max(rowid), 0) FROM tblDirs) AND (SELECT user_version FROM "
-                      "pragma_user_version) >= 2");
+    Stmt fresh(m->db, store::kBlocksFresh);
     if (fresh.step() != SQLITE_ROW || fresh.integer(0) == 0)
         return "the index was written by an older version or is damaged; 'qvl index' rebuilds it";
     return {};
@@ -475,9 +474,10 @@ std::string IndexEditor::Impl::apply(const IndexChanges& changes, const std::vec
 
     // The blocks stay fresh for the rows there are now; every edit is a new generation,
     // so that another editor knows its picture of the blocks is old.
-    err = db.exec("UPDATE qvlMeta SET Value = (SELECT ifnull(max(rowid), 0) FROM tblDirs) WHERE Key = 'rows';"
-                  " INSERT OR REPLACE INTO qvlMeta VALUES ('generation',"
-                  " ifnull((SELECT Value FROM qvlMeta WHERE Key = 'generation'), 0) + 1);");
+    err =
+        db.exec("UPDATE qvlMeta SET Value = (SELECT ifnull(max(rowid), 0) FROM tblDirs) WHERE Key = 'rows';");
+    if (err.empty())
+        err = db.exec(store::kNextGeneration);
     if (!err.empty())
         return err;
     generation = storedGeneration();

@@ -147,6 +147,8 @@ private:
     // A folder listed again: each subfolder meets its previous self by name. Both lists
     // are in the same order, so one pass pairs them.
     void matchOld(const Task& task, Listing& listing) const {
+        if (!m_old)
+            return; // a full walk pairs nothing
         listing.oldChild.assign(listing.order.size(), kNoNode);
         if (task.oldNode == kNoNode)
             return;
@@ -205,10 +207,7 @@ private:
         }
         status.rows += static_cast<int64_t>(listing.order.size());
         if (m_old)
-            for (uint32_t old : listing.oldChild) {
-                ++(old == kNoNode ? status.added : status.kept);
-                m_tree.previous.push_back(old);
-            }
+            m_tree.previous.insert(m_tree.previous.end(), listing.oldChild.begin(), listing.oldChild.end());
         if (m_stop.load(std::memory_order_relaxed)) {
             status.stopped = true;
             m_halted = true;

@@ -20,7 +20,6 @@ struct WalkStatus {
     std::string fatalError;                   // the walk could not go on: out of handles or memory, or the
                                               // root itself cannot be opened
     int64_t unreadable = 0;                   // folders kept as rows whose contents could not be listed
-    int64_t added = 0, kept = 0;              // with a previous tree: rows new, and rows it had too
     std::vector<std::string> firstUnreadable; // the first few, "path (reason)"
 };
 

@@ -172,9 +172,8 @@ void ResultsPane::paintEvent(QPaintEvent*) {
             rest = r.header;
         }
         p.setPen(palette().color(QPalette::Text));
-        QString text = decode(path.substr(rest));
-        drawUnderlined(p, x, y + ascent, text);
-        widest = std::max(widest, x + shift - kMargin + fontMetrics().horizontalAdvance(text));
+        int drawn = drawUnderlined(p, x, y + ascent, decode(path.substr(rest)));
+        widest = std::max(widest, x + shift - kMargin + drawn);
     }
     // The scroll range grows with the widest line shown so far: measuring every one of
     // a million lines as it comes would cost more than the search.
@@ -185,7 +184,7 @@ void ResultsPane::paintEvent(QPaintEvent*) {
     }
 }
 
-void ResultsPane::drawUnderlined(QPainter& p, int x, int baseline, const QString& text) const {
+int ResultsPane::drawUnderlined(QPainter& p, int x, int baseline, const QString& text) const {
     // The font's own underline runs through a "_", which then cannot be seen: the line
     // goes below it instead, still inside the row.
     QFontMetrics fm(font());
@@ -193,7 +192,9 @@ void ResultsPane::drawUnderlined(QPainter& p, int x, int baseline, const QString
     p.drawText(x, baseline, text);
     const int width = std::max(1, fm.lineWidth());
     const int under = baseline + std::min(fm.underlinePos() + 2 * width + 1, fm.descent());
-    p.fillRect(x, under, fm.horizontalAdvance(text), width, p.pen().color());
+    const int advance = fm.horizontalAdvance(text);
+    p.fillRect(x, under, advance, width, p.pen().color());
+    return advance;
 }
 
 int64_t ResultsPane::rowAt(QPoint pos) const {

@@ -57,7 +57,8 @@ signals:
 
 protected:
     void paintEvent(QPaintEvent* event) override;
-    void drawUnderlined(QPainter& p, int x, int baseline, const QString& text) const;
+    // Draws a hit's text with its line below it; gives the text's width.
+    int drawUnderlined(QPainter& p, int x, int baseline, const QString& text) const;
     void resizeEvent(QResizeEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
     void mouseDoubleClickEvent(QMouseEvent* event) override;

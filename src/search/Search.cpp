@@ -172,9 +172,7 @@ SearchError SearchCursor::open(const std::string& dbConnect, const SearchQuery& 
         err = m->db.exec("PRAGMA mmap_size = 4294967296");
     // Stored blocks serve when they were built from the rows there are now and carry
     // checksums (version 2); otherwise they are built here from tblDirs.
-    Stmt fresh(m->db, "SELECT (SELECT Value FROM qvlMeta WHERE Key = 'rows') ="
-                      " (SELECT ifnull(max(rowid), 0) FROM tblDirs)"
-                      " AND (SELECT user_version FROM pragma_user_version) >= 2");
+    Stmt fresh(m->db, store::kBlocksFresh);
     if (err.empty() && !fresh.ok())
         err = fresh.error();
     if (err.empty()) {

@@ -101,9 +101,11 @@ std::string ClearIndex(const std::string& dbConnect) {
     std::string err = db.open(dbConnect, Db::Mode::ReadWrite);
     if (err.empty())
         err = db.exec("BEGIN; DELETE FROM tblDirs; DELETE FROM qvlBlocks; DELETE FROM qvlFilters;"
-                      " UPDATE qvlMeta SET Value = 0 WHERE Key = 'rows'; DROP TABLE IF EXISTS qvlTimes;"
-                      " INSERT OR REPLACE INTO qvlMeta VALUES ('generation',"
-                      " ifnull((SELECT Value FROM qvlMeta WHERE Key = 'generation'), 0) + 1); COMMIT;");
+                      " UPDATE qvlMeta SET Value = 0 WHERE Key = 'rows'; DROP TABLE IF EXISTS qvlTimes;");
+    if (err.empty())
+        err = db.exec(kNextGeneration);
+    if (err.empty())
+        err = db.exec("COMMIT");
     return err;
 }
 

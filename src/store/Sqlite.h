@@ -82,6 +82,17 @@ private:
     std::string m_error;
 };
 
+// SQL shared by the readers and writers of an index file. kBlocksFresh gives 1 when the
+// stored search blocks were built from the rows there are now and carry checksums
+// (version 2); kNextGeneration marks a change of the blocks, so that an editor holding a
+// picture of them knows it is old.
+inline constexpr const char* kBlocksFresh =
+    "SELECT (SELECT Value FROM qvlMeta WHERE Key = 'rows') = (SELECT ifnull(max(rowid), 0) FROM tblDirs)"
+    " AND (SELECT user_version FROM pragma_user_version) >= 2";
+inline constexpr const char* kNextGeneration =
+    "INSERT OR REPLACE INTO qvlMeta VALUES ('generation',"
+    " ifnull((SELECT Value FROM qvlMeta WHERE Key = 'generation'), 0) + 1);";
+
 // Records when the folders of a drive were listed (table qvlTimes): `entries` is the
 // sorted (path key, time) pairs the update reads back. "" or the error.
 std::string putDriveTimes(const Db& db, char letter, int64_t started, std::string_view entries);
