@@ -2,7 +2,7 @@
 //   qvl_genstore N DATA_DIR TEMPLATE
 // The names are built like bench/gentree.py's, so the same needles are rare or common.
 #include "indexer/IndexRun.h"
-#include "search/TextFold.h"
+#include "text/TextFold.h"
 
 #include <algorithm>
 #include <filesystem>
@@ -46,7 +46,7 @@ int main(int argc, char** argv) {
                 names.push_back(w);
         }
         std::sort(names.begin(), names.end(), [](auto& a, auto& b) {
-            std::string fa = search::fold(a), fb = search::fold(b);
+            std::string fa = text::fold(a), fb = text::fold(b);
             return fa != fb ? fa < fb : a < b;
         });
         tree.nodes[parent].firstChild = static_cast<uint32_t>(tree.nodes.size());
@@ -56,7 +56,7 @@ int main(int argc, char** argv) {
             node.nameOffset = static_cast<uint32_t>(tree.names.size());
             node.nameLength = static_cast<uint16_t>(name.size());
             tree.names += name;
-            std::string folded = search::fold(name);
+            std::string folded = text::fold(name);
             node.foldedOffset = static_cast<uint32_t>(tree.names.size());
             node.foldedLength = static_cast<uint16_t>(folded.size());
             tree.names += folded;

@@ -1,7 +1,7 @@
 // The search text against a block of names: every hit the scan gives, and only those,
 // must be what a plain reference matcher says.
 #include "search/Pattern.h"
-#include "search/TextFold.h"
+#include "text/TextFold.h"
 
 #include <cstdint>
 #include <cstdlib>
@@ -47,7 +47,7 @@ bool likeReference(const std::string& name, const std::string& pattern) {
 }
 
 bool reference(const std::string& name, const std::string& text, int mode) {
-    std::string folded = qvl::search::fold(text);
+    std::string folded = qvl::text::fold(text);
     if (folded.find('\0') != std::string::npos)
         return false;
     if (mode == qvl::search::ExactSearch)
@@ -70,7 +70,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     std::vector<std::string> folded;
     for (size_t at = cut; at <= rest.size() && ends.size() < 64;) {
         size_t nl = std::min(rest.find('\n', at), rest.size());
-        std::string name = qvl::search::fold(rest.substr(at, nl - at));
+        std::string name = qvl::text::fold(rest.substr(at, nl - at));
         if (name.find('\0') == std::string::npos) {
             folded.push_back(name);
             names += name;

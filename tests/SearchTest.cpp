@@ -1,8 +1,8 @@
 #include "TestSupport.h"
 
 #include "search/SearchService.h"
-#include "search/TextFold.h"
 #include "store/IndexStore.h"
+#include "text/TextFold.h"
 
 #include <gtest/gtest.h>
 
@@ -69,7 +69,7 @@ TEST_F(SearchDifferential, RandomNeedlesMatchBruteForce) {
     for (int i = 0; i < 300; ++i) {
         std::string needle = randomName(rng).substr(0, 1 + i % 3);
         if (i % 7 == 0)
-            needle = search::fold(needle) == needle ? needle : search::fold(needle); // already folded
+            needle = text::fold(needle) == needle ? needle : text::fold(needle); // already folded
         int mode = i % 4 == 0 ? search::ExactSearch : search::ContainingSearch;
         ASSERT_EQ(test::searchPaths(db(), test::query(needle, mode)), test::bruteForce(s_all, needle, mode))
             << "needle '" << needle << "' mode " << mode;

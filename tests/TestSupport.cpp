@@ -1,7 +1,7 @@
 #include "TestSupport.h"
 
 #include "search/Pattern.h"
-#include "search/TextFold.h"
+#include "text/TextFold.h"
 
 #include <algorithm>
 #include <cstdio>

@@ -1,13 +1,14 @@
 #include "platform/Platform.h"
 #include "platform/WinText.h"
 #include "search/Pattern.h"
-#include "search/TextFold.h"
+#include "text/TextFold.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
 
 using namespace qvl::search;
+using namespace qvl::text;
 
 TEST(TextFold, FoldsEveryScriptAndKeepsStrayBytes) {
     EXPECT_EQ(fold("WINDOWS"), "windows");
@@ -77,7 +78,7 @@ std::string P(std::string path) {
 }
 
 int comparePaths(const char* a, const char* b) {
-    return qvl::search::comparePaths(P(a), P(b));
+    return qvl::text::comparePaths(P(a), P(b));
 }
 
 } // namespace

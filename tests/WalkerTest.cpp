@@ -1,7 +1,7 @@
 #include "TestSupport.h"
 
 #include "indexer/Walker.h"
-#include "search/TextFold.h"
+#include "text/TextFold.h"
 
 #include <gtest/gtest.h>
 
@@ -75,7 +75,7 @@ TEST(Walker, IndexEqualsFindOnHostileTree) {
     std::multiset<std::string> got(rows.begin(), rows.end()), want(expected.begin(), expected.end());
     EXPECT_TRUE(got == want) << "index has " << got.size() << " rows, find lists " << want.size();
     EXPECT_TRUE(std::is_sorted(rows.begin(), rows.end(),
-                               [](auto& a, auto& b) { return search::comparePaths(a, b) < 0; }));
+                               [](auto& a, auto& b) { return text::comparePaths(a, b) < 0; }));
 
     // Every kind of needle gives what a filter over find's list gives.
     for (const char* needle :
@@ -144,7 +144,7 @@ TEST(Walker, DrivesMergeIntoOneOrderWithTheirLetters) {
     const std::string db = (data.path() / "Files.dat").string();
     std::vector<std::string> rows = allRows(db);
     std::vector<std::string> sorted = rows;
-    std::sort(sorted.begin(), sorted.end(), [](auto& a, auto& b) { return search::comparePaths(a, b) < 0; });
+    std::sort(sorted.begin(), sorted.end(), [](auto& a, auto& b) { return text::comparePaths(a, b) < 0; });
     EXPECT_EQ(rows, sorted);
 
     search::SearchCursor cursor;

@@ -1,5 +1,5 @@
 #!/usr/bin/env python3
-"""Writes src/search/TextFoldTable.inc: the one-to-one case folding of every code point
+"""Writes src/text/TextFoldTable.inc: the one-to-one case folding of every code point
 above ASCII, as runs of (first, last, delta, stride). A code point folds to its full case
 folding when that is one character, else to its lower case when that is one character;
 otherwise it folds to itself (so folding never changes the number of characters)."""

@@ -1,7 +1,7 @@
 #include "indexer/DirTree.h"
 
 #include "platform/Platform.h"
-#include "search/TextFold.h"
+#include "text/TextFold.h"
 
 namespace qvl::indexer {
 
@@ -12,7 +12,7 @@ public:
     explicit TreeCursor(const DirTree& tree)
         : m_tree(&tree)
         , m_path(tree.rootPath)
-        , m_folded(search::fold(tree.rootPath)) {
+        , m_folded(text::fold(tree.rootPath)) {
         if (!tree.nodes.empty())
             m_stack.push_back({0, 0, m_path.size(), m_folded.size()});
     }
@@ -75,8 +75,8 @@ bool IndexOrder::next(IndexRow& row) {
         if (!m_live[i])
             continue;
         if (m_current < 0 ||
-            search::comparePathKeys(m_cursors[i].foldedPath(), m_cursors[i].path(),
-                                    m_cursors[m_current].foldedPath(), m_cursors[m_current].path()) < 0)
+            text::comparePathKeys(m_cursors[i].foldedPath(), m_cursors[i].path(),
+                                  m_cursors[m_current].foldedPath(), m_cursors[m_current].path()) < 0)
             m_current = static_cast<int>(i);
     }
     if (m_current < 0)

@@ -1,6 +1,6 @@
 #pragma once
 // The folders found on one drive, held compactly while a run walks, then listed in index
-// order (see search::comparePathKeys) to be written. The children of a folder are
+// order (see text::comparePathKeys) to be written. The children of a folder are
 // stored together and already sorted, so listing the tree depth-first gives index order.
 
 #include <cstdint>

@@ -1,10 +1,10 @@
 #include "indexer/IndexEdit.h"
 
 #include "platform/Platform.h"
-#include "search/TextFold.h"
 #include "store/IndexStore.h"
 #include "store/SearchIndex.h"
 #include "store/Sqlite.h"
+#include "text/TextFold.h"
 
 #include <algorithm>
 #include <chrono>
@@ -30,7 +30,7 @@ struct Row {
 };
 
 int compareRows(const Row& a, const Row& b) {
-    return search::comparePathKeys(a.folded, a.path, b.folded, b.path);
+    return text::comparePathKeys(a.folded, a.path, b.folded, b.path);
 }
 
 std::string_view lastComponent(std::string_view fullDirectory) {
@@ -117,7 +117,7 @@ struct IndexEditor::Impl {
             if (!err.empty())
                 return err;
             if (!rows.empty()) {
-                rows.front().folded = search::fold(rows.front().path);
+                rows.front().folded = text::fold(rows.front().path);
                 blocks.push_back({s.integer(0), std::move(rows.front())});
             }
         }
@@ -277,8 +277,8 @@ std::string IndexEditor::Impl::apply(const IndexChanges& changes, const std::vec
     for (const IndexChanges::Folder& f : changes.added) {
         if (f.fullDirectory.empty() || f.fullDirectory.back() != kSep)
             continue;
-        Row r{f.drive, f.fullDirectory, search::fold(f.fullDirectory), {}};
-        r.name = search::fold(lastComponent(f.fullDirectory));
+        Row r{f.drive, f.fullDirectory, text::fold(f.fullDirectory), {}};
+        r.name = text::fold(lastComponent(f.fullDirectory));
         adds.push_back(std::move(r));
     }
     std::sort(adds.begin(), adds.end(), [](const Row& a, const Row& b) {
@@ -297,7 +297,7 @@ std::string IndexEditor::Impl::apply(const IndexChanges& changes, const std::vec
     std::map<size_t, std::vector<size_t>> removalsIn; // per block, the removals that reach into it
     if (!blocks.empty()) {
         for (const IndexChanges::Folder& f : changes.removedTrees) {
-            removals.push_back({f.drive, f.fullDirectory, search::fold(f.fullDirectory), {}});
+            removals.push_back({f.drive, f.fullDirectory, text::fold(f.fullDirectory), {}});
             size_t i = blockFor(removals.back());
             do {
                 touched.push_back(i);
@@ -331,7 +331,7 @@ std::string IndexEditor::Impl::apply(const IndexChanges& changes, const std::vec
         // binary searches, not a fold of every row.
         auto folded = [](Row& r) -> Row& {
             if (r.folded.empty())
-                r.folded = search::fold(r.path);
+                r.folded = text::fold(r.path);
             return r;
         };
         auto position = [&](const Row& key) {
@@ -428,7 +428,7 @@ std::string IndexEditor::Impl::apply(const IndexChanges& changes, const std::vec
                 store::PathDecoder paths(out[k].paths);
                 std::string_view path;
                 paths.next(path);
-                first = {out[k].drives[0], std::string(path), search::fold(path), {}};
+                first = {out[k].drives[0], std::string(path), text::fold(path), {}};
             }
             kept.push_back({number, std::move(first)});
         }

@@ -3,7 +3,7 @@
 #include "indexer/IndexEdit.h"
 
 #include "platform/Platform.h"
-#include "search/TextFold.h"
+#include "text/TextFold.h"
 
 #include <algorithm>
 #include <chrono>
@@ -64,7 +64,7 @@ struct Listing {
         auto* self = static_cast<Listing*>(ctx);
         self->raw.append(name);
         self->rawEnd.push_back(static_cast<uint32_t>(self->raw.size()));
-        search::foldAppend(name, self->folded);
+        text::foldAppend(name, self->folded);
         self->foldedEnd.push_back(static_cast<uint32_t>(self->folded.size()));
     }
     void sort() {

@@ -1,6 +1,6 @@
 #include "search/Pattern.h"
 
-#include "search/TextFold.h"
+#include "text/TextFold.h"
 
 #include <algorithm>
 #include <bit>
@@ -92,7 +92,7 @@ bool likeMatch(std::string_view name, std::string_view pattern) {
 }
 
 NameMatcher::NameMatcher(std::string_view text, int mode) {
-    std::string folded = fold(text);
+    std::string folded = text::fold(text);
     bool hasNul = folded.find('\0') != std::string::npos;
     if (mode == ExactSearch) {
         m_kind = folded.empty() || hasNul ? Kind::Nothing : Kind::Exact;

@@ -1,9 +1,9 @@
 #include "search/Search.h"
 
 #include "platform/Platform.h"
-#include "search/TextFold.h"
 #include "store/SearchIndex.h"
 #include "store/Sqlite.h"
+#include "text/TextFold.h"
 
 #include <bitset>
 #include <cctype>
@@ -137,7 +137,7 @@ struct SearchCursor::Impl {
         while ((rc = rows.step()) == SQLITE_ROW) {
             std::string_view drive = rows.text(0);
             folded.clear();
-            foldAppend(rows.text(2), folded);
+            text::foldAppend(rows.text(2), folded);
             builder.add(drive.empty() ? '?' : drive[0], rows.text(1), folded);
             if (builder.full())
                 rebuilt.push_back(builder.take());

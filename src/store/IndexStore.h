@@ -83,7 +83,7 @@ bool watcherRuns(const std::filesystem::path& dataDir);
 inline constexpr const char* kWriterBusy = "an index run is already in progress";
 
 // Writes the rows of a new index into a database made from the template, in index
-// order (see search::comparePathKeys), building the search blocks alongside. It stands
+// order (see text::comparePathKeys), building the search blocks alongside. It stands
 // for the one open record set of an index run: one connection and one transaction for
 // the whole run, no statement prepared per row. Not thread-safe.
 class IndexWriter {

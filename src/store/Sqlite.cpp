@@ -1,7 +1,7 @@
 #include "store/Sqlite.h"
 
-#include "search/TextFold.h"
 #include "store/SearchIndex.h"
+#include "text/TextFold.h"
 
 #include <cerrno>
 #include <cstring>
@@ -11,8 +11,8 @@ namespace qvl::store {
 namespace {
 
 int collatePaths(void*, int lenA, const void* a, int lenB, const void* b) {
-    return search::comparePaths(std::string_view(static_cast<const char*>(a), lenA),
-                                std::string_view(static_cast<const char*>(b), lenB));
+    return text::comparePaths(std::string_view(static_cast<const char*>(a), lenA),
+                              std::string_view(static_cast<const char*>(b), lenB));
 }
 
 } // namespace

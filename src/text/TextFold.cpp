@@ -1,4 +1,4 @@
-#include "search/TextFold.h"
+#include "text/TextFold.h"
 
 #include "platform/Platform.h"
 #include "platform/Utf8.h"
@@ -6,7 +6,7 @@
 #include <algorithm>
 #include <cstdint>
 
-namespace qvl::search {
+namespace qvl::text {
 
 namespace {
 
@@ -17,7 +17,7 @@ struct FoldRun {
 };
 
 constexpr FoldRun kFoldRuns[] = {
-#include "search/TextFoldTable.inc"
+#include "text/TextFoldTable.inc"
 };
 
 uint32_t foldCodePoint(uint32_t cp) {
@@ -119,4 +119,4 @@ int comparePaths(std::string_view a, std::string_view b) {
     return comparePathKeys(fold(a), a, fold(b), b);
 }
 
-} // namespace qvl::search
+} // namespace qvl::text

@@ -6,7 +6,7 @@
 #include <string>
 #include <string_view>
 
-namespace qvl::search {
+namespace qvl::text {
 
 // Appends the folded form of `text` to `out`.
 void foldAppend(std::string_view text, std::string& out);
@@ -26,4 +26,4 @@ int comparePathKeys(std::string_view foldedA, std::string_view rawA, std::string
 // The same order for two raw paths (folds both; for the slow paths only).
 int comparePaths(std::string_view a, std::string_view b);
 
-} // namespace qvl::search
+} // namespace qvl::text
