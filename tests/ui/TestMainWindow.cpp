@@ -3,6 +3,7 @@
 #include "ui/dialogs/Shape.h"
 #include "ui/dialogs/frmDialogMessage.h"
 #include "ui/dialogs/mdlLayeredWindow.h"
+#include "ui/main/DrivePanel.h"
 #include "ui/main/frmMain.h"
 
 #include <QApplication>
@@ -196,6 +197,70 @@ private slots:
         const QStringList after = colours();
         for (int i = 0; i < before.size(); ++i)
             QCOMPARE(after[i], before[i]);
+    }
+
+    // The captions of the option buttons and drive boxes are laid out for Tahoma; in the
+    // face this system gives they must still show whole and not run into each other.
+    void optionAndDriveCaptionsShowWhole() {
+        load();
+        QList<QAbstractButton*> boxes;
+        for (QAbstractButton* b : window->findChildren<QAbstractButton*>())
+            if (qobject_cast<QRadioButton*>(b) || qobject_cast<QCheckBox*>(b))
+                boxes << b;
+        QCOMPARE(boxes.size(), 28);
+        for (QAbstractButton* b : boxes) {
+            const QString name = b->objectName();
+            // The indicator, its gap, and the caption's advance in the face it got.
+            const bool radio = qobject_cast<QRadioButton*>(b) != nullptr;
+            const int need = b->style()->pixelMetric(radio ? QStyle::PM_ExclusiveIndicatorWidth
+                                                           : QStyle::PM_IndicatorWidth) +
+                             b->style()->pixelMetric(radio ? QStyle::PM_RadioButtonLabelSpacing
+                                                           : QStyle::PM_CheckBoxLabelSpacing) +
+                             b->fontMetrics().horizontalAdvance(QString(b->text()).remove('&'));
+            QVERIFY2(need <= b->width(),
+                     qPrintable(QString("%1: %2 > %3").arg(name).arg(need).arg(b->width())));
+            QVERIFY2(b->parentWidget()->rect().contains(b->geometry()), qPrintable(name));
+            for (QAbstractButton* other : boxes)
+                QVERIFY2(other == b || !other->geometry().intersects(b->geometry()) ||
+                             other->parentWidget() != b->parentWidget(),
+                         qPrintable(name + " and " + other->objectName()));
+        }
+        // The frames stay clear of the Find and Stop buttons beside them.
+        QVERIFY(window->fSearchOpt->geometry().right() < window->cmdGoSearch->geometry().left());
+    }
+
+    void driveBoxesShowClearedAndWalkedInTheirColours() {
+        QWidget host;
+        host.resize(600, 200);
+        ui::DrivePanel panel;
+        panel.build(&host);
+        host.show();
+        // The background at the box's far corner, beyond its caption.
+        auto ground = [](QCheckBox* box) {
+            QImage image = box->grab().toImage();
+            return QColor(image.pixel(image.width() - 1, 0));
+        };
+        auto hasBlueText = [](QCheckBox* box) {
+            QImage image = box->grab().toImage();
+            for (int y = 0; y < image.height(); ++y)
+                for (int x = image.width() / 2; x < image.width(); ++x)
+                    if (QColor c(image.pixel(x, y)); c.blue() > 200 && c.red() < 90 && c.green() < 90)
+                        return true;
+            return false;
+        };
+        panel.clear();
+        QCheckBox* f = panel.box('F');
+        QCOMPARE(ground(f), QColor(222, 220, 211));
+        f->setEnabled(true);
+        f->setChecked(true);
+        panel.highlight('F');
+        QCOMPARE(ground(f), QColor(255, 255, 0));
+        QVERIFY(hasBlueText(f));
+        QVERIFY(!hasBlueText(panel.box('G')));
+        panel.walkEnded('F');
+        QCOMPARE(ground(f), QColor(222, 220, 211));
+        QVERIFY(!f->isChecked());
+        QCOMPARE(panel.tickedLetters(), std::string());
     }
 
     void commandWordsAreExact() {

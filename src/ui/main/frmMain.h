@@ -10,6 +10,7 @@
 #include "indexer/DriveCatalogue.h"
 #include "indexer/IndexRun.h"
 #include "search/SearchService.h"
+#include "ui/main/DrivePanel.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -59,7 +60,8 @@ public:
     void ClearAllForm();
     void SetFrameTag();
     void RefreshIndexState();
-    QCheckBox* driveBox(char letter) const;
+    QCheckBox* driveBox(char letter) const { return m_drives.box(letter); }
+    const DrivePanel& drives() const { return m_drives; }
     // Whether an index run is under way (its walk runs on a worker thread).
     bool indexRunning() const { return m_indexThread != nullptr; }
 
@@ -100,7 +102,6 @@ public:
     QComboBox* cboPreset;
     QToolButton *cmdSetup, *cmdHelp2, *cmdAbout, *cmdScan;
     Shape* shMark;
-    std::array<QCheckBox*, 24> chk{}; // chkC .. chkZ
     QLabel* lblSearchPath;
 
     // Find section.
@@ -169,6 +170,7 @@ private:
     int16_t m_nextSearch = -1; // the mode of a search asked for while one ran
     void runSearch(int16_t mode);
     search::SearchService m_search; // the search runs on its worker
+    DrivePanel m_drives;            // chkC .. chkZ
 
     void buildLayout();
     void buildTitleBar();

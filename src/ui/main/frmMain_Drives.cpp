@@ -15,50 +15,20 @@
 
 namespace qvl::ui {
 
-namespace {
-
-const QColor kClearedBackground = colorFromBgr(0xD3DCDE);
-
-void setBoxColors(QCheckBox* box, QColor text, QColor background) {
-    QPalette p = box->palette();
-    p.setColor(QPalette::WindowText, text);
-    p.setColor(QPalette::Window, background);
-    box->setPalette(p);
-    box->setAutoFillBackground(true);
-}
-
-} // namespace
-
-QCheckBox* frmMain::driveBox(char letter) const {
-    int i = letter - 'C';
-    return i >= 0 && i < 24 ? chk[i] : nullptr;
-}
-
 void frmMain::SetDrivesDesc() {
-    for (const indexer::Drive& d : m_catalogue.drives()) {
-        QCheckBox* box = driveBox(d.letter);
-        if (box && d.usable()) {
-            // The type, then the folder the letter stands for, which a letter alone does
-            // not tell where the system has no drive letters of its own.
-            box->setToolTip(
-                QString("%1 (%2)").arg(indexer::driveTypeText(d.type), QString::fromStdString(d.root)));
-            box->setEnabled(true);
-        }
-    }
+    m_drives.describe(m_catalogue);
 }
 
 void frmMain::MarkAllDrives(int32_t type) {
-    indexer::DriveSelection ticks;
-    for (int i = 0; i < 24; ++i)
-        ticks.set(2 + i, chk[i]->isChecked());
+    indexer::DriveSelection ticks = m_drives.ticks();
     std::array<int, 26> tab{};
     indexer::MarkAllDrives(m_catalogue, type, ticks, &tab);
+    m_drives.setTicks(ticks);
     std::vector<std::pair<int, QCheckBox*>> order;
-    for (int i = 0; i < 24; ++i) {
-        chk[i]->setChecked(ticks.test(2 + i));
-        if (tab[2 + i] != 0) {
-            chk[i]->setProperty("TabIndex", tab[2 + i]);
-            order.emplace_back(tab[2 + i], chk[i]);
+    for (char letter = 'C'; letter <= 'Z'; ++letter) {
+        if (int at = tab[letter - 'A']; at != 0) {
+            driveBox(letter)->setProperty("TabIndex", at);
+            order.emplace_back(at, driveBox(letter));
         }
     }
     std::sort(order.begin(), order.end());
@@ -67,13 +37,7 @@ void frmMain::MarkAllDrives(int32_t type) {
 }
 
 void frmMain::ClearAllForm() {
-    for (QCheckBox* box : chk) {
-        box->setChecked(false);
-        QPalette p = box->palette();
-        p.setColor(QPalette::Window, kClearedBackground);
-        box->setPalette(p);
-        box->setAutoFillBackground(true);
-    }
+    m_drives.clear();
 }
 
 void frmMain::cboPreset_Click() {
@@ -85,8 +49,7 @@ void frmMain::cboPreset_Click() {
     indexer::DriveSelection ticks;
     indexer::applyPreset(m_catalogue, entry.toStdString(), ticks);
     ClearAllForm();
-    for (int i = 0; i < 24; ++i)
-        chk[i]->setChecked(ticks.test(2 + i));
+    m_drives.setTicks(ticks);
 }
 
 void frmMain::SetFrameTag() {
@@ -143,34 +106,18 @@ void frmMain::cmdScan_Click() {
     cmdScan->setEnabled(false);
     QGuiApplication::setOverrideCursor(Qt::WaitCursor);
 
-    std::string letters;
-    for (int i = 0; i < 24; ++i)
-        if (chk[i]->isChecked())
-            letters += static_cast<char>('C' + i);
+    const std::string letters = m_drives.tickedLetters();
 
     // Each drive box is highlighted while its walk runs, then gets its colours back and
     // its tick removed.
-    auto saved = std::make_shared<std::array<QPalette, 24>>();
     indexer::IndexRunCallbacks callbacks;
-    callbacks.driveStarted = [this, saved](char letter) {
+    callbacks.driveStarted = [this](char letter) {
         QMetaObject::invokeMethod(
-            this,
-            [this, saved, letter] {
-                QCheckBox* box = driveBox(letter);
-                (*saved)[letter - 'C'] = box->palette();
-                setBoxColors(box, colorFromBgr(0xFF0000), colorFromBgr(0x00FFFF));
-            },
-            Qt::QueuedConnection);
+            this, [this, letter] { m_drives.highlight(letter); }, Qt::QueuedConnection);
     };
-    callbacks.driveFinished = [this, saved](char letter) {
+    callbacks.driveFinished = [this](char letter) {
         QMetaObject::invokeMethod(
-            this,
-            [this, saved, letter] {
-                QCheckBox* box = driveBox(letter);
-                box->setPalette((*saved)[letter - 'C']);
-                box->setChecked(false);
-            },
-            Qt::QueuedConnection);
+            this, [this, letter] { m_drives.walkEnded(letter); }, Qt::QueuedConnection);
     };
     callbacks.progress = [this](const std::string& path, int64_t) {
         QString text = QString::fromStdString(path);

@@ -63,6 +63,37 @@ void setBackground(QWidget* w, QColor color) {
     w->setAutoFillBackground(true);
 }
 
+// The option captions are laid out for Tahoma; in a wider face they were cut off and ran
+// into each other. Each option takes the width its caption needs, the second of a row
+// moves right of the first where it must, and the two frames widen together to hold
+// them, no further than `widest`. Only what still does not fit gets a smaller face.
+void fitOptions(QGroupBox* top, QGroupBox* bottom, const std::array<QRadioButton*, 2>& row,
+                const std::array<QRadioButton*, 2>& column, int widest) {
+    const int gap = px(120);
+    auto arrange = [&] {
+        int right = 0;
+        for (QRadioButton* o : {row[0], row[1], column[0], column[1]}) {
+            o->resize(o->sizeHint().width(), o->height());
+            if (o == row[1])
+                o->move(std::max(o->x(), row[0]->geometry().right() + 1 + gap), o->y());
+            right = std::max(right, o->geometry().right() + 1);
+        }
+        return right + gap;
+    };
+    int need = arrange();
+    for (qreal size = row[0]->font().pointSizeF(); need > widest && size > 6; size -= 0.25) {
+        for (QRadioButton* o : {row[0], row[1], column[0], column[1]}) {
+            QFont f = o->font();
+            f.setPointSizeF(size - 0.25);
+            o->setFont(f);
+        }
+        need = arrange();
+    }
+    int width = std::clamp(need, top->width(), widest);
+    top->resize(width, top->height());
+    bottom->resize(width, bottom->height());
+}
+
 } // namespace
 
 void frmMain::buildLayout() {
@@ -134,15 +165,7 @@ void frmMain::buildScanSection() {
     rectangle(this, "Shape1", {360, 1365, 5775, 855});
     gradient(this, "ARGradient2", {6135, 1695, 370, 165}, bgr(222, 220, 211), bgr(255, 255, 255));
 
-    for (int i = 0; i < 24; ++i) {
-        char letter = static_cast<char>('C' + i);
-        std::string name = std::string("chk") + letter;
-        int width = letter == 'W' ? 510 : 495;
-        chk[i] = place(new QCheckBox(QString("%1:").arg(letter), this), "", 480 + 720 * (i / 3),
-                       1440 + 240 * (i % 3), width, 195);
-        chk[i]->setObjectName(QString::fromStdString(name));
-        chk[i]->setEnabled(false);
-    }
+    m_drives.build(this);
 
     shMark = rectangle(this, "shMark", {6795, 1320, 1305, 880}, QColor(255, 0, 0));
     shMark->setBorderWidth(2);
@@ -186,9 +209,11 @@ void frmMain::buildFindSection() {
     fSearchDrives =
         place(new QGroupBox("Drive Search Options:", this), "fSearchDrives", 720, 3720, 3735, 840);
     Option4 =
-        place(new QRadioButton("Search &All Indexed Drives", fSearchDrives), "Option4", 240, 240, 3300, 240);
+        place(new QRadioButton("Search &All Indexed Drives", fSearchDrives), "Option4", 240, 240, 3300, 225);
     Option3 = place(new QRadioButton("Selected Dri&ves Only (from upper panel)", fSearchDrives), "Option3",
                     240, 469, 3400, 300);
+    // Up to the frame of the Find and Stop buttons, less a gap.
+    fitOptions(fSearchOpt, fSearchDrives, {Option1, Option2}, {Option4, Option3}, px(5160 - 90 - 720));
 
     rtxtHidden = place(new QTextEdit(this), "rtxtHidden", 5400, 4200, 2775, 255);
     rtxtHidden->hide();

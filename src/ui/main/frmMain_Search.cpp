@@ -156,9 +156,7 @@ void frmMain::runSearch(int16_t mode) {
     query.text = text.toStdString();
     query.mode = mode;
     query.allDrives = fSearchDrives->property("Tag").toInt() != 2;
-    for (int i = 0; i < 24; ++i)
-        if (chk[i]->isChecked())
-            query.drives += static_cast<char>('C' + i);
+    query.drives = m_drives.tickedLetters();
     if (m_search.start(m_state.DbConnect, query) != search::SearchError::None) {
         QGuiApplication::restoreOverrideCursor();
         if (m_search.error() == search::SearchError::WrongCriteria)
@@ -191,7 +189,7 @@ void frmMain::runSearch(int16_t mode) {
                     if (drive && !drive->root.empty() && drive->root.back() != platform::kSeparator)
                         ++header;
                 }
-                rTxt1->addRow(batch.paths[i], header, startsGroup);
+                rTxt1->addRow(batch.paths[i], header, startsGroup, currentDrive);
                 ++rows;
                 if (rows % 2048 == 0) {
                     rTxt1->flush();
