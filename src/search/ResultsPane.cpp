@@ -59,7 +59,7 @@ void ResultsPane::showNoResults() {
     m_state = State::NoResults;
 }
 
-void ResultsPane::addRow(std::string_view path, size_t headerLength, bool startsGroup) {
+void ResultsPane::addRow(std::string_view path, size_t headerLength, bool startsGroup, char drive) {
     m_state = State::Rows;
     constexpr size_t kChunk = 1 << 20;
     if (m_chunks.empty() || m_chunks.back().capacity() - m_chunks.back().size() < path.size()) {
@@ -69,7 +69,7 @@ void ResultsPane::addRow(std::string_view path, size_t headerLength, bool starts
     std::string& chunk = m_chunks.back();
     m_rows.push_back({static_cast<uint32_t>(m_chunks.size() - 1), static_cast<uint32_t>(chunk.size()),
                       static_cast<uint32_t>(path.size()),
-                      static_cast<uint16_t>(std::min(headerLength, path.size())), startsGroup});
+                      static_cast<uint16_t>(std::min(headerLength, path.size())), startsGroup, drive});
     chunk.append(path);
     // Only the scroll range changes for rows below the visible ones.
     if (static_cast<int>(m_rows.size()) <= verticalScrollBar()->value() + verticalScrollBar()->pageStep() + 1)
@@ -85,6 +85,19 @@ void ResultsPane::flush() {
 std::string_view ResultsPane::row(size_t i) const {
     const Row& r = m_rows[i];
     return std::string_view(m_chunks[r.chunk]).substr(r.offset, r.length);
+}
+
+QString ResultsPane::driveTag(size_t i) const {
+    const Row& r = m_rows[i];
+    // "C:\" names its drive already; "/" or "/home/ann/" do not.
+    if (!r.startsGroup || r.drive == 0 || (r.header >= 2 && row(i)[1] == ':'))
+        return {};
+    return QString("%1: ").arg(QChar(r.drive));
+}
+
+int ResultsPane::tagWidth(size_t i) const {
+    QString tag = driveTag(i);
+    return tag.isEmpty() ? 0 : QFontMetrics(headerFont()).horizontalAdvance(tag);
 }
 
 QString ResultsPane::lineText(size_t i) const {
@@ -163,6 +176,12 @@ void ResultsPane::paintEvent(QPaintEvent*) {
         std::string_view path = row(i);
         int x = kMargin - shift;
         size_t rest = 0;
+        if (QString tag = driveTag(i); !tag.isEmpty()) {
+            p.setFont(headerFont());
+            p.setPen(kHeaderColor);
+            p.drawText(x, y + ascent, tag);
+            x += QFontMetrics(headerFont()).horizontalAdvance(tag);
+        }
         if (r.startsGroup && r.header > 0) {
             QString head = decode(path.substr(0, r.header));
             p.setFont(header);
@@ -203,10 +222,11 @@ int64_t ResultsPane::rowAt(QPoint pos) const {
     int64_t i = verticalScrollBar()->value() + (pos.y() - kMargin) / lineHeight();
     if (i < 0 || i >= static_cast<int64_t>(m_rows.size()))
         return -1;
+    const int start = kMargin + tagWidth(static_cast<size_t>(i));
     const int width = lineWidth(static_cast<size_t>(i));
     const int x = pos.x() + horizontalScrollBar()->value();
-    // Only the underlined path responds, not the blank after it.
-    return x >= kMargin && x < kMargin + width ? i : -1;
+    // Only the underlined path responds, not the drive tag before it or the blank after it.
+    return x >= start && x < start + width ? i : -1;
 }
 
 void ResultsPane::mousePressEvent(QMouseEvent* event) {
@@ -304,7 +324,8 @@ bool ResultsPane::viewportEvent(QEvent* event) {
     if (event->type() == QEvent::ToolTip) {
         auto* help = static_cast<QHelpEvent*>(event);
         int64_t i = rowAt(help->pos());
-        if (i >= 0 && kMargin + lineWidth(static_cast<size_t>(i)) - horizontalScrollBar()->value() >
+        if (i >= 0 && kMargin + tagWidth(static_cast<size_t>(i)) + lineWidth(static_cast<size_t>(i)) -
+                              horizontalScrollBar()->value() >
                           viewport()->width())
             QToolTip::showText(help->globalPos(), decode(row(static_cast<size_t>(i))), viewport());
         else

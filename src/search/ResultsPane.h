@@ -29,14 +29,18 @@ public:
     void clear();
     void showNoResults();
     // Appends a hit; `headerLength` bytes at the start of the path form the drive part,
-    // drawn bold when `startsGroup`.
-    void addRow(std::string_view fullDirectory, size_t headerLength, bool startsGroup);
+    // drawn bold when `startsGroup`. Where that part does not name the drive (a root such
+    // as "/"), the group's first line is led by `drive` and a colon, drawn but not part of
+    // the line's text.
+    void addRow(std::string_view fullDirectory, size_t headerLength, bool startsGroup, char drive = 0);
     // Brings the scroll range up to date after a batch of rows.
     void flush();
 
     size_t rowCount() const { return m_rows.size(); }
     std::string_view row(size_t i) const;
     bool startsGroup(size_t i) const { return m_rows[i].startsGroup; }
+    // The drive name drawn before line i, or empty.
+    QString driveTag(size_t i) const;
     size_t headerLength(size_t i) const { return m_rows[i].header; }
     // Where line i is drawn, in viewport coordinates.
     int lineTop(size_t i) const;
@@ -72,12 +76,14 @@ private:
         uint32_t length;
         uint16_t header;
         bool startsGroup;
+        char drive;
     };
     enum class State { Placeholder, Rows, NoResults };
 
     void updateScrollBar();
     QFont headerFont() const;
     int lineWidth(size_t i) const; // of the underlined text, in pixels
+    int tagWidth(size_t i) const;
     bool moveCurrent(QKeyEvent* event);
 
     State m_state = State::Placeholder;

@@ -84,6 +84,18 @@ class TestSearchWindow : public QObject {
         QTest::keyClick(window->txtSearchString, Qt::Key_Return);
     }
 
+    // Saves what `w` shows into the build's artefacts folder, for a look at it.
+    static void saveShot(QWidget* w, const QString& name) {
+        QDir().mkpath(QVL_ARTIFACTS);
+        QVERIFY(w->grab().save(QString(QVL_ARTIFACTS "/%1.png").arg(name)));
+    }
+    static QWidget* toolTipWindow() {
+        for (QWidget* w : QApplication::topLevelWidgets())
+            if (w->inherits("QTipLabel") && w->isVisible())
+                return w;
+        return nullptr;
+    }
+
     QStringList hits() {
         QStringList rows;
         for (size_t i = 0; i < window->rTxt1->rowCount(); ++i)
@@ -156,10 +168,21 @@ private slots:
         QVERIFY(pane->startsGroup(0) && !pane->startsGroup(1) && pane->startsGroup(2));
         QCOMPARE(pane->headerLength(0), size_t(one.size() + 1));     // the drive's root folder
         QCOMPARE(pane->lineText(1), tree.path() + "/one/windows/ "); // the path and one blank
+        // A root such as "/tmp/x/one" does not name its drive: the group's first line is
+        // led by the letter, which is drawn but is no part of the line.
+        QCOMPARE(pane->driveTag(0), QString("C: "));
+        QCOMPARE(pane->driveTag(1), QString());
+        QCOMPARE(pane->driveTag(2), QString("D: "));
+        QCOMPARE(pane->lineText(0), tree.path() + "/one/Apps/windows/ ");
 
         QWidget* view = pane->viewport();
         int mid = pane->lineHeight() / 2;
-        QTest::mouseDClick(view, Qt::LeftButton, {}, QPoint(6, pane->lineTop(0) + mid)); // on the header
+        QFont bold = pane->font();
+        bold.setBold(true);
+        const int tag = QFontMetrics(bold).horizontalAdvance("C: ");
+        QTest::mouseDClick(view, Qt::LeftButton, {}, QPoint(6, pane->lineTop(0) + mid)); // on the tag
+        QVERIFY(opened.empty());
+        QTest::mouseDClick(view, Qt::LeftButton, {}, QPoint(tag + 6, pane->lineTop(0) + mid)); // the header
         QTest::mouseDClick(view, Qt::LeftButton, {}, QPoint(view->width() - 5, pane->lineTop(1) + mid));
         QTest::mouseDClick(view, Qt::LeftButton, {}, QPoint(6, pane->lineTop(3) + mid)); // below the last
         QCOMPARE(opened.size(), size_t(1));
@@ -184,7 +207,7 @@ private slots:
         QCOMPARE(window->rTxt1->rowCount(), size_t(1));
         search::ResultsPane* pane = window->rTxt1;
         QTest::mouseDClick(pane->viewport(), Qt::LeftButton, {},
-                           QPoint(8, pane->lineTop(0) + pane->lineHeight() / 2));
+                           QPoint(60, pane->lineTop(0) + pane->lineHeight() / 2)); // past the tag
         QCOMPARE(opened.size(), size_t(1));
         QCOMPARE(opened[0].first, odd + "/"); // byte for byte
 
@@ -304,6 +327,18 @@ private slots:
         QHelpEvent help(QEvent::ToolTip, at, pane->viewport()->mapToGlobal(at));
         QApplication::sendEvent(pane->viewport(), &help);
         QTRY_COMPARE(QToolTip::text(), tree.path() + rows[longRow]);
+        saveShot(window.get(), "search-window");
+        QTRY_VERIFY(toolTipWindow());
+        saveShot(toolTipWindow(), "long-line-tooltip");
+        QToolTip::hideText();
+
+        // The drive box's tool tip, as the pointer over it brings it up.
+        QCheckBox* box = window->driveBox('D');
+        QHelpEvent overBox(QEvent::ToolTip, QPoint(5, 5), box->mapToGlobal(QPoint(5, 5)));
+        QApplication::sendEvent(box, &overBox);
+        QTRY_COMPARE(QToolTip::text(), QString("Hard Drive (%1)").arg(two));
+        QTRY_VERIFY(toolTipWindow());
+        saveShot(toolTipWindow(), "drive-tooltip");
     }
 
     void aNewSearchEndsTheOneUnderWayAndRunsWhole() {
@@ -329,6 +364,25 @@ private slots:
         search::listSearchHistory(state->DbConnect, history);
         // The search that was cut short, then the new one.
         QCOMPARE(history, (std::vector<std::string>{"m", "windows"}));
+    }
+
+    void closingTheWindowEndsTheSearchUnderWay() {
+        buildIndex(3000);
+        load();
+        bool ended = false;
+        state->endProgramNow = [&] { ended = true; };
+        QTimer poll;
+        connect(&poll, &QTimer::timeout, this, [&] {
+            if (window->rTxt1->rowCount() > 0) {
+                poll.stop();
+                QTest::mouseClick(window->cmdClose, Qt::LeftButton);
+            }
+        });
+        poll.start(0);
+        search("m");
+        QVERIFY(ended);
+        // The listing ended with the close, not after the last of the 3,000 hits.
+        QVERIFY(window->rTxt1->rowCount() > 0 && window->rTxt1->rowCount() < 3000);
     }
 
     void startupSearchOpensTheFirstExactHit() {

@@ -142,6 +142,11 @@ void frmMain::cmdMinimize_Click() {
 }
 
 void frmMain::cmdClose_Click() {
+    // A search under way ends now, not after the fade: its worker stops within a block.
+    if (m_searching) {
+        m_searchStop = true;
+        m_search.cancel();
+    }
     Timer1->stop();
     for (ARGradient* g : m_gradients)
         g->hide();
