@@ -6,6 +6,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <random>
+#include <vector>
 
 using namespace qvl::search;
 using namespace qvl::text;
@@ -43,6 +45,78 @@ INSTANTIATE_TEST_SUITE_P(Patterns, Like,
                                          LikeCase{"aXbXc", "a%b%c", true}, LikeCase{"acb", "a%b%c", false},
                                          LikeCase{"ab", "ab_", false}, LikeCase{"[ab]", "%[a%", true},
                                          LikeCase{"mississippi", "%iss%ipp%", true}));
+
+namespace {
+
+// A character is one whole UTF-8 sequence, or one stray byte.
+size_t charAt(const std::string& s, size_t i) {
+    auto c = static_cast<unsigned char>(s[i]);
+    size_t len = c >= 0xF0 ? 4 : c >= 0xE0 ? 3 : c >= 0xC0 ? 2 : 1;
+    if (i + len > s.size())
+        return 1;
+    for (size_t k = 1; k < len; ++k)
+        if ((static_cast<unsigned char>(s[i + k]) & 0xC0) != 0x80)
+            return 1;
+    return len;
+}
+
+// LIKE straight from its definition, by dynamic programming over (name byte, pattern
+// position): slow and plainly right.
+bool likeByDefinition(const std::string& name, const std::string& pattern) {
+    const size_t n = name.size(), m = pattern.size();
+    std::vector<char> reach((n + 5) * (m + 1), 0);
+    auto at = [&](size_t i, size_t j) -> char& { return reach[i * (m + 1) + j]; };
+    at(0, 0) = 1;
+    for (size_t i = 0; i <= n; ++i)
+        for (size_t j = 0; j < m; ++j) {
+            if (!at(i, j))
+                continue;
+            if (pattern[j] == '%') {
+                at(i, j + 1) = 1;
+                if (i < n)
+                    at(i + charAt(name, i), j) = 1;
+            } else if (i < n && pattern[j] == '_') {
+                at(i + charAt(name, i), j + 1) = 1;
+            } else if (i < n && pattern[j] == name[i]) {
+                at(i + 1, j + 1) = 1;
+            }
+        }
+    return at(n, m);
+}
+
+} // namespace
+
+// Random names and patterns over a few letters, a two-byte character, its bytes alone
+// and both wildcards, patterns long enough to need more than one 64-bit word of states.
+TEST(Like, AgreesWithTheDefinitionOnRandomTexts) {
+    const std::vector<std::string> pieces = {"a", "b", "\xc3\xa4", "\xc3", "\xa4", "\xe2\x82\xac", "%", "_"};
+    std::mt19937 random(16);
+    auto text = [&](size_t most, bool wildcards) {
+        std::string t;
+        for (size_t k = random() % (most + 1); k > 0; --k)
+            t += pieces[random() % (wildcards ? pieces.size() : pieces.size() - 2)];
+        return t;
+    };
+    int matched = 0;
+    for (int round = 0; round < 20000; ++round) {
+        const std::string name = text(12, false);
+        const std::string pattern = round % 10 == 0 ? text(90, true) : text(8, true);
+        const bool expected = likeByDefinition(name, pattern);
+        ASSERT_EQ(likeMatch(name, pattern), expected) << "'" << name << "' LIKE '" << pattern << "'";
+        ASSERT_EQ(likeMatchInParallel(name, pattern), expected)
+            << "'" << name << "' LIKE '" << pattern << "'";
+        matched += expected;
+    }
+    EXPECT_GT(matched, 500); // the cases are not all misses
+    // The pattern that made backtracking slow still gives the right answers.
+    std::string many;
+    for (int k = 0; k < 100; ++k)
+        many += "a_";
+    EXPECT_TRUE(likeMatch(std::string(240, 'a'), "%" + many + "%"));
+    EXPECT_FALSE(likeMatch(std::string(240, 'a'), "%" + many + "b%"));
+    EXPECT_FALSE(likeMatch(std::string(199, 'a'), "%" + many + "%"));
+    EXPECT_TRUE(likeMatchInParallel(std::string(240, 'a'), "%" + many + "%"));
+}
 
 namespace {
 

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <bit>
 #include <cstring>
+#include <vector>
 
 #if defined(__SSE2__) || defined(_M_X64)
 #include <emmintrin.h>
@@ -61,14 +62,15 @@ const char* findBytes(const char* hay, size_t n, const char* needle, size_t m, s
     return at == std::string_view::npos ? nullptr : hay + i + at;
 }
 
-} // namespace
-
-bool likeMatch(std::string_view name, std::string_view pattern) {
-    // Greedy match with one backtrack point, at the last "%": linear for the usual
-    // patterns, at worst name length times pattern length.
+// Greedy match with one backtrack point, at the last "%": linear for the usual patterns
+// (it rarely goes back far), but name length times pattern length at worst, as for
+// "%a_a_a_...%" over "aaaa...". It gives up after `budget` steps: -1, else 0 or 1.
+int greedyLike(std::string_view name, std::string_view pattern, size_t budget) {
     size_t n = 0, p = 0;
     size_t starP = std::string_view::npos, starN = 0;
     while (n < name.size()) {
+        if (budget-- == 0)
+            return -1;
         if (p < pattern.size() && pattern[p] == '%') {
             starP = ++p;
             starN = n;
@@ -83,12 +85,125 @@ bool likeMatch(std::string_view name, std::string_view pattern) {
             n = starN;
             p = starP;
         } else {
-            return false;
+            return 0;
         }
     }
     while (p < pattern.size() && pattern[p] == '%')
         ++p;
-    return p == pattern.size();
+    return p == pattern.size() ? 1 : 0;
+}
+
+} // namespace
+
+// The pattern as a set of states run in parallel, one bit per pattern position: a name
+// is read once, byte by byte, whatever the pattern, so "a_" written a hundred times costs
+// no more per byte than "a". It is slower per byte than the greedy match, so it takes
+// over only where that one would go back and forth too long. A "_" or "%" moves on by a
+// whole character (1 to 4 bytes), so the states of the next four byte positions are kept
+// in a ring.
+class LikeProgram {
+public:
+    explicit LikeProgram(std::string_view pattern) {
+        // "%%" is "%": collapsed, one step of closure covers every "%".
+        for (char c : pattern)
+            if (c != '%' || m_pattern.empty() || m_pattern.back() != '%')
+                m_pattern += c;
+        m_words = (m_pattern.size() + 1 + 63) / 64;
+        m_literal.assign(256 * m_words, 0);
+        m_any.assign(m_words, 0);
+        m_run.assign(m_words, 0);
+        for (size_t j = 0; j < m_pattern.size(); ++j) {
+            const uint64_t bit = uint64_t(1) << (j % 64);
+            if (m_pattern[j] == '%')
+                m_run[j / 64] |= bit;
+            else if (m_pattern[j] == '_')
+                m_any[j / 64] |= bit;
+            else
+                m_literal[static_cast<unsigned char>(m_pattern[j]) * m_words + j / 64] |= bit;
+        }
+        m_endsInRun = !m_pattern.empty() && m_pattern.back() == '%';
+    }
+
+    bool matches(std::string_view name) const {
+        // A few steps per byte and pattern position is what a usual pattern costs.
+        int quick = greedyLike(name, m_pattern, 4 * (name.size() + m_pattern.size()) + 16);
+        return quick >= 0 ? quick == 1 : matchInParallel(name);
+    }
+
+    bool matchInParallel(std::string_view name) const {
+        const size_t w = m_words, m = m_pattern.size();
+        thread_local std::vector<uint64_t> ring;
+        ring.assign(5 * w, 0);
+        auto at = [&](size_t position) { return ring.data() + (position % 5) * w; };
+        // Bit j of a set moved to bit j + 1.
+        auto orShifted = [w](uint64_t* to, const uint64_t* bits) {
+            uint64_t carry = 0;
+            for (size_t k = 0; k < w; ++k) {
+                to[k] |= (bits[k] << 1) | carry;
+                carry = bits[k] >> 63;
+            }
+        };
+        auto close = [&](uint64_t* set) { // a "%" may match nothing
+            uint64_t carry = 0;
+            for (size_t k = 0; k < w; ++k) {
+                const uint64_t runs = set[k] & m_run[k];
+                set[k] |= (runs << 1) | carry;
+                carry = runs >> 63;
+            }
+        };
+        auto has = [&](const uint64_t* set, size_t j) { return (set[j / 64] >> (j % 64)) & 1; };
+        at(0)[0] = 1;
+        size_t furthest = 0; // no set beyond this position holds a state
+        thread_local std::vector<uint64_t> scratch;
+        scratch.resize(w);
+        for (size_t i = 0; i < name.size(); ++i) {
+            uint64_t* now = at(i);
+            close(now);
+            bool empty = true;
+            for (size_t k = 0; k < w && empty; ++k)
+                empty = now[k] == 0;
+            if (empty) {
+                if (i >= furthest)
+                    return false; // no state left anywhere ahead
+                continue;
+            }
+            if (m_endsInRun && has(now, m - 1))
+                return true; // the last "%" takes the rest
+            const auto byte = static_cast<unsigned char>(name[i]);
+            const size_t length = byte < 0x80 ? 1 : charLength(name, i);
+            const uint64_t* literal = m_literal.data() + byte * w;
+            uint64_t* next = at(i + 1);
+            uint64_t* after = at(i + length);
+            for (size_t k = 0; k < w; ++k)
+                scratch[k] = now[k] & literal[k];
+            orShifted(next, scratch.data());
+            for (size_t k = 0; k < w; ++k)
+                scratch[k] = now[k] & m_any[k];
+            orShifted(after, scratch.data());
+            for (size_t k = 0; k < w; ++k)
+                after[k] |= now[k] & m_run[k];
+            std::fill(now, now + w, 0);
+            furthest = std::max(furthest, i + length);
+        }
+        uint64_t* last = at(name.size());
+        close(last);
+        return has(last, m);
+    }
+
+private:
+    std::string m_pattern;
+    size_t m_words;
+    std::vector<uint64_t> m_literal;    // per byte value: the positions that are that byte
+    std::vector<uint64_t> m_any, m_run; // the positions of "_" and of "%"
+    bool m_endsInRun;
+};
+
+bool likeMatch(std::string_view name, std::string_view pattern) {
+    return LikeProgram(pattern).matches(name);
+}
+
+bool likeMatchInParallel(std::string_view name, std::string_view pattern) {
+    return LikeProgram(pattern).matchInParallel(name);
 }
 
 NameMatcher::NameMatcher(std::string_view text, int mode) {
@@ -108,6 +223,7 @@ NameMatcher::NameMatcher(std::string_view text, int mode) {
             // where a character begins, never inside one; the byte search cannot tell.
             m_kind = Kind::Like;
             m_needle = "%" + folded + "%";
+            m_like = std::make_shared<const LikeProgram>(m_needle);
         } else {
             m_kind = Kind::Substring;
             m_needle = std::move(folded);
@@ -140,7 +256,7 @@ size_t NameMatcher::findNext(const char* names, size_t size, const uint32_t* end
     case Kind::Like:
         for (size_t i = from; i < count; ++i) {
             size_t s = startOf(ends, i);
-            if (likeMatch(std::string_view(names + s, ends[i] - s), m_needle))
+            if (m_like->matches(std::string_view(names + s, ends[i] - s)))
                 return i;
         }
         return count;

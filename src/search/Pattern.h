@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <string_view>
 
@@ -15,6 +16,11 @@ enum SearchMode : int16_t { ContainingSearch = 1, ExactSearch = 2 };
 // exactly one character, anything else itself). Both are compared byte for byte, so
 // callers fold them first. A character is one UTF-8 sequence, or one stray byte.
 bool likeMatch(std::string_view name, std::string_view pattern);
+// The same answer by the state machine alone, which likeMatch uses where going back and
+// forth would cost more than a few steps per byte; for tests.
+bool likeMatchInParallel(std::string_view name, std::string_view pattern);
+
+class LikeProgram;
 
 class NameMatcher {
 public:
@@ -41,6 +47,7 @@ private:
     enum class Kind { Nothing, Everything, Substring, Exact, Like };
     Kind m_kind;
     std::string m_needle;
+    std::shared_ptr<const LikeProgram> m_like; // a "%"/"_" pattern, compiled once
 };
 
 } // namespace qvl::search
