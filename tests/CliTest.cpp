@@ -58,6 +58,15 @@ TEST_F(Cli, IndexThenFindWithExitCodes) {
     EXPECT_EQ(qvl({"find", "nothing-like-this"}), 1);
     EXPECT_EQ(out.str(), "");
     EXPECT_EQ(qvl({"find", "--", "-e"}), 1); // a text that looks like an option
+    // As locate users know them: -c only the count, -l the first N folders in index order.
+    EXPECT_EQ(qvl({"find", "-c", "s"}), 0);
+    EXPECT_EQ(out.str(), "3\n");
+    EXPECT_EQ(qvl({"find", "-l", "2", "s"}), 0);
+    EXPECT_EQ(out.str(), tree.str() + "/Docs/src/\n" + tree.str() + "/Work/SRC/\n");
+    EXPECT_EQ(qvl({"find", "-c", "-l", "2", "s"}), 0);
+    EXPECT_EQ(out.str(), "2\n");
+    EXPECT_EQ(qvl({"find", "-c", "nothing-like-this"}), 1);
+    EXPECT_EQ(out.str(), "0\n");
 
     EXPECT_EQ(qvl({"index", "E"}), 0);
     EXPECT_EQ(qvl({"find", "bob's"}), 0);
@@ -70,6 +79,9 @@ TEST_F(Cli, BadArgumentsAndDrivesAreErrors) {
     EXPECT_EQ(qvl({"find"}), 2);
     EXPECT_EQ(qvl({"find", "-x", "a"}), 2);
     EXPECT_EQ(qvl({"find", "-d"}), 2);
+    for (const char* limit : {"0", "x", "-1", "99999999999999999999"})
+        EXPECT_EQ(qvl({"find", "-l", limit, "a"}), 2) << limit;
+    EXPECT_EQ(qvl({"find", "a", "-l"}), 2);
     EXPECT_EQ(qvl({"index", "Q"}), 2);
     EXPECT_NE(err.str().find("no drive Q:"), std::string::npos);
     EXPECT_EQ(qvl({"frobnicate"}), 2);

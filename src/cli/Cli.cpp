@@ -29,11 +29,12 @@ constexpr const char* kUsage = R"(usage:
                                      history stays
   qvl watch [LETTERS]                update, then keep the index of those drives up to date as
                                      folders come and go, until Ctrl+C
-  qvl find [-e] [-d LETTERS] [-0] TEXT
+  qvl find [-e] [-d LETTERS] [-0] [-c] [-l N] TEXT
                                      folders whose name contains TEXT (-e: is exactly TEXT),
                                      case ignored, "%" and "_" as wildcards; -d: only on those
                                      drives; prints each folder's full path, one per line
-                                     (-0: NUL after each)
+                                     (-0: NUL after each); -c: only how many; -l: stop
+                                     after N folders
   qvl history [--clear]              the search history, oldest first, or empty it
   qvl --help | --version
 Exit status of find: 0 folders found, 1 none found, 2 error.
@@ -241,13 +242,23 @@ int findCommand(const std::vector<std::string>& args, std::ostream& out, std::os
                 const CliContext& context) {
     search::SearchQuery query;
     char terminator = '\n';
-    bool haveText = false;
+    bool haveText = false, countOnly = false;
+    uint64_t limit = UINT64_MAX;
     for (size_t i = 1; i < args.size(); ++i) {
         const std::string& a = args[i];
         if (a == "-e") {
             query.mode = search::ExactSearch;
         } else if (a == "-0") {
             terminator = '\0';
+        } else if (a == "-c") {
+            countOnly = true;
+        } else if (a == "-l") {
+            if (++i == args.size() || args[i].empty() ||
+                args[i].find_first_not_of("0123456789") != std::string::npos || args[i].size() > 18)
+                return usageError(err, "-l needs a number of folders");
+            limit = std::stoull(args[i]);
+            if (limit == 0)
+                return usageError(err, "-l needs a number of folders");
         } else if (a == "-d") {
             if (++i == args.size())
                 return usageError(err, "-d needs drive letters");
@@ -271,18 +282,25 @@ int findCommand(const std::vector<std::string>& args, std::ostream& out, std::os
     if (service.start(store::BuildConnectString(context.location), query) != search::SearchError::None)
         return searchFailed(service, err);
     search::SearchService::Batch batch;
-    bool any = false;
-    while (service.take(batch, std::chrono::milliseconds(100))) {
+    uint64_t found = 0;
+    while (found < limit && service.take(batch, std::chrono::milliseconds(100))) {
         for (const std::string& path : batch.paths) {
+            if (found == limit)
+                break;
+            ++found;
+            if (countOnly)
+                continue;
             out.write(path.data(), static_cast<std::streamsize>(path.size()));
             out.put(terminator);
         }
-        any = any || !batch.paths.empty();
     }
+    service.cancel(); // past the limit the scan need not go on
+    if (countOnly)
+        out << found << "\n";
     out.flush();
     if (service.error() != search::SearchError::None)
         return searchFailed(service, err);
-    return any ? 0 : 1;
+    return found > 0 ? 0 : 1;
 }
 
 int historyCommand(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
