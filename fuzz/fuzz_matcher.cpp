@@ -1,8 +1,10 @@
 // The search text against a block of names: every hit the scan gives, and only those,
 // must be what a plain reference matcher says.
+#include "../tests/LikeReference.h"
 #include "search/Pattern.h"
 #include "text/TextFold.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdlib>
 #include <string>
@@ -10,49 +12,13 @@
 
 namespace {
 
-// A character is one whole UTF-8 sequence, or one stray byte.
-size_t charAt(const std::string& s, size_t i) {
-    auto c = static_cast<unsigned char>(s[i]);
-    size_t len = c >= 0xF0 ? 4 : c >= 0xE0 ? 3 : c >= 0xC0 ? 2 : 1;
-    if (i + len > s.size())
-        return 1;
-    for (size_t k = 1; k < len; ++k)
-        if ((static_cast<unsigned char>(s[i + k]) & 0xC0) != 0x80)
-            return 1;
-    return len;
-}
-
-// LIKE by dynamic programming over (name position, pattern position): slow, plainly right.
-bool likeReference(const std::string& name, const std::string& pattern) {
-    const size_t n = name.size(), m = pattern.size();
-    std::vector<char> reach((n + 1) * (m + 1), 0);
-    auto at = [&](size_t i, size_t j) -> char& { return reach[i * (m + 1) + j]; };
-    at(0, 0) = 1;
-    for (size_t i = 0; i <= n; ++i)
-        for (size_t j = 0; j <= m; ++j) {
-            if (!at(i, j) || j == m)
-                continue;
-            char p = pattern[j];
-            if (p == '%') {
-                at(i, j + 1) = 1;
-                if (i < n)
-                    at(i + charAt(name, i), j) = 1;
-            } else if (i < n && p == '_') {
-                at(i + charAt(name, i), j + 1) = 1;
-            } else if (i < n && p == name[i]) {
-                at(i + 1, j + 1) = 1;
-            }
-        }
-    return at(n, m);
-}
-
 bool reference(const std::string& name, const std::string& text, int mode) {
     std::string folded = qvl::text::fold(text);
     if (folded.find('\0') != std::string::npos)
         return false;
     if (mode == qvl::search::ExactSearch)
         return !folded.empty() && name == folded;
-    return likeReference(name, "%" + folded + "%");
+    return qvl::test::likeReference(name, "%" + folded + "%");
 }
 
 } // namespace
@@ -87,6 +53,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     for (size_t i = 0; i < folded.size(); ++i)
         if (reference(folded[i], text, mode))
             want.push_back(i);
+    // The state machine alone, which the matcher reaches only on hard cases.
+    if (mode == qvl::search::ContainingSearch && qvl::text::fold(text).find('\0') == std::string::npos)
+        for (size_t i = 0; i < folded.size(); ++i)
+            if (qvl::search::likeMatchInParallel(folded[i], "%" + qvl::text::fold(text) + "%") !=
+                (std::find(want.begin(), want.end(), i) != want.end()))
+                std::abort();
     if (got != want || (!want.empty() && !matcher.mayMatch(names.data(), names.size())))
         std::abort();
     return 0;
