@@ -105,7 +105,7 @@ QString ResultsPane::lineText(size_t i) const {
 }
 
 size_t ResultsPane::memoryBytes() const {
-    size_t bytes = m_rows.capacity() * sizeof(Row);
+    size_t bytes = m_rows.size() * sizeof(Row);
     for (const std::string& c : m_chunks)
         bytes += c.capacity();
     return bytes;

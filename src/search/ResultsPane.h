@@ -12,6 +12,7 @@
 #include <QString>
 
 #include <cstdint>
+#include <deque>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -90,7 +91,9 @@ private:
     // The rows' bytes in chunks of a megabyte: growing one string of hundreds of
     // megabytes would copy it whole now and then, a stall of the window each time.
     std::vector<std::string> m_chunks;
-    std::vector<Row> m_rows;
+    // A deque, not a vector: a vector of millions of rows copied itself whole each time
+    // it grew, a stall of the window.
+    std::deque<Row> m_rows;
     int m_widest = 0;                      // the widest line drawn so far
     int64_t m_anchor = -1, m_current = -1; // selection: rows between anchor and current
 };
