@@ -125,7 +125,8 @@ public:
     }
 
     bool matches(std::string_view name) const {
-        // A few steps per byte and pattern position is what a usual pattern costs.
+        // A usual pattern costs a few steps per byte of the name plus the pattern; past
+        // that, the greedy match is going back and forth and the state machine takes over.
         int quick = greedyLike(name, m_pattern, 4 * (name.size() + m_pattern.size()) + 16);
         return quick >= 0 ? quick == 1 : matchInParallel(name);
     }
