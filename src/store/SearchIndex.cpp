@@ -139,6 +139,24 @@ Block BlockBuilder::take() {
     return block;
 }
 
+void PathDecoder::reset(std::string_view paths) {
+    m_all = m_in = paths;
+    m_path.clear();
+    m_entries.clear();
+    m_pathRow = SIZE_MAX;
+}
+
+bool PathDecoder::parse(Entry& entry) {
+    size_t shared, rest;
+    size_t previous = m_entries.empty() ? 0 : m_entries.back().length;
+    if (!getVarint(m_in, shared) || !getVarint(m_in, rest) || shared > previous || rest > m_in.size())
+        return false;
+    entry = {static_cast<uint32_t>(shared), static_cast<uint32_t>(m_in.data() - m_all.data()),
+             static_cast<uint32_t>(shared + rest)};
+    m_in.remove_prefix(rest);
+    return true;
+}
+
 bool PathDecoder::next(std::string_view& path) {
     size_t shared, rest;
     if (!getVarint(m_in, shared) || !getVarint(m_in, rest) || shared > m_path.size() || rest > m_in.size())
@@ -146,6 +164,40 @@ bool PathDecoder::next(std::string_view& path) {
     m_path.resize(shared);
     m_path.append(m_in.substr(0, rest));
     m_in.remove_prefix(rest);
+    path = m_path;
+    return true;
+}
+
+bool PathDecoder::at(size_t row, std::string_view& path) {
+    if (m_all.size() > UINT32_MAX || (m_pathRow != SIZE_MAX && row < m_pathRow))
+        return false;
+    while (m_entries.size() <= row) {
+        Entry entry;
+        if (!parse(entry))
+            return false;
+        m_entries.push_back(entry);
+    }
+    // Spelt out from the back: the row's own bytes, then each row before it gives the
+    // bytes from where it shares with its own predecessor up to what is still missing,
+    // until nothing is (or the last path spelt out gives the rest).
+    const Entry& target = m_entries[row];
+    m_scratch.resize(target.length);
+    size_t missing = target.shared;
+    std::memcpy(m_scratch.data() + missing, m_all.data() + target.rest, target.length - missing);
+    for (size_t j = row; missing > 0;) {
+        --j; // row 0 shares nothing, so j stays in range
+        if (j == m_pathRow) {
+            std::memcpy(m_scratch.data(), m_path.data(), missing);
+            break;
+        }
+        const Entry& e = m_entries[j];
+        if (e.shared < missing) {
+            std::memcpy(m_scratch.data() + e.shared, m_all.data() + e.rest, missing - e.shared);
+            missing = e.shared;
+        }
+    }
+    std::swap(m_scratch, m_path);
+    m_pathRow = row;
     path = m_path;
     return true;
 }

@@ -67,13 +67,30 @@ private:
 class PathDecoder {
 public:
     explicit PathDecoder(std::string_view paths = {})
-        : m_in(paths) {}
+        : m_all(paths)
+        , m_in(paths) {}
+    // Starts over on another block, keeping the memory it has.
+    void reset(std::string_view paths);
     // The next path, valid until the next call; false at the end or on damage.
     bool next(std::string_view& path);
+    // The path of row `row`, valid until the next call; rows ascend from call to call
+    // (next() and at() are not mixed). The rows before it are only parsed, not spelt
+    // out: a search wants a few paths of a block, and copying every path up to each
+    // of them was most of what finding a rare name cost. False on damage.
+    bool at(size_t row, std::string_view& path);
 
 private:
-    std::string_view m_in;
+    struct Entry {
+        uint32_t shared, rest, length; // rest: offset of the row's own bytes in m_all
+    };
+    bool parse(Entry& entry);
+
+    std::string_view m_all, m_in;
     std::string m_path;
+    // for at(): the rows parsed so far, and the last row spelt out (in m_path)
+    std::vector<Entry> m_entries;
+    std::string m_scratch;
+    size_t m_pathRow = SIZE_MAX;
 };
 
 } // namespace qvl::store
