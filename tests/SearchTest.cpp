@@ -1,11 +1,14 @@
 #include "TestSupport.h"
 
+#include "search/History.h"
 #include "search/SearchService.h"
 #include "store/IndexStore.h"
 #include "text/TextFold.h"
 
 #include <gtest/gtest.h>
+#include <sqlite3.h>
 
+#include <cstdio>
 #include <random>
 #include <thread>
 
@@ -146,4 +149,129 @@ TEST(SearchService, HandsOverEveryHitInOrderToASlowReaderAndStopsWhenCanceled) {
 
     EXPECT_EQ(service.start(db, test::scoped("x", search::ContainingSearch, "")),
               search::SearchError::WrongCriteria);
+}
+
+namespace {
+
+// An index large enough to be scanned on every core: 150,000 folders with long names,
+// written in index order, and their paths in that order as the oracle.
+class ParallelSearch : public testing::Test {
+protected:
+    static void SetUpTestSuite() {
+        s_data = new TempDir;
+        std::filesystem::copy_file(QVL_TEMPLATE, s_data->path() / "Files.dat");
+        store::IndexWriter writer;
+        ASSERT_EQ(writer.open(s_data->path() / "Files.dat"), "");
+        const char* words[] = {"alpha", "bravo", "charlie", "delta", "echo", "foxtrot", "golf"};
+        char name[96];
+        for (int i = 0; i < 150000; ++i) {
+            std::snprintf(name, sizeof name, "n%06d-%s-lorem-ipsum-dolor-sit-amet-consectetur", i,
+                          words[i % 7]);
+            std::string path = "/p/g" + std::to_string(1000 + i / 500) + "/" + name + "/";
+            ASSERT_EQ(writer.add(i % 3 == 0 ? 'D' : 'C', path, name, name), "");
+            s_all.push_back(path);
+            s_drives += i % 3 == 0 ? 'D' : 'C';
+        }
+        ASSERT_EQ(writer.finish(), "");
+    }
+    static void TearDownTestSuite() {
+        delete s_data;
+        s_all.clear();
+        s_drives.clear();
+    }
+    static std::string db() { return (s_data->path() / "Files.dat").string(); }
+
+    static inline TempDir* s_data = nullptr;
+    static inline std::vector<std::string> s_all;
+    static inline std::string s_drives;
+};
+
+} // namespace
+
+TEST_F(ParallelSearch, GivesEveryHitOnceInIndexOrder) {
+    const std::vector<std::pair<std::string, int>> searches = {
+        {"bravo", search::ContainingSearch},    // hits in every part of the index
+        {"n104242-", search::ContainingSearch}, // one, near the end
+        {"N000007-ALPHA-lorem-ipsum-dolor-sit-amet-consectetur", search::ExactSearch},
+        {"n0_1%charlie", search::ContainingSearch},
+        {"zzz", search::ContainingSearch}};
+    for (const auto& [text, mode] : searches) {
+        search::SearchCursor cursor;
+        ASSERT_EQ(cursor.open(db(), test::query(text, mode)), search::SearchError::None);
+        if (std::thread::hardware_concurrency() > 1) {
+            EXPECT_GT(cursor.scanners(), 1u) << text;
+        }
+        std::vector<std::string> got;
+        search::SearchHit hit;
+        while (cursor.next(hit)) {
+            got.emplace_back(hit.fullDirectory);
+            ASSERT_EQ(hit.driveLetter,
+                      s_drives[static_cast<size_t>(std::stoi(std::string(hit.directory.substr(1, 6))))]);
+        }
+        EXPECT_EQ(cursor.error(), search::SearchError::None) << cursor.message();
+        EXPECT_EQ(got, test::bruteForce(s_all, text, mode)) << text;
+    }
+    // A scope keeps only its drive's hits, wherever they were found.
+    std::vector<std::string> onD;
+    for (size_t i = 0; i < s_all.size(); ++i)
+        if (s_drives[i] == 'D')
+            onD.push_back(s_all[i]);
+    EXPECT_EQ(test::searchPaths(db(), test::scoped("echo", search::ContainingSearch, "D")),
+              test::bruteForce(onD, "echo", search::ContainingSearch));
+}
+
+TEST_F(ParallelSearch, EndsEarlyWhenLeftOrCanceled) {
+    const size_t all = s_all.size();           // every name has "lorem"
+    for (int round = 0; round < 20; ++round) { // a cursor left after a few hits lets its threads go
+        search::SearchCursor cursor;
+        ASSERT_EQ(cursor.open(db(), test::query("lorem")), search::SearchError::None);
+        search::SearchHit hit;
+        for (int k = 0; k < round && cursor.next(hit); ++k) {
+        }
+    }
+    std::atomic<bool> cancel{false};
+    search::SearchCursor cursor;
+    ASSERT_EQ(cursor.open(db(), test::query("lorem")), search::SearchError::None);
+    cursor.setCancel(&cancel);
+    search::SearchHit hit;
+    size_t got = 0;
+    while (cursor.next(hit))
+        if (++got == 1000)
+            cancel = true;
+    EXPECT_TRUE(cursor.canceled());
+    EXPECT_EQ(cursor.error(), search::SearchError::None);
+    EXPECT_LT(got, all / 2);
+    EXPECT_EQ(search::AddSearchHistory(db(), "lorem"), ""); // the file is let go at once
+}
+
+TEST_F(ParallelSearch, DamageFarInTheIndexComesAfterEveryHitBeforeIt) {
+    TempDir work;
+    const std::filesystem::path copy = work.path() / "Files.dat";
+    std::filesystem::copy_file(db(), copy);
+    sqlite3* raw = nullptr;
+    ASSERT_EQ(sqlite3_open(copy.c_str(), &raw), SQLITE_OK);
+    // The names' checksum of a block about two thirds in, and how many rows come before it.
+    sqlite3_stmt* st = nullptr;
+    sqlite3_prepare_v2(
+        raw,
+        "SELECT Block, (SELECT sum(length(Drives)) FROM qvlBlocks b WHERE b.Block < a.Block)"
+        " FROM qvlBlocks a ORDER BY Block LIMIT 1 OFFSET (SELECT count(*) * 2 / 3 FROM qvlBlocks)",
+        -1, &st, nullptr);
+    ASSERT_EQ(sqlite3_step(st), SQLITE_ROW);
+    const int64_t block = sqlite3_column_int64(st, 0);
+    const auto rowsBefore = static_cast<size_t>(sqlite3_column_int64(st, 1));
+    sqlite3_finalize(st);
+    ASSERT_EQ(
+        sqlite3_exec(
+            raw,
+            ("UPDATE qvlBlocks SET NamesSum = NamesSum + 1 WHERE Block = " + std::to_string(block)).c_str(),
+            nullptr, nullptr, nullptr),
+        SQLITE_OK);
+    sqlite3_close(raw);
+
+    search::SearchError error = search::SearchError::None;
+    std::vector<std::string> got = test::searchPaths(copy.string(), test::query("delta"), &error);
+    EXPECT_EQ(error, search::SearchError::Damaged);
+    std::vector<std::string> before(s_all.begin(), s_all.begin() + static_cast<std::ptrdiff_t>(rowsBefore));
+    EXPECT_EQ(got, test::bruteForce(before, "delta", search::ContainingSearch));
 }

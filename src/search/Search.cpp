@@ -5,10 +5,15 @@
 #include "store/Sqlite.h"
 #include "text/TextFold.h"
 
+#include <algorithm>
 #include <bitset>
 #include <cctype>
+#include <condition_variable>
 #include <cstring>
 #include <filesystem>
+#include <mutex>
+#include <system_error>
+#include <thread>
 #include <vector>
 
 namespace qvl::search {
@@ -16,33 +21,210 @@ namespace qvl::search {
 using store::Db;
 using store::Stmt;
 
-struct SearchCursor::Impl {
-    explicit Impl(const SearchQuery& query)
-        : matcher(query.text, query.mode) {}
+namespace {
 
+// A part of the index is searched as one piece of work: this many blocks (stored
+// blocks: the numbers of this many, as the index writer spaces them). Small enough that
+// the first piece, and the hits of a piece held back for the ones before it, cost little;
+// an exact search, which mostly reads filters of a few KiB, takes more at a time so that
+// handing pieces over does not cost more than reading them.
+constexpr int64_t kBlocksPerPiece = 8;
+constexpr int64_t kFiltersPerPiece = 32;
+constexpr int64_t kBlockNumberGap = 65536;
+// No more pieces than this, however the block numbers of a file are spread.
+constexpr int64_t kMaxPieces = int64_t{1} << 20;
+// Below this many stored blocks one thread scans: a thread and a connection more cost
+// more than they save.
+constexpr int64_t kParallelBlocks = 256;
+
+// The hits of one piece, in index order, and how its scan ended.
+struct Piece {
+    std::string paths;          // the hits' full paths, one after the other
+    std::vector<uint32_t> ends; // where each hit's path ends in `paths`
+    std::string drives;         // one letter per hit
+    SearchError error = SearchError::None;
+    std::string message;
+    void clear() {
+        paths.clear();
+        ends.clear();
+        drives.clear();
+        error = SearchError::None;
+        message.clear();
+    }
+};
+
+// What every scanner of one search shares; read-only once the scan starts.
+struct Plan {
+    explicit Plan(const SearchQuery& query)
+        : matcher(query.text, query.mode) {}
     NameMatcher matcher;
     std::bitset<256> drives;
     bool allDrives = true;
-    Db db;
-    // The stored blocks in order: an exact search reads each block's filter, any other
-    // its names; the rest of a block is read only when it can match. SQLite copies every
-    // blob it returns, so what is not read is not paid for: on a million folders,
-    // reading whole blocks took half of an exact search.
-    std::unique_ptr<Stmt> blocks, details;
+    // An exact search reads each block's filter first, any other its names; the rest of
+    // a block is read only when it can match. SQLite copies every blob it returns, so
+    // what is not read is not paid for.
     bool byFilter = false;
     uint64_t exactHash = 0;
-    std::vector<store::Block> rebuilt; // or blocks built here when none are stored
-    size_t rebuiltNext = 0;
-
-    store::BlockView block;     // the block being searched
-    std::vector<uint32_t> ends; // its name ends, aligned
-    store::PathDecoder paths;
-    size_t nextRow = 0, decodedRows = 0; // rows searched / paths decoded in this block
-    bool haveBlock = false;
-
+    std::vector<store::Block> rebuilt; // blocks built here when none are stored
     std::string dbConnect;
+};
+
+// Searches pieces of the index: one per thread, each with a connection of its own.
+class Scanner {
+public:
+    explicit Scanner(const Plan& plan)
+        : m_plan(plan) {}
+
+    Db db;
+
+    // Prepares the statements on `db`; "" or the error.
+    std::string prepare() {
+        m_blocks = std::make_unique<Stmt>(
+            db, m_plan.byFilter
+                    ? "SELECT Block, Filter, Sum FROM qvlFilters WHERE Block BETWEEN ?1 AND ?2 ORDER BY Block"
+                    : "SELECT Block, Names, NamesSum FROM qvlBlocks WHERE Block BETWEEN ?1 AND ?2 ORDER BY "
+                      "Block");
+        // A containing search has the names from the first statement already, and its
+        // blob stays valid while this one reads the rest.
+        m_details = std::make_unique<Stmt>(
+            db, m_plan.byFilter
+                    ? "SELECT Ends, Drives, Paths, RowsSum, Names, NamesSum FROM qvlBlocks WHERE Block = ?"
+                    : "SELECT Ends, Drives, Paths, RowsSum FROM qvlBlocks WHERE Block = ?");
+        if (!m_blocks->ok())
+            return m_blocks->error();
+        return m_details->ok() ? std::string() : m_details->error();
+    }
+
+    void release() {
+        m_blocks.reset();
+        m_details.reset();
+        db.close();
+    }
+
+    // Scans the stored blocks numbered first..last, or the rebuilt ones of those indexes,
+    // into `out`; ends early on damage (out.error) or once `stop` is set.
+    void scan(int64_t first, int64_t last, Piece& out, const std::atomic<bool>& stop) {
+        if (!m_blocks) {
+            for (int64_t i = first; i <= last && static_cast<size_t>(i) < m_plan.rebuilt.size(); ++i) {
+                if (stop.load(std::memory_order_relaxed))
+                    return;
+                store::BlockView block = m_plan.rebuilt[static_cast<size_t>(i)].view();
+                if (!store::blockIsWellFormed(block))
+                    return damaged(out, "a block is malformed");
+                if (m_plan.matcher.mayMatch(block.names.data(), block.names.size()) && !scanBlock(block, out))
+                    return;
+            }
+            return;
+        }
+        Stmt& blocks = *m_blocks;
+        blocks.reset();
+        blocks.bind(1, first).bind(2, last);
+        int rc;
+        while ((rc = blocks.step()) == SQLITE_ROW) {
+            if (stop.load(std::memory_order_relaxed))
+                return;
+            // Every blob is checked against its checksum before it is used, and the
+            // block's structure before anything is read through its offsets.
+            std::string_view head = blocks.blob(1); // the filter or the names
+            if (static_cast<uint64_t>(blocks.integer(2)) != store::blobSum(head))
+                return damaged(out, std::string(m_plan.byFilter ? "a filter" : "a block's names") +
+                                        " does not match its checksum");
+            if (m_plan.byFilter ? !store::filterMayContain(head, m_plan.exactHash)
+                                : !m_plan.matcher.mayMatch(head.data(), head.size()))
+                continue;
+            Stmt& details = *m_details;
+            details.reset();
+            details.bind(1, blocks.integer(0));
+            if (details.step() != SQLITE_ROW)
+                return damaged(out, details.error().empty() ? "a block is missing" : details.error());
+            std::string_view names = m_plan.byFilter ? details.blob(4) : head;
+            store::BlockView block = {names, details.blob(0), details.blob(1), details.blob(2), {}};
+            if ((m_plan.byFilter &&
+                 static_cast<uint64_t>(details.integer(5)) != store::blobSum(block.names)) ||
+                static_cast<uint64_t>(details.integer(3)) != store::rowsSum(block))
+                return damaged(out, "a block does not match its checksum");
+            if (!store::blockIsWellFormed(block))
+                return damaged(out, "a block is malformed");
+            if (m_plan.byFilter && !m_plan.matcher.mayMatch(block.names.data(), block.names.size()))
+                continue;
+            if (!scanBlock(block, out))
+                return;
+        }
+        if (rc != SQLITE_DONE)
+            damaged(out, blocks.error());
+    }
+
+private:
+    // The message says what is damaged; callers add what to do about it.
+    void damaged(Piece& out, const std::string& detail) const {
+        out.error = SearchError::Damaged;
+        out.message = "The index " + m_plan.dbConnect + " is damaged (" + detail + ")";
+    }
+
+    bool scanBlock(const store::BlockView& block, Piece& out) {
+        const size_t count = block.count();
+        m_ends.resize(count);
+        if (count > 0) // memcpy is not to be given the null of an empty vector
+            std::memcpy(m_ends.data(), block.ends.data(), block.ends.size());
+        m_paths.reset(block.paths);
+        const NameMatcher& matcher = m_plan.matcher;
+        const char* names = block.names.data();
+        for (size_t i = matcher.findNext(names, block.names.size(), m_ends.data(), count, 0); i < count;
+             i = matcher.findNext(names, block.names.size(), m_ends.data(), count, i + 1)) {
+            char drive = block.drives[i];
+            if (!m_plan.allDrives && !m_plan.drives.test(static_cast<unsigned char>(drive)))
+                continue;
+            std::string_view path;
+            if (!m_paths.at(i, path) || path.size() < 2 || path.back() != platform::kSeparator) {
+                damaged(out, "a block's paths are malformed");
+                return false;
+            }
+            out.paths.append(path);
+            out.ends.push_back(static_cast<uint32_t>(out.paths.size()));
+            out.drives += drive;
+        }
+        return true;
+    }
+
+    const Plan& m_plan;
+    std::unique_ptr<Stmt> m_blocks, m_details; // none: the blocks were rebuilt
+    std::vector<uint32_t> m_ends;              // the block's name ends, aligned
+    store::PathDecoder m_paths;
+};
+
+} // namespace
+
+// The pieces are searched by one scanner per thread, each taking the next piece not yet
+// taken, no further ahead of the one being read than there are slots to hold them (three
+// per scanner, so that the hits held back stay a few MB at most); the reader takes them in
+// order, so the hits come in index order whatever thread found them. With one scanner
+// there is no thread: the reader scans each piece when it gets to it.
+struct SearchCursor::Impl {
+    explicit Impl(const SearchQuery& query)
+        : plan(query) {}
+    ~Impl() { release(); }
+
+    Plan plan;
+    std::vector<std::unique_ptr<Scanner>> scanners;
+    bool stored = false;    // stored blocks, else rebuilt ones
+    int64_t firstBlock = 0; // the number of the first stored block
+    uint64_t piece = 0;     // the span of block numbers a piece covers
+    size_t pieceCount = 0;
+
+    std::vector<Piece> slots; // piece k is in slots[k % size]
+    std::vector<char> ready;
+    std::vector<std::thread> threads;
+    std::mutex mutex;
+    std::condition_variable changed;
+    size_t claimed = 0; // pieces handed to scanners
+    size_t current = 0; // the piece being read
+    bool haveCurrent = false;
+    size_t hitInPiece = 0;
+    std::atomic<bool> stop{false};
+
     const std::atomic<bool>* cancel = nullptr;
     bool canceled = false;
+    bool over = false;
     SearchError error = SearchError::None;
     std::string message;
 
@@ -52,81 +234,132 @@ struct SearchCursor::Impl {
         return e;
     }
 
-    // At the end the statements and the connection go, so that the reader holds no lock
-    // on the file while its caller writes to it (the history).
+    void range(size_t k, int64_t& first, int64_t& last) const {
+        if (!stored) { // rebuilt blocks, by index
+            first = static_cast<int64_t>(k) * kBlocksPerPiece;
+            last = first + kBlocksPerPiece - 1;
+            return;
+        }
+        // Unsigned, wrapping into range: a damaged file's numbers may span all of int64.
+        uint64_t from = static_cast<uint64_t>(firstBlock) + k * piece;
+        first = static_cast<int64_t>(from);
+        last = k + 1 == pieceCount ? INT64_MAX : static_cast<int64_t>(from + piece - 1);
+    }
+
+    void work(Scanner& scanner) {
+        while (true) {
+            size_t k;
+            {
+                std::unique_lock lock(mutex);
+                changed.wait(
+                    lock, [&] { return stop || claimed >= pieceCount || claimed < current + slots.size(); });
+                if (stop || claimed >= pieceCount)
+                    return;
+                k = claimed++;
+            }
+            Piece& out = slots[k % slots.size()];
+            out.clear();
+            int64_t first, last;
+            range(k, first, last);
+            scanner.scan(first, last, out, stop);
+            {
+                std::lock_guard lock(mutex);
+                ready[k % slots.size()] = 1;
+            }
+            changed.notify_all();
+        }
+    }
+
+    // Starts the threads, when there are more scanners than one.
+    void start() {
+        size_t n = scanners.size();
+        slots.resize(n == 1 ? 1 : 3 * n);
+        ready.assign(slots.size(), 0);
+        if (n > 1)
+            for (auto& scanner : scanners) {
+                try {
+                    threads.emplace_back([this, s = scanner.get()] { work(*s); });
+                } catch (const std::system_error&) {
+                    break; // the threads there are take every piece; with none, the reader does
+                }
+            }
+    }
+
+    // At the end the threads stop and the connections go, so that the reader holds no
+    // lock on the file while its caller writes to it (the history).
     void release() {
-        blocks.reset();
-        details.reset();
-        db.close();
+        {
+            std::lock_guard lock(mutex);
+            stop = true;
+        }
+        changed.notify_all();
+        for (std::thread& t : threads)
+            t.join();
+        threads.clear();
+        for (auto& scanner : scanners)
+            scanner->release();
+        over = true;
     }
 
     bool stopped() {
-        if (!canceled && cancel && cancel->load(std::memory_order_relaxed)) {
+        if (!canceled && !over && cancel && cancel->load(std::memory_order_relaxed)) {
             canceled = true;
             release();
         }
         return canceled;
     }
 
-    // Damage found while reading: the search ends with an error that names it. The
-    // message says what is damaged; callers add what to do about it.
-    bool damaged(const std::string& detail) {
-        fail(SearchError::Damaged, "The index " + dbConnect + " is damaged (" + detail + ")");
-        release();
-        return false;
-    }
-
-    // Moves to the next block whose names can match; false at the end or on damage.
-    // Every blob is checked against its checksum before it is used, and the block's
-    // structure before anything is read through its offsets.
-    bool loadBlock() {
+    // Moves to the next piece with hits; false at the end, on damage or once canceled.
+    bool nextPiece() {
         while (true) {
-            if (stopped())
-                return false;
-            if (blocks) {
-                int rc = blocks->step();
-                if (rc != SQLITE_ROW) {
-                    if (rc != SQLITE_DONE)
-                        return damaged(blocks->error());
+            if (haveCurrent) {
+                // The damage a piece ended on is told once the hits before it are given.
+                const Piece& done = slots[current % slots.size()];
+                if (done.error != SearchError::None) {
+                    fail(done.error, done.message);
                     release();
                     return false;
                 }
-                std::string_view first = blocks->blob(1); // the filter or the names
-                if (static_cast<uint64_t>(blocks->integer(2)) != store::blobSum(first))
-                    return damaged(std::string(byFilter ? "a filter" : "a block's names") +
-                                   " does not match its checksum");
-                if (byFilter ? !store::filterMayContain(first, exactHash)
-                             : !matcher.mayMatch(first.data(), first.size()))
-                    continue;
-                details->reset();
-                details->bind(1, blocks->integer(0));
-                if (details->step() != SQLITE_ROW)
-                    return damaged(details->error().empty() ? "a block is missing" : details->error());
-                block = {details->blob(0), details->blob(1), details->blob(2), details->blob(3), {}};
-                if ((byFilter && static_cast<uint64_t>(details->integer(4)) != store::blobSum(block.names)) ||
-                    static_cast<uint64_t>(details->integer(5)) != store::rowsSum(block))
-                    return damaged("a block does not match its checksum");
-            } else {
-                if (rebuiltNext == rebuilt.size())
-                    return false;
-                block = rebuilt[rebuiltNext++].view();
+                std::lock_guard lock(mutex);
+                ready[current % slots.size()] = 0;
+                ++current;
+                haveCurrent = false;
             }
-            if (!store::blockIsWellFormed(block))
-                return damaged("a block is malformed");
-            bool namesChecked = blocks && !byFilter;
-            if (namesChecked || matcher.mayMatch(block.names.data(), block.names.size()))
-                break;
+            changed.notify_all();
+            if (current >= pieceCount) {
+                release();
+                return false;
+            }
+            Piece& p = slots[current % slots.size()];
+            if (threads.empty()) {
+                p.clear();
+                int64_t first, last;
+                range(current, first, last);
+                scanners.front()->scan(first, last, p, stop);
+            } else {
+                std::unique_lock lock(mutex);
+                // A cancel from another thread does not wake this wait; a piece is done
+                // within a millisecond or so, and the token is looked at every few.
+                while (!ready[current % slots.size()]) {
+                    lock.unlock();
+                    if (stopped())
+                        return false;
+                    lock.lock();
+                    changed.wait_for(lock, std::chrono::milliseconds(2),
+                                     [&] { return ready[current % slots.size()] != 0; });
+                }
+            }
+            haveCurrent = true;
+            hitInPiece = 0;
+            if (stopped())
+                return false;
+            if (!p.ends.empty())
+                return true;
         }
-        ends.resize(block.count());
-        if (!ends.empty()) // memcpy is not to be given the null of an empty vector
-            std::memcpy(ends.data(), block.ends.data(), block.ends.size());
-        paths = store::PathDecoder(block.paths);
-        nextRow = decodedRows = 0;
-        return true;
     }
 
     // Builds the blocks from tblDirs when the stored ones are missing or older than it.
-    std::string rebuildBlocks() {
+    std::string rebuildBlocks(Db& db) {
         Stmt rows(db, "SELECT DriveLetter, FullDirectory, Directory FROM tblDirs"
                       " ORDER BY FullDirectory COLLATE QVLPATH");
         if (!rows.ok())
@@ -140,11 +373,58 @@ struct SearchCursor::Impl {
             text::foldAppend(rows.text(2), folded);
             builder.add(drive.empty() ? '?' : drive[0], rows.text(1), folded);
             if (builder.full())
-                rebuilt.push_back(builder.take());
+                plan.rebuilt.push_back(builder.take());
         }
         if (!builder.empty())
-            rebuilt.push_back(builder.take());
+            plan.rebuilt.push_back(builder.take());
         return rc == SQLITE_DONE ? std::string() : rows.error();
+    }
+
+    // The value an index file's every change makes new: scanners whose connections read
+    // the same one read the same rows. 0 for files that have none.
+    static int64_t generation(Db& db) {
+        Stmt s(db, "SELECT Value FROM qvlMeta WHERE Key = 'generation'");
+        return s.step() == SQLITE_ROW ? s.integer(0) : 0;
+    }
+
+    // Opens the stored blocks on the first scanner's connection, inside a read
+    // transaction that lasts the search; adds scanners on connections of their own for
+    // the other cores when the index is large enough and they see the same version of it.
+    std::string openStored() {
+        Db& db = scanners.front()->db;
+        stored = true;
+        // Each in a query of its own: that way SQLite reads one end of the table, not all of it.
+        Stmt span(db, "SELECT ifnull((SELECT min(Block) FROM qvlBlocks), 0),"
+                      " ifnull((SELECT max(Block) FROM qvlBlocks), -1)");
+        if (!span.ok() || span.step() != SQLITE_ROW)
+            return span.error();
+        firstBlock = span.integer(0);
+        int64_t lastBlock = span.integer(1);
+        if (lastBlock < firstBlock) {
+            pieceCount = 0;
+            return scanners.front()->prepare();
+        }
+        // In pieces of a few blocks' worth of numbers, no more than kMaxPieces.
+        const int64_t blocks = plan.byFilter ? kFiltersPerPiece : kBlocksPerPiece;
+        uint64_t width = static_cast<uint64_t>(lastBlock) - static_cast<uint64_t>(firstBlock);
+        uint64_t each = std::max<uint64_t>(blocks * kBlockNumberGap, width / kMaxPieces + 1);
+        piece = each;
+        pieceCount = static_cast<size_t>(width / each + 1);
+        std::string err = scanners.front()->prepare();
+        unsigned cores = std::clamp(std::thread::hardware_concurrency(), 1u, 8u);
+        int64_t gen = generation(db);
+        if (!err.empty() || cores == 1 || gen == 0 ||
+            static_cast<int64_t>(pieceCount) * blocks < kParallelBlocks)
+            return err;
+        for (unsigned c = 1; c < cores; ++c) {
+            auto scanner = std::make_unique<Scanner>(plan);
+            if (!scanner->db.open(plan.dbConnect, Db::Mode::ReadOnly).empty() ||
+                !scanner->db.exec("PRAGMA mmap_size = 4294967296; BEGIN").empty() ||
+                generation(scanner->db) != gen || !scanner->prepare().empty())
+                break; // a changed or unreadable file: the scanners there are do it all
+            scanners.push_back(std::move(scanner));
+        }
+        return {};
     }
 };
 
@@ -155,88 +435,73 @@ SearchCursor& SearchCursor::operator=(SearchCursor&&) noexcept = default;
 
 SearchError SearchCursor::open(const std::string& dbConnect, const SearchQuery& query) {
     m = std::make_unique<Impl>(query);
-    m->dbConnect = dbConnect;
-    m->allDrives = query.allDrives;
+    Plan& plan = m->plan;
+    plan.dbConnect = dbConnect;
+    plan.allDrives = query.allDrives;
     for (char c : query.drives)
-        m->drives.set(static_cast<unsigned char>(std::toupper(static_cast<unsigned char>(c))));
-    if (!query.allDrives && m->drives.none())
+        plan.drives.set(static_cast<unsigned char>(std::toupper(static_cast<unsigned char>(c))));
+    if (!query.allDrives && plan.drives.none())
         return m->fail(SearchError::WrongCriteria, "Wrong Criteria");
 
     std::error_code ec;
     if (!std::filesystem::exists(dbConnect, ec))
         return m->fail(SearchError::NoIndex,
                        "There is no index yet (" + dbConnect + "): index the drives first.");
-    std::string err = m->db.open(dbConnect, Db::Mode::ReadOnly);
-    // Reading the mapped file saves a system call per page.
+    m->scanners.push_back(std::make_unique<Scanner>(plan));
+    Db& db = m->scanners.front()->db;
+    std::string err = db.open(dbConnect, Db::Mode::ReadOnly);
+    // Reading the mapped file saves a system call per page. The read transaction holds
+    // the file as it is for the whole search, for this connection and, as no writer can
+    // commit meanwhile, for the ones opened after it.
     if (err.empty())
-        err = m->db.exec("PRAGMA mmap_size = 4294967296");
+        err = db.exec("PRAGMA mmap_size = 4294967296; BEGIN");
     // Stored blocks serve when they were built from the rows there are now and carry
     // checksums (version 2); otherwise they are built here from tblDirs.
-    Stmt fresh(m->db, store::kBlocksFresh);
-    if (err.empty() && !fresh.ok())
-        err = fresh.error();
+    int64_t stored = -1;
     if (err.empty()) {
-        int rc = fresh.step();
-        if (rc != SQLITE_ROW)
+        Stmt fresh(db, store::kBlocksFresh);
+        if (!fresh.ok() || fresh.step() != SQLITE_ROW)
             err = fresh.error();
-        else if (fresh.integer(0) == 1) {
-            m->byFilter = !m->matcher.exactName().empty();
-            m->exactHash = store::nameHash(m->matcher.exactName());
-            m->blocks = std::make_unique<Stmt>(
-                m->db, m->byFilter ? "SELECT Block, Filter, Sum FROM qvlFilters ORDER BY Block"
-                                   : "SELECT Block, Names, NamesSum FROM qvlBlocks ORDER BY Block");
-            m->details = std::make_unique<Stmt>(
-                m->db, "SELECT Names, Ends, Drives, Paths, NamesSum, RowsSum FROM qvlBlocks WHERE Block = ?");
-        } else
-            err = m->rebuildBlocks();
+        else
+            stored = fresh.integer(0);
     }
-    if (err.empty() && m->blocks && !m->blocks->ok())
-        err = m->blocks->error();
-    if (err.empty() && m->details && !m->details->ok())
-        err = m->details->error();
-    if (!err.empty())
+    if (err.empty()) {
+        if (stored == 1) {
+            plan.byFilter = !plan.matcher.exactName().empty();
+            plan.exactHash = store::nameHash(plan.matcher.exactName());
+            err = m->openStored();
+        } else {
+            err = m->rebuildBlocks(db);
+            db.close();
+            m->pieceCount = (plan.rebuilt.size() + kBlocksPerPiece - 1) / kBlocksPerPiece;
+        }
+    }
+    if (!err.empty()) {
+        m->release();
         return m->fail(SearchError::Damaged, "The index " + dbConnect + " is damaged (" + err + ")");
-    m->haveBlock = m->loadBlock();
-    return m->error;
+    }
+    m->start();
+    return SearchError::None;
 }
 
 bool SearchCursor::next(SearchHit& hit) {
-    if (!m)
+    if (!m || m->over)
         return false;
     Impl& s = *m;
-    while (s.haveBlock) {
-        if (s.stopped())
-            return s.haveBlock = false;
-        size_t count = s.block.count();
-        size_t i =
-            s.matcher.findNext(s.block.names.data(), s.block.names.size(), s.ends.data(), count, s.nextRow);
-        while (i < count && !s.allDrives && !s.drives.test(static_cast<unsigned char>(s.block.drives[i])))
-            i = s.matcher.findNext(s.block.names.data(), s.block.names.size(), s.ends.data(), count, i + 1);
-        if (i == count) {
-            s.haveBlock = s.loadBlock();
-            continue;
-        }
-        std::string_view path;
-        while (s.decodedRows <= i) {
-            if (!s.paths.next(path)) {
-                s.haveBlock = s.damaged("a block's paths are malformed");
-                return false;
-            }
-            ++s.decodedRows;
-        }
-        if (path.size() < 2 || path.back() != platform::kSeparator) {
-            s.haveBlock = s.damaged("a block's paths are malformed");
-            return false;
-        }
-        s.nextRow = i + 1;
-        size_t nameEnd = path.size() - 1;
-        size_t sep = path.rfind(platform::kSeparator, nameEnd - 1);
-        hit.driveLetter = s.block.drives[i];
-        hit.fullDirectory = path;
-        hit.directory = path.substr(sep + 1, nameEnd - sep - 1);
-        return true;
-    }
-    return false;
+    if (s.stopped())
+        return false;
+    if ((!s.haveCurrent || s.hitInPiece == s.slots[s.current % s.slots.size()].ends.size()) && !s.nextPiece())
+        return false;
+    const Piece& p = s.slots[s.current % s.slots.size()];
+    size_t i = s.hitInPiece++;
+    size_t begin = i == 0 ? 0 : p.ends[i - 1];
+    std::string_view path(p.paths.data() + begin, p.ends[i] - begin);
+    size_t nameEnd = path.size() - 1;
+    size_t sep = path.rfind(platform::kSeparator, nameEnd - 1);
+    hit.driveLetter = p.drives[i];
+    hit.fullDirectory = path;
+    hit.directory = path.substr(sep + 1, nameEnd - sep - 1);
+    return true;
 }
 
 void SearchCursor::setCancel(const std::atomic<bool>* token) {
@@ -246,6 +511,10 @@ void SearchCursor::setCancel(const std::atomic<bool>* token) {
 
 bool SearchCursor::canceled() const {
     return m && m->canceled;
+}
+
+size_t SearchCursor::scanners() const {
+    return m ? m->scanners.size() : 0;
 }
 
 SearchError SearchCursor::error() const {

@@ -1,6 +1,7 @@
 #pragma once
-// The search: which folders of the index match a text, in index order, read a block at
-// a time so that a million hits never sit in memory at once.
+// The search: which folders of the index match a text, in index order. A large index is
+// scanned on every core, a few blocks at a time, and the hits handed on in order, so that
+// a million hits never sit in memory at once.
 
 #include "search/Pattern.h"
 
@@ -41,10 +42,12 @@ public:
     // The next hit; false at the end, on a read failure (then error() is set) or once
     // the cancel token is set.
     bool next(SearchHit& hit);
-    // After open: a token that ends the search where it is, within one block: next()
+    // After open: a token that ends the search where it is, within a few blocks: next()
     // returns false and canceled() is true. The token must outlive the cursor.
     void setCancel(const std::atomic<bool>* token);
     bool canceled() const;
+    // How many threads scan the index: one, or one per core for a large index.
+    size_t scanners() const;
     SearchError error() const;
     // What went wrong, for a person.
     const std::string& message() const;

@@ -216,7 +216,10 @@ std::string IndexWriter::open(const fs::path& file) {
             " Identity BLOB NOT NULL); DELETE FROM qvlDrives;"
             " CREATE TABLE IF NOT EXISTS qvlTimes (Letter TEXT PRIMARY KEY, Started INTEGER NOT NULL,"
             " Times BLOB NOT NULL, Sum INTEGER NOT NULL); DELETE FROM qvlTimes;"
-            " DELETE FROM qvlMeta WHERE Key = 'generation';");
+            // A new file gets a generation of its own, so that a search reading it on
+            // several connections knows they all opened this one and not one renamed
+            // into its place meanwhile.
+            " INSERT OR REPLACE INTO qvlMeta VALUES ('generation', (random() & 4611686018427387903) + 1);");
     if (!err.empty())
         return err;
     m->insertRow = std::make_unique<Stmt>(
