@@ -129,7 +129,8 @@ TEST(SearchService, HandsOverEveryHitInOrderToASlowReaderAndStopsWhenCanceled) {
     while (service.take(batch, std::chrono::milliseconds(50))) {
         if (got.empty())
             std::this_thread::sleep_for(std::chrono::milliseconds(200)); // let the worker run ahead
-        got.insert(got.end(), batch.paths.begin(), batch.paths.end());
+        for (size_t i = 0; i < batch.size(); ++i)
+            got.emplace_back(batch.path(i));
     }
     EXPECT_EQ(got, expected);
     EXPECT_FALSE(service.canceled());
@@ -140,11 +141,12 @@ TEST(SearchService, HandsOverEveryHitInOrderToASlowReaderAndStopsWhenCanceled) {
     ASSERT_EQ(service.start(db, test::query("e%x_q")), search::SearchError::None);
     service.cancel();
     EXPECT_FALSE(service.take(batch, std::chrono::milliseconds(0)));
-    EXPECT_TRUE(batch.paths.empty());
+    EXPECT_TRUE(batch.empty());
     ASSERT_EQ(service.start(db, test::query("d1001", search::ExactSearch)), search::SearchError::None);
     got.clear();
     while (service.take(batch, std::chrono::milliseconds(50)))
-        got.insert(got.end(), batch.paths.begin(), batch.paths.end());
+        for (size_t i = 0; i < batch.size(); ++i)
+            got.emplace_back(batch.path(i));
     EXPECT_EQ(got, std::vector<std::string>{"/r/d1001/"});
 
     EXPECT_EQ(service.start(db, test::scoped("x", search::ContainingSearch, "")),

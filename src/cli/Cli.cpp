@@ -284,7 +284,8 @@ int findCommand(const std::vector<std::string>& args, std::ostream& out, std::os
     search::SearchService::Batch batch;
     uint64_t found = 0;
     while (found < limit && service.take(batch, std::chrono::milliseconds(100))) {
-        for (const std::string& path : batch.paths) {
+        for (size_t i = 0; i < batch.size(); ++i) {
+            std::string_view path = batch.path(i);
             if (found == limit)
                 break;
             ++found;

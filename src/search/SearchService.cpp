@@ -36,17 +36,13 @@ void SearchService::run() {
     bool more = true;
     while (more) {
         more = m_cursor.next(hit);
-        if (more) {
-            local.drives += hit.driveLetter;
-            local.paths.emplace_back(hit.fullDirectory);
-        }
-        if (!more || local.paths.size() >= kHandOver ||
-            (m_hungry.load(std::memory_order_relaxed) && !local.paths.empty())) {
+        if (more)
+            local.add(hit.driveLetter, hit.fullDirectory);
+        if (!more || local.size() >= kHandOver ||
+            (m_hungry.load(std::memory_order_relaxed) && !local.empty())) {
             std::unique_lock lock(m_mutex);
-            m_room.wait(lock, [&] { return m_pending.paths.size() < kMaxPending || m_cancel.load(); });
-            m_pending.drives += local.drives;
-            m_pending.paths.insert(m_pending.paths.end(), std::make_move_iterator(local.paths.begin()),
-                                   std::make_move_iterator(local.paths.end()));
+            m_room.wait(lock, [&] { return m_pending.size() < kMaxPending || m_cancel.load(); });
+            m_pending.append(local);
             local.clear();
             m_hungry = false;
             if (!more) {
@@ -63,11 +59,11 @@ void SearchService::run() {
 
 bool SearchService::take(Batch& out, std::chrono::milliseconds wait) {
     std::unique_lock lock(m_mutex);
-    m_ready.wait_for(lock, wait, [&] { return !m_pending.paths.empty() || m_done; });
+    m_ready.wait_for(lock, wait, [&] { return !m_pending.empty() || m_done; });
     out.clear();
     std::swap(out, m_pending);
     m_hungry = true;
-    bool over = m_done && out.paths.empty();
+    bool over = m_done && out.empty();
     lock.unlock();
     m_room.notify_all();
     if (over && m_worker.joinable())

@@ -10,6 +10,7 @@
 #include <condition_variable>
 #include <mutex>
 #include <string>
+#include <string_view>
 #include <thread>
 #include <vector>
 
@@ -17,13 +18,37 @@ namespace qvl::search {
 
 class SearchService {
 public:
+    // Hits in index order, their paths one after the other: a batch takes no allocation
+    // per hit, which for millions of them was a good part of listing them.
     struct Batch {
-        std::string drives;             // one letter per hit
-        std::vector<std::string> paths; // the full paths, in index order
+        std::string drives; // one letter per hit
+        size_t size() const { return m_ends.size(); }
+        bool empty() const { return m_ends.empty(); }
+        std::string_view path(size_t i) const {
+            size_t begin = i == 0 ? 0 : m_ends[i - 1];
+            return std::string_view(m_bytes).substr(begin, m_ends[i] - begin);
+        }
+        void add(char drive, std::string_view path) {
+            drives += drive;
+            m_bytes.append(path);
+            m_ends.push_back(m_bytes.size());
+        }
+        void append(const Batch& more) {
+            size_t base = m_bytes.size();
+            drives += more.drives;
+            m_bytes += more.m_bytes;
+            for (size_t end : more.m_ends)
+                m_ends.push_back(base + end);
+        }
         void clear() {
             drives.clear();
-            paths.clear();
+            m_bytes.clear();
+            m_ends.clear();
         }
+
+    private:
+        std::string m_bytes;
+        std::vector<size_t> m_ends; // where each path ends in m_bytes
     };
 
     SearchService() = default;
