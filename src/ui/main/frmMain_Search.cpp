@@ -14,6 +14,7 @@
 #include <QApplication>
 #include <QCoreApplication>
 #include <QDateTime>
+#include <QElapsedTimer>
 #include <QGuiApplication>
 #include <QKeyEvent>
 
@@ -174,13 +175,22 @@ void frmMain::runSearch(int16_t mode) {
         yield();
         rTxt1->clear();
         // The scan runs on the search's worker; here the hits go into the pane as they
-        // come, a few thousand at a time with the event loop run in between, so the
-        // window never waits for the scan and F9 is read at once.
+        // come, with the event loop run every few milliseconds, so the window never waits
+        // for the scan and F9 is read at once. Not after every batch: the worker hands
+        // hits over a few hundred at a time, and running the loop that often took longer
+        // than listing millions of them.
+        QElapsedTimer sinceYield;
+        sinceYield.start();
+        auto yieldNow = [&] {
+            rTxt1->flush();
+            yield();
+            sinceYield.restart();
+        };
         char currentDrive = '?';
         size_t header = 0; // the length of the current drive's root, for its group's first line
         search::SearchService::Batch batch;
         while (!m_searchStop && m_search.take(batch, std::chrono::milliseconds(10))) {
-            for (size_t i = 0; i < batch.paths.size() && !m_searchStop; ++i) {
+            for (size_t i = 0; i < batch.size() && !m_searchStop; ++i) {
                 bool startsGroup = batch.drives[i] != currentDrive;
                 if (startsGroup) {
                     currentDrive = batch.drives[i];
@@ -189,15 +199,14 @@ void frmMain::runSearch(int16_t mode) {
                     if (drive && !drive->root.empty() && drive->root.back() != platform::kSeparator)
                         ++header;
                 }
-                rTxt1->addRow(batch.paths[i], header, startsGroup, currentDrive);
+                rTxt1->addRow(batch.path(i), header, startsGroup, currentDrive);
                 ++rows;
-                if (rows % 2048 == 0) {
-                    rTxt1->flush();
-                    yield();
-                }
+                if (rows % 256 == 0 && sinceYield.elapsed() >= 8)
+                    yieldNow();
             }
-            rTxt1->flush();
-            yield();
+            // The first hits show at once.
+            if (static_cast<size_t>(rows) == batch.size() || sinceYield.elapsed() >= 8)
+                yieldNow();
         }
         if (m_searchStop)
             m_search.cancel();
