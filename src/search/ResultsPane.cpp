@@ -46,6 +46,7 @@ void ResultsPane::clear() {
     m_chunks.shrink_to_fit();
     m_rows.clear();
     m_rows.shrink_to_fit();
+    m_last.clear();
     m_anchor = m_current = -1;
     m_widest = 0;
     horizontalScrollBar()->setValue(0);
@@ -62,15 +63,23 @@ void ResultsPane::showNoResults() {
 void ResultsPane::addRow(std::string_view path, size_t headerLength, bool startsGroup, char drive) {
     m_state = State::Rows;
     constexpr size_t kChunk = 1 << 20;
-    if (m_chunks.empty() || m_chunks.back().capacity() - m_chunks.back().size() < path.size()) {
+    size_t shared = 0;
+    if (m_rows.size() % kRestart != 0) {
+        const size_t limit = std::min({m_last.size(), path.size(), size_t{UINT16_MAX}});
+        while (shared < limit && m_last[shared] == path[shared])
+            ++shared;
+    }
+    const std::string_view own = path.substr(shared);
+    if (m_chunks.empty() || m_chunks.back().capacity() - m_chunks.back().size() < own.size()) {
         m_chunks.emplace_back();
-        m_chunks.back().reserve(std::max(kChunk, path.size()));
+        m_chunks.back().reserve(std::max(kChunk, own.size()));
     }
     std::string& chunk = m_chunks.back();
     m_rows.push_back({static_cast<uint32_t>(m_chunks.size() - 1), static_cast<uint32_t>(chunk.size()),
-                      static_cast<uint32_t>(path.size()),
+                      static_cast<uint32_t>(own.size()), static_cast<uint16_t>(shared),
                       static_cast<uint16_t>(std::min(headerLength, path.size())), startsGroup, drive});
-    chunk.append(path);
+    chunk.append(own);
+    m_last.assign(path);
     // Only the scroll range changes for rows below the visible ones.
     if (static_cast<int>(m_rows.size()) <= verticalScrollBar()->value() + verticalScrollBar()->pageStep() + 1)
         viewport()->update();
@@ -82,9 +91,14 @@ void ResultsPane::flush() {
     updateScrollBar();
 }
 
-std::string_view ResultsPane::row(size_t i) const {
-    const Row& r = m_rows[i];
-    return std::string_view(m_chunks[r.chunk]).substr(r.offset, r.length);
+std::string ResultsPane::row(size_t i) const {
+    std::string path;
+    for (size_t j = i - i % kRestart; j <= i; ++j) {
+        const Row& r = m_rows[j];
+        path.resize(r.shared);
+        path.append(m_chunks[r.chunk], r.offset, r.rest);
+    }
+    return path;
 }
 
 QString ResultsPane::driveTag(size_t i) const {
@@ -135,7 +149,7 @@ void ResultsPane::updateScrollBar() {
 
 int ResultsPane::lineWidth(size_t i) const {
     const Row& r = m_rows[i];
-    std::string_view path = row(i);
+    const std::string path = row(i);
     int width = 0;
     size_t rest = 0;
     if (r.startsGroup && r.header > 0) {
@@ -173,7 +187,7 @@ void ResultsPane::paintEvent(QPaintEvent*) {
         if (m_anchor >= 0 && i >= selLow && i <= selHigh)
             p.fillRect(0, y, viewport()->width(), h, palette().highlight());
         const Row& r = m_rows[i];
-        std::string_view path = row(i);
+        const std::string path = row(i);
         int x = kMargin - shift;
         size_t rest = 0;
         if (QString tag = driveTag(i); !tag.isEmpty()) {

@@ -2,7 +2,8 @@
 // The results pane: one line per hit, the full path followed by one blank, grouped by
 // drive, the first line of each group with its drive part in bold dark blue. Every path
 // is underlined and only underlined text responds to a double-click. Lines are kept as
-// raw bytes and drawn only when visible, so a million hits cost their bytes and no more.
+// raw bytes, each without what it shares with the one before, and drawn only when
+// visible, so a million hits cost little more than what tells them apart.
 // Lines can be selected (click, Shift+click, Ctrl+A, the arrow, page and Home/End keys
 // with or without Shift), copied (Ctrl+C) and opened (Enter); a line wider than the pane
 // scrolls sideways and shows whole in a tool tip.
@@ -38,7 +39,7 @@ public:
     void flush();
 
     size_t rowCount() const { return m_rows.size(); }
-    std::string_view row(size_t i) const;
+    std::string row(size_t i) const;
     bool startsGroup(size_t i) const { return m_rows[i].startsGroup; }
     // The drive name drawn before line i, or empty.
     QString driveTag(size_t i) const;
@@ -72,9 +73,13 @@ protected:
     bool viewportEvent(QEvent* event) override;
 
 private:
+    // Every kRestart-th row is kept whole, the others as the bytes after what they share
+    // with the row before: spelling a row out takes a few steps back at most.
+    static constexpr size_t kRestart = 16;
     struct Row {
-        uint32_t chunk, offset; // where its bytes are in m_chunks
-        uint32_t length;
+        uint32_t chunk, offset; // where its own bytes are in m_chunks
+        uint32_t rest;          // how many there are
+        uint16_t shared;        // the bytes it shares with the row before it
         uint16_t header;
         bool startsGroup;
         char drive;
@@ -94,6 +99,7 @@ private:
     // A deque, not a vector: a vector of millions of rows copied itself whole each time
     // it grew, a stall of the window.
     std::deque<Row> m_rows;
+    std::string m_last;                    // the last row's path
     int m_widest = 0;                      // the widest line drawn so far
     int64_t m_anchor = -1, m_current = -1; // selection: rows between anchor and current
 };

@@ -22,6 +22,7 @@
 
 #include <filesystem>
 #include <functional>
+#include <random>
 
 #include <sys/stat.h>
 
@@ -116,6 +117,37 @@ private slots:
         opened.clear();
     }
     void cleanup() { window.reset(); }
+
+    // Rows are kept without what they share with the row before: whatever they share
+    // (nothing, all, more than 65,535 bytes, a row that is a prefix of the next), each
+    // reads back whole, alone and in a copied selection.
+    void paneRowsReadBackWhole() {
+        std::mt19937 rng(99);
+        std::vector<std::string> paths;
+        std::string path = "/";
+        for (int i = 0; i < 300; ++i) {
+            path.resize(std::uniform_int_distribution<size_t>(1, path.size())(rng));
+            for (int k = std::uniform_int_distribution<int>(0, 3)(rng); k >= 0; --k)
+                path += std::string(1, static_cast<char>('a' + rng() % 3)) + "\xc3\xa9/";
+            paths.push_back(path);
+        }
+        const std::string deep = "/" + std::string(70000, 'd') + "/";
+        for (const std::string& p : {deep + "x/", deep + "x/", deep + "y/", deep + "y/z/"})
+            paths.push_back(p);
+        search::ResultsPane pane;
+        pane.clear();
+        for (const std::string& p : paths)
+            pane.addRow(p, 1, false);
+        QCOMPARE(pane.rowCount(), paths.size());
+        QString all;
+        for (size_t i = 0; i < paths.size(); ++i) {
+            QVERIFY2(pane.row(i) == paths[i], qPrintable(QString("row %1").arg(i)));
+            all += QString::fromUtf8(paths[i].data(), static_cast<qsizetype>(paths[i].size())) + '\n';
+        }
+        pane.setFocus();
+        QTest::keyClick(&pane, Qt::Key_A, Qt::ControlModifier);
+        QCOMPARE(pane.selectedText(), all);
+    }
 
     void modesScopesAndTexts() {
         buildIndex();
