@@ -1,5 +1,6 @@
 #include "TestSupport.h"
 
+#include "indexer/Update.h"
 #include "indexer/Walker.h"
 #include "text/TextFold.h"
 
@@ -110,6 +111,43 @@ TEST(Walker, StopKeepsWhatWasFoundAndRunSaysCanceled) {
 
     result = indexer::runIndex(test::storeIn(data.path()), catalogue, "C", stop);
     EXPECT_EQ(result.caption(), "Done. (600 dirs)");
+}
+
+// Writing ten million folders takes a while: it shows progress and Stop ends it. A Stop
+// during the walk still writes every folder the walk found, however many; one during the
+// writing keeps the rows written so far, in index order, and the next update adds the
+// rest.
+TEST(Walker, StopWhileWritingKeepsWhatIsWrittenAndTheUpdateMendsIt) {
+    TempDir tree, data;
+    for (int i = 0; i < 5000; ++i)
+        test::makeDirs(tree.path(), "t" + std::to_string(i) + "/u");
+    indexer::DriveCatalogue catalogue;
+    catalogue.add({'C', indexer::DriveFixed, tree.str()});
+    std::atomic<bool> stop{true}; // before the walk: the root's 5,000 folders are found
+    auto result = indexer::runIndex(test::storeIn(data.path()), catalogue, "C", stop);
+    EXPECT_EQ(result.caption(), "Canceled. (5000 dirs)");
+
+    std::vector<std::string> writing;
+    indexer::IndexRunCallbacks callbacks;
+    callbacks.progress = [&](const std::string& text, int64_t rows) {
+        if (text.rfind("Writing the index: ", 0) != 0)
+            return;
+        writing.push_back(text);
+        if (rows >= 4096)
+            stop = true;
+    };
+    result = indexer::runIndex(test::storeIn(data.path()), catalogue, "C", stop, callbacks);
+    ASSERT_FALSE(writing.empty());
+    EXPECT_TRUE(result.canceled);
+    EXPECT_GT(result.count, 4096 - 1);
+    EXPECT_LT(result.count, 10000);
+    std::vector<std::string> all = test::bruteForce(test::findDirs(tree.str()), "", search::ContainingSearch);
+    all.resize(static_cast<size_t>(result.count));
+    EXPECT_EQ(test::searchPaths((data.path() / "Files.dat").string(), test::query("")), all);
+
+    std::atomic<bool> noStop{false};
+    EXPECT_EQ(indexer::runUpdate(test::storeIn(data.path()), catalogue, "C", noStop).error, "");
+    EXPECT_EQ(test::indexDiffersFromDisk(data.path(), tree.path()), "");
 }
 
 TEST(Walker, ProgressIsThrottledAndNamesTheFolder) {

@@ -2,6 +2,8 @@
 
 #include "indexer/IndexEdit.h"
 
+#include <algorithm>
+#include <chrono>
 #include <filesystem>
 
 namespace qvl::indexer {
@@ -40,7 +42,8 @@ std::string startFromTemplate(const store::StoreLocation& location, const fs::pa
 } // namespace
 
 std::string writeIndexFile(const fs::path& file, const std::vector<DirTree>& trees,
-                           const std::vector<Drive>& drives) {
+                           const std::vector<Drive>& drives, const std::atomic<bool>* stop,
+                           const ProgressFn& progress) {
     store::IndexWriter writer;
     std::string err = writer.open(file);
     for (const Drive& d : drives)
@@ -51,10 +54,27 @@ std::string writeIndexFile(const fs::path& file, const std::vector<DirTree>& tre
         if (err.empty())
             err = writer.addTimes(times.drive, times.started, times.blob());
     }
+    int64_t total = 0, written = 0;
+    for (const DirTree& tree : trees)
+        total += tree.rows();
+    using Clock = std::chrono::steady_clock;
+    Clock::time_point nextReport = Clock::now();
     IndexOrder order(trees);
     IndexRow row;
-    while (err.empty() && order.next(row))
+    while (err.empty() && order.next(row)) {
         err = writer.add(row.driveLetter, row.fullDirectory, row.directory, row.foldedDirectory);
+        // The clock and the flag are read every few thousand rows: a few milliseconds.
+        if (++written % 4096 != 0)
+            continue;
+        if (stop && stop->load(std::memory_order_relaxed))
+            break;
+        if (progress && Clock::now() >= nextReport) {
+            nextReport = Clock::now() + std::chrono::milliseconds(40);
+            progress("Writing the index: " + std::to_string(100 * written / std::max<int64_t>(total, 1)) +
+                         "%",
+                     written);
+        }
+    }
     std::string finished = writer.finish();
     return err.empty() ? finished : err;
 }
@@ -105,7 +125,11 @@ IndexRunResult runIndex(const store::StoreLocation& location, const DriveCatalog
     }
 
     if (result.error.empty()) {
-        err = writeIndexFile(building, trees, walked);
+        // A Stop during the walks keeps every folder they found; one during the writing
+        // keeps what is written by then.
+        const bool walksStopped = StopRequested.load();
+        err = writeIndexFile(building, trees, walked, walksStopped ? nullptr : &StopRequested,
+                             callbacks.progress);
         std::error_code renamed;
         if (err.empty())
             fs::rename(building, dbFile, renamed);

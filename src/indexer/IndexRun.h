@@ -38,17 +38,20 @@ struct IndexRunResult {
 // of its own and renamed over the old one when complete, so an interrupted or failed
 // run (a drive that cannot be opened, a walk out of handles or memory, a full disk)
 // leaves the old index whole. Letters that are not usable drives are passed over.
-// StopRequested ends the walks (the rows found so far are kept and the result is
-// "Canceled.") and is cleared when the run ends. Runs on the calling thread; the walks
-// use helper threads.
+// StopRequested ends the walks, or the writing after them (the rows found or written so
+// far are kept and the result is "Canceled.") and is cleared when the run ends. Runs on
+// the calling thread; the walks use helper threads.
 IndexRunResult runIndex(const store::StoreLocation& location, const DriveCatalogue& catalogue,
                         std::string_view letters, std::atomic<bool>& StopRequested,
                         const IndexRunCallbacks& callbacks = {});
 
 // Writes the folders of `trees` into `file`, an empty index made from the template, in
 // index order, and records `drives`, the drives they were walked from. "" or the reason
-// it failed.
+// it failed. `progress`, when given, hears "Writing the index: N%" and the rows written
+// a few dozen times a second at most. Once `stop` is set the rows written so far are
+// kept; an update compares the folders with the rows, so it adds the others.
 std::string writeIndexFile(const std::filesystem::path& file, const std::vector<DirTree>& trees,
-                           const std::vector<Drive>& drives = {});
+                           const std::vector<Drive>& drives = {}, const std::atomic<bool>* stop = nullptr,
+                           const ProgressFn& progress = {});
 
 } // namespace qvl::indexer
