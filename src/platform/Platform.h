@@ -25,6 +25,9 @@ std::filesystem::path userDataDir();
 bool isWritableDir(const std::filesystem::path& dir);
 // The value of an environment variable, "" when unset.
 std::string getEnv(const char* name);
+// The CPU time the calling thread has used, in nanoseconds; -1 where the system cannot
+// tell it finely enough.
+int64_t threadCpuNanos();
 // What tells one file from another at the same path: a file renamed over it has a new
 // identity. "" when the file cannot be read.
 std::string fileIdentity(const std::filesystem::path& file);

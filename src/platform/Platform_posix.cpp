@@ -14,6 +14,7 @@
 #include <sys/syscall.h>
 #include <sys/utsname.h>
 #include <sys/wait.h>
+#include <time.h>
 #include <unistd.h>
 
 #if __has_include(<linux/openat2.h>)
@@ -52,6 +53,13 @@ std::string fileIdentity(const std::filesystem::path& file) {
 std::string getEnv(const char* name) {
     const char* v = std::getenv(name);
     return v ? v : "";
+}
+
+int64_t threadCpuNanos() {
+    timespec t;
+    if (clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t) != 0)
+        return -1;
+    return static_cast<int64_t>(t.tv_sec) * 1000000000 + t.tv_nsec;
 }
 
 std::string startDetached(const std::string& program, const std::vector<std::string>& args) {

@@ -71,6 +71,10 @@ std::string getEnv(const char* name) {
     return toUtf8(value);
 }
 
+int64_t threadCpuNanos() {
+    return -1; // GetThreadTimes counts in scheduler ticks of about 15 ms: too coarse
+}
+
 std::string startDetached(const std::string& program, const std::vector<std::string>& args) {
     std::string line = program;
     for (const std::string& a : args)
