@@ -29,9 +29,14 @@ bool getVarint(std::string_view& in, size_t& v) {
     return false;
 }
 
-// Bit positions of a hash in a filter of `bits` bits (a power of two).
+// Bit positions of a hash in a filter of `bits` bits, a multiple of 64. Filters were
+// once always a power of two in size and took the low bits of each half of the hash;
+// those still do, so that files from then keep their filters. Any other size scales each
+// half into range, so a filter needs no more than its 16 bits a name.
 std::pair<uint64_t, uint64_t> filterBits(uint64_t hash, uint64_t bits) {
-    return {hash & (bits - 1), (hash >> 32) & (bits - 1)};
+    if ((bits & (bits - 1)) == 0)
+        return {hash & (bits - 1), (hash >> 32) & (bits - 1)};
+    return {((hash & 0xFFFFFFFFu) * bits) >> 32, ((hash >> 32) * bits) >> 32};
 }
 
 } // namespace
@@ -94,7 +99,7 @@ uint64_t rowsSum(const BlockView& block) {
 
 bool filterMayContain(std::string_view filter, uint64_t hash) {
     uint64_t bits = filter.size() * 8;
-    if (bits == 0 || (bits & (bits - 1)) != 0)
+    if (bits == 0 || bits % 64 != 0)
         return true; // no usable filter: the names must be scanned
     auto [a, b] = filterBits(hash, bits);
     auto test = [&](uint64_t bit) { return (static_cast<unsigned char>(filter[bit / 8]) >> (bit % 8)) & 1; };
@@ -122,9 +127,7 @@ void BlockBuilder::add(char drive, std::string_view fullDirectory, std::string_v
 
 Block BlockBuilder::take() {
     Block block = std::move(m_block);
-    uint64_t bits = 64;
-    while (bits < 16 * block.drives.size())
-        bits *= 2;
+    const uint64_t bits = std::max<uint64_t>(64, (16 * block.drives.size() + 63) / 64 * 64);
     block.filter.assign(bits / 8, '\0');
     std::string_view names(block.names);
     for (size_t start = 1; start < names.size();) {
