@@ -1,0 +1,66 @@
+#!/usr/bin/env bash
+# Whole-process qvl find, warm cache, each beside its yardstick in the same run:
+#   on the 200,000-folder tree of run.sh (directories only): a rare needle against
+#   plocate -i -b on the same folders, and a needle with no hit against `true`;
+#   on a ten-million-folder store from qvl_genstore: exact, rare, absent, a "%"/"_"
+#   pattern with no hit and the count of a needle with about 3 million hits.
+# Given the build folder of another version (with qvl built), its times are printed beside.
+# Usage: bench/search.sh [WORKDIR] [BASELINE_BUILD]   (default /tmp/qvl-bench)
+set -euo pipefail
+repo=$(cd "$(dirname "$0")/.." && pwd)
+work=${1:-/tmp/qvl-bench}
+baseline=${2:-}
+mkdir -p "$work"
+for tool in hyperfine updatedb.plocate python3; do
+    command -v "$tool" >/dev/null || { echo "Missing $tool (apt-get install hyperfine plocate python3)" >&2; exit 1; }
+done
+build="$repo/build-bench"
+cmake -S "$repo" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DQVL_BUILD_TESTS=OFF >/dev/null
+cmake --build "$build" >/dev/null
+qvl="$build/qvl"
+
+dirs="$work/dirs"
+[ -f "$work/dirs.done" ] || { rm -rf "$dirs"; python3 "$repo/bench/gentree.py" "$dirs" 200000 0 >/dev/null; touch "$work/dirs.done"; }
+big="$work/data-10m"
+[ -f "$big/Files.dat" ] || "$build/qvl_genstore" 10000000 "$big" "$build/fresh.dat" >/dev/null
+
+ms() { # median of a command in ms, whole process
+    hyperfine -N -i --style none -w 5 -r "${runs:-40}" --export-json "$work/one.json" "$1" >/dev/null 2>&1
+    python3 -c "import json,sys; print('%.1f' % (json.load(open(sys.argv[1]))['results'][0]['median'] * 1000))" "$work/one.json"
+}
+row() { # label, command with QVL_* set by the caller
+    local now before=""
+    now=$(ms "$qvl $2")
+    [ -n "$baseline" ] && before=" $(ms "$baseline/qvl $2") |"
+    echo "| $1 | $("$qvl" $2 | wc -l) |$before $now |"
+}
+header() {
+    echo "| search | lines out |${baseline:+ $baseline ms |} ms |"
+    echo "|---|---|${baseline:+---|}---|"
+}
+
+export QVL_DATA_DIR="$work/data-dirs" QVL_DRIVES="C=$dirs"
+[ -f "$QVL_DATA_DIR/Files.dat" ] || { mkdir -p "$QVL_DATA_DIR"; "$qvl" index >/dev/null; }
+[ -f "$work/dirs.plocate.db" ] ||
+    updatedb.plocate -U "$dirs" -o "$work/dirs.plocate.db" -l 0 --prunepaths '' --prunefs '' --prunenames ''
+find "$dirs" -type d >/dev/null
+{
+echo "## $(find "$dirs" -mindepth 1 -type d | wc -l) folders (bench/gentree.py), whole process, warm cache"
+echo
+header
+echo "| true (the floor) | 0 |${baseline:+ |} $(ms true) |"
+row "qvl find belbelne (rare)" "find belbelne"
+echo "| plocate -i -b belbelne | $(plocate -d "$work/dirs.plocate.db" -i -b belbelne | wc -l) |${baseline:+ |} $(ms "plocate -d $work/dirs.plocate.db -i -b belbelne") |"
+row "qvl find zzzqqq (no hit)" "find zzzqqq"
+echo
+export QVL_DATA_DIR="$big" QVL_DRIVES="C=/nonexistent"
+runs=15
+echo "## 10,000,000 folders (qvl_genstore), whole process, warm cache"
+echo
+header
+row "qvl find -e belbelne (exact)" "find -e belbelne"
+row "qvl find belbelne (rare)" "find belbelne"
+row "qvl find zzzqqq (no hit)" "find zzzqqq"
+row "qvl find qqq%_zzz (pattern, no hit)" "find qqq%_zzz"
+row "qvl find -c ta (the count of 3 million hits)" "find -c ta"
+} | tee "$work/search.md"
