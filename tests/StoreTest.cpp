@@ -5,7 +5,9 @@
 #include <gtest/gtest.h>
 #include <sqlite3.h>
 
+#include <cstdlib>
 #include <fstream>
+#include <unistd.h>
 
 namespace fs = std::filesystem;
 using namespace qvl;
@@ -131,4 +133,49 @@ TEST(Store, UnwritableDataFolderIsAnErrorNotDone) {
     auto result = indexer::runIndex({tree.path() / "file" / "data", QVL_TEMPLATE}, catalogue, "C", stop);
     EXPECT_NE(result.error, "");
     EXPECT_EQ(result.count, 0);
+}
+
+// The data folder: a program folder is used only when it says it is portable, so an
+// installed program run by root (who may write anywhere) never writes beside itself.
+TEST(Store, DataFolderIsTheProgramFolderOnlyWhenMarkedPortable) {
+    TempDir exe, home;
+    const char* oldData = std::getenv("QVL_DATA_DIR");
+    std::string keepData = oldData ? oldData : "";
+    const char* oldXdg = std::getenv("XDG_DATA_HOME");
+    std::string keepXdg = oldXdg ? oldXdg : "";
+    ::unsetenv("QVL_DATA_DIR");
+    ::setenv("XDG_DATA_HOME", home.str().c_str(), 1);
+
+    // Writable, no marker (an installed bin folder as root): the per-user folder.
+    EXPECT_EQ(store::locateStore(exe.path(), {}).dataDir, home.path() / "quorvel");
+    std::ofstream(exe.path() / "quorvel.portable") << "\n";
+    EXPECT_EQ(store::locateStore(exe.path(), {}).dataDir, exe.path());
+    // A marker in a folder this process may not write to (a plain user): per-user again.
+    if (::geteuid() != 0) {
+        fs::permissions(exe.path(), fs::perms::owner_write, fs::perm_options::remove);
+        EXPECT_EQ(store::locateStore(exe.path(), {}).dataDir, home.path() / "quorvel");
+        fs::permissions(exe.path(), fs::perms::owner_write, fs::perm_options::add);
+    }
+    ::setenv("QVL_DATA_DIR", (home.path() / "elsewhere").c_str(), 1);
+    EXPECT_EQ(store::locateStore(exe.path(), {}).dataDir, home.path() / "elsewhere");
+
+    if (oldData)
+        ::setenv("QVL_DATA_DIR", keepData.c_str(), 1);
+    else
+        ::unsetenv("QVL_DATA_DIR");
+    if (oldXdg)
+        ::setenv("XDG_DATA_HOME", keepXdg.c_str(), 1);
+    else
+        ::unsetenv("XDG_DATA_HOME");
+}
+
+// The template: beside the program in a build folder, else where the install put it.
+TEST(Store, TemplateIsBesideTheProgramElseInTheInstalledDataFolder) {
+    TempDir prefix;
+    fs::path bin = prefix.path() / "bin";
+    fs::create_directories(bin);
+    EXPECT_EQ(store::locateStore(bin, "../share/quorvel").templateFile,
+              prefix.path() / "share" / "quorvel" / "fresh.dat");
+    std::ofstream(bin / "fresh.dat") << "";
+    EXPECT_EQ(store::locateStore(bin, "../share/quorvel").templateFile, bin / "fresh.dat");
 }

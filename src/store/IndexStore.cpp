@@ -48,18 +48,28 @@ COMMIT;
 
 } // namespace
 
-StoreLocation locateStore() {
+StoreLocation locateStore(const fs::path& exeDir, const fs::path& installedDataDir) {
     StoreLocation location;
-    fs::path exeDir = platform::executableDir();
+    std::error_code ec;
     location.templateFile = exeDir / TemplateFileName;
+    if (!fs::exists(location.templateFile, ec) && !installedDataDir.empty())
+        location.templateFile = (exeDir / installedDataDir / TemplateFileName).lexically_normal();
     std::string dataDir = platform::getEnv("QVL_DATA_DIR");
     if (!dataDir.empty())
         location.dataDir = dataDir;
-    else if (platform::isWritableDir(exeDir))
+    else if (fs::is_regular_file(exeDir / PortableMarkerName, ec) && platform::isWritableDir(exeDir))
         location.dataDir = exeDir;
     else
         location.dataDir = platform::userDataDir();
     return location;
+}
+
+StoreLocation locateStore() {
+#ifdef QVL_INSTALLED_DATA_DIR
+    return locateStore(platform::executableDir(), QVL_INSTALLED_DATA_DIR);
+#else
+    return locateStore(platform::executableDir(), {});
+#endif
 }
 
 std::string BuildConnectString(const StoreLocation& location) {

@@ -16,15 +16,21 @@ namespace qvl::store {
 
 inline constexpr const char* DbFileName = "Files.dat";
 inline constexpr const char* TemplateFileName = "fresh.dat";
+// A file of this name beside the executable makes its folder the data folder (portable use).
+inline constexpr const char* PortableMarkerName = "quorvel.portable";
 
 struct StoreLocation {
     std::filesystem::path dataDir;      // the folder that holds Files.dat
-    std::filesystem::path templateFile; // fresh.dat, beside the executable
+    std::filesystem::path templateFile; // fresh.dat, beside the executable or in share/quorvel
     std::filesystem::path dbFile() const { return dataDir / DbFileName; }
 };
 
-// Where the data lives: the folder named by QVL_DATA_DIR; else the program folder when
-// this process may write there (portable use); else the per-user data folder.
+// Where the data lives: the folder named by QVL_DATA_DIR; else the program folder when it
+// holds the portable marker and this process may write there; else the per-user data
+// folder, for root as for anyone (an installed program never writes into its own folder).
+// The template is the one beside the executable, else the installed one in
+// `installedDataDir` (relative to the program folder).
+StoreLocation locateStore(const std::filesystem::path& exeDir, const std::filesystem::path& installedDataDir);
 StoreLocation locateStore();
 
 // DbConnect: what every operation opens, the full path of Files.dat.
