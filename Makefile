@@ -1,15 +1,17 @@
 # The front door: `make` builds, `make test` installs what is missing and runs every
-# test, `make run` builds and starts the program.
+# test, `make run` builds and starts the program, `make package` makes the .deb.
 
 BUILD ?= build
+DEB_BUILD ?= build-deb
 CMAKE_FLAGS ?= -DCMAKE_BUILD_TYPE=RelWithDebInfo
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 ARGS ?=
 
 # Debian 12 packages the build and the tests need.
-PACKAGES = g++ cmake ninja-build pkg-config libsqlite3-dev libgtest-dev qt6-base-dev libxcb1-dev fonts-dejavu-core
+PACKAGES = g++ cmake ninja-build pkg-config libsqlite3-dev libgtest-dev qt6-base-dev libxcb1-dev \
+    librsvg2-bin dpkg-dev file fonts-dejavu-core fonts-wine fonts-liberation fonts-noto-color-emoji
 
-.PHONY: all build test run deps clean format
+.PHONY: all build test run deps clean format package
 
 all: build
 
@@ -37,8 +39,15 @@ test: deps build
 run: deps build
 	$(BUILD)/quorvel $(ARGS)
 
+# The Debian package, from a release build of its own for /usr: $(DEB_BUILD)/quorvel_*.deb.
+package: deps
+	@test -f $(DEB_BUILD)/build.ninja || cmake -S . -B $(DEB_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=Release \
+	    -DCMAKE_INSTALL_PREFIX=/usr -DQVL_BUILD_TESTS=OFF -DQVL_BUILD_BENCH=OFF
+	cmake --build $(DEB_BUILD) -j $(JOBS)
+	cd $(DEB_BUILD) && cpack -G DEB
+
 clean:
-	rm -rf $(BUILD)
+	rm -rf $(BUILD) $(DEB_BUILD)
 
 format:
 	clang-format -i $$(git ls-files '*.cpp' '*.h')

@@ -6,6 +6,7 @@
 #include "ui/main/frmMain.h"
 
 #include <QApplication>
+#include <QIcon>
 
 #include <atomic>
 #include <cstdio>
@@ -20,6 +21,9 @@ int main(int argc, char** argv) {
     }
     QApplication app(argc, argv);
     QApplication::setApplicationName("Quorvel");
+    // The installed desktop entry and icon; a build folder has neither and keeps Qt's.
+    QGuiApplication::setDesktopFileName("org.quorvel.Quorvel");
+    QApplication::setWindowIcon(QIcon::fromTheme("org.quorvel.Quorvel"));
 
     qvl::store::StoreLocation location = qvl::store::locateStore();
     qvl::indexer::DriveCatalogue catalogue;
