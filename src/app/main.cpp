@@ -3,6 +3,7 @@
 #include "indexer/Watch.h"
 #include "platform/Display.h"
 #include "store/IndexStore.h"
+#include "ui/Widgets.h"
 #include "ui/main/frmMain.h"
 
 #include <QApplication>
@@ -21,6 +22,7 @@ int main(int argc, char** argv) {
     }
     QApplication app(argc, argv);
     QApplication::setApplicationName("Quorvel");
+    qvl::ui::installFonts();
     // The installed desktop entry and icon; a build folder has neither and keeps Qt's.
     QGuiApplication::setDesktopFileName("org.quorvel.Quorvel");
     QApplication::setWindowIcon(QIcon::fromTheme("org.quorvel.Quorvel"));

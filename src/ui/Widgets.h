@@ -12,7 +12,17 @@ namespace qvl::ui {
 
 class ARGradient;
 
+// Loads the faces the windows name where the system has them, names stand-ins for the
+// missing ones and, from then on, fits every window's captions as it shows. makeFont
+// calls it; it needs the QApplication.
+void installFonts();
+// A face by family at a point size; the stand-in where the family is missing.
 QFont makeFont(const char* family, double points, bool bold = true);
+// Makes the caption of a label or button fit its control, a quarter point at a time down
+// to 60% of the size asked for (never below 6 points); a caption that fits is left alone.
+void fitText(QWidget* w);
+// fitText for every label and button of the window.
+void fitTexts(QWidget* window);
 void setTextColor(QWidget* widget, QColor color);
 // A label named `name` with its text, place, font and colour.
 QLabel* makeLabel(QWidget* parent, const char* name, const QString& text, QRect geometry, const QFont& font,

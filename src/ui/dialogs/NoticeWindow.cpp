@@ -54,6 +54,8 @@ void NoticeWindow::setLines(const QString& line1, const QString& line2) {
     lblmsg1->setText(line1);
     lblmsg2->setText(line2);
     lblmsg1->move(lblmsg1->x(), m_line1Top + (line2.isEmpty() ? 20 : 0));
+    fitText(lblmsg1);
+    fitText(lblmsg2);
 }
 
 void NoticeWindow::closeEvent(QCloseEvent* event) {
