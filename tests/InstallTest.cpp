@@ -37,20 +37,20 @@ std::string shellQuoted(const std::string& s) {
     return q + "'";
 }
 
+// The second group of every match of `pattern` in `text`.
+std::set<std::string> found(const std::string& text, const std::regex& pattern) {
+    std::set<std::string> words;
+    for (std::sregex_iterator i(text.begin(), text.end(), pattern), end; i != end; ++i)
+        words.insert((*i)[2]);
+    return words;
+}
+
 std::set<std::string> options(const std::string& text) {
-    std::set<std::string> found;
-    static const std::regex option(R"((^|[\s\[|,(])(--?[a-z0-9]+)\b)");
-    for (std::sregex_iterator i(text.begin(), text.end(), option), end; i != end; ++i)
-        found.insert((*i)[2]);
-    return found;
+    return found(text, std::regex(R"((^|[\s\[|,(])(--?[a-z0-9]+)\b)"));
 }
 
 std::set<std::string> commands(const std::string& text) {
-    std::set<std::string> found;
-    static const std::regex command(R"((^|\n)\s*qvl ([a-z]+))");
-    for (std::sregex_iterator i(text.begin(), text.end(), command), end; i != end; ++i)
-        found.insert((*i)[2]);
-    return found;
+    return found(text, std::regex(R"((^|\n)\s*qvl ([a-z]+))"));
 }
 
 // The manual's section `name`, as text: roff requests dropped, font changes and escapes undone.
