@@ -41,33 +41,50 @@ std::string startFromTemplate(const store::StoreLocation& location, const fs::pa
 
 } // namespace
 
-std::string writeIndexFile(const fs::path& file, const std::vector<DirTree>& trees,
-                           const std::vector<Drive>& drives, const std::atomic<bool>* stop,
-                           const ProgressFn& progress) {
+namespace {
+
+// Writes the rows `order` lists, `total` of them, then the drives and the times of the
+// folders. The times are gathered as the rows go by; after a Stop, the folders whose
+// rows are not all written get none, so that an update lists them again.
+std::string writeRows(const fs::path& file, IndexOrder& order, int64_t total,
+                      const std::vector<Drive>& drives, const std::atomic<bool>* stop,
+                      const ProgressFn& progress) {
     store::IndexWriter writer;
     std::string err = writer.open(file);
-    for (const Drive& d : drives)
-        if (err.empty())
-            err = writer.addDrive({d.letter, d.root, d.identity});
-    for (const DirTree& tree : trees) {
-        DriveTimes times = treeTimes(tree);
-        if (err.empty())
-            err = writer.addTimes(times.drive, times.started, times.blob());
+    std::vector<DriveTimes> times;
+    for (const IndexOrder::Root& root : order.roots()) {
+        times.emplace_back();
+        times.back().drive = root.driveLetter;
+        times.back().started = root.walkStarted;
+        // One entry a folder, reserved at once: doubling would need the memory twice.
+        times.back().entries.reserve(static_cast<size_t>(root.rows) + 1);
     }
-    int64_t total = 0, written = 0;
-    for (const DirTree& tree : trees)
-        total += tree.rows();
+    auto keep = [&](size_t tree, std::string_view rel, int64_t t) {
+        // A folder changed within the clock's granularity of being listed may have
+        // changed again unseen at the same time: only times clearly before the walk count.
+        if (t != 0 && t < order.roots()[tree].walkStarted - 2'000'000'000)
+            times[tree].entries.emplace_back(DriveTimes::pathKey(rel), t);
+    };
+    for (size_t i = 0; i < times.size(); ++i)
+        keep(i, "", order.roots()[i].time);
+
+    int64_t written = 0;
+    bool stopped = false;
     using Clock = std::chrono::steady_clock;
     Clock::time_point nextReport = Clock::now();
-    IndexOrder order(trees);
     IndexRow row;
     while (err.empty() && order.next(row)) {
         err = writer.add(row.driveLetter, row.fullDirectory, row.directory, row.foldedDirectory);
+        keep(row.tree,
+             row.fullDirectory.substr(row.rootLength, row.fullDirectory.size() - row.rootLength - 1),
+             row.time);
         // The clock and the flag are read every few thousand rows: a few milliseconds.
         if (++written % 4096 != 0)
             continue;
-        if (stop && stop->load(std::memory_order_relaxed))
+        if (stop && stop->load(std::memory_order_relaxed)) {
+            stopped = true;
             break;
+        }
         if (progress && Clock::now() >= nextReport) {
             nextReport = Clock::now() + std::chrono::milliseconds(40);
             progress("Writing the index: " + std::to_string(100 * written / std::max<int64_t>(total, 1)) +
@@ -75,8 +92,48 @@ std::string writeIndexFile(const fs::path& file, const std::vector<DirTree>& tre
                      written);
         }
     }
+    if (err.empty())
+        err = order.error();
+    for (DriveTimes& t : times)
+        std::sort(t.entries.begin(), t.entries.end());
+    if (stopped)
+        order.eachOpenFolder([&](size_t tree, std::string_view rel) {
+            auto& e = times[tree].entries;
+            const uint64_t key = DriveTimes::pathKey(rel);
+            for (auto at = std::lower_bound(e.begin(), e.end(), std::make_pair(key, INT64_MIN));
+                 at != e.end() && at->first == key; ++at)
+                at->second = 0; // never trusted
+        });
+    for (const Drive& d : drives)
+        if (err.empty())
+            err = writer.addDrive({d.letter, d.root, d.identity});
+    for (const DriveTimes& t : times)
+        if (err.empty())
+            err = writer.addTimes(t.drive, t.started, t.blob());
     std::string finished = writer.finish();
     return err.empty() ? finished : err;
+}
+
+} // namespace
+
+std::string writeIndexFile(const fs::path& file, const std::vector<DirTree>& trees,
+                           const std::vector<Drive>& drives, const std::atomic<bool>* stop,
+                           const ProgressFn& progress) {
+    int64_t total = 0;
+    for (const DirTree& tree : trees)
+        total += tree.rows();
+    IndexOrder order(trees);
+    return writeRows(file, order, total, drives, stop, progress);
+}
+
+std::string writeIndexFile(const fs::path& file, std::vector<SpilledTree>& trees,
+                           const std::vector<Drive>& drives, const std::atomic<bool>* stop,
+                           const ProgressFn& progress) {
+    int64_t total = 0;
+    for (const SpilledTree& tree : trees)
+        total += tree.rows();
+    IndexOrder order(trees);
+    return writeRows(file, order, total, drives, stop, progress);
 }
 
 IndexRunResult runIndex(const store::StoreLocation& location, const DriveCatalogue& catalogue,
@@ -98,7 +155,7 @@ IndexRunResult runIndex(const store::StoreLocation& location, const DriveCatalog
     if (!err.empty())
         result.error = "Cannot create the index in " + location.dataDir.string() + ": " + err;
 
-    std::vector<DirTree> trees;
+    std::vector<SpilledTree> trees;
     std::vector<Drive> walked;
     for (char letter : letters) {
         const Drive* drive = catalogue.find(letter);
@@ -111,8 +168,14 @@ IndexRunResult runIndex(const store::StoreLocation& location, const DriveCatalog
             std::string root = drive->root;
             trees.emplace_back();
             walked.push_back(*drive);
-            WalkStatus status =
-                ScanDirectory(root, drive->letter, trees.back(), StopRequested, callbacks.progress);
+            // The walk's scratch file sits beside the index it makes: a full disk fails
+            // the run with the old index kept, like any other write.
+            std::string opened = trees.back().open(lock.tempFile());
+            WalkStatus status;
+            if (opened.empty())
+                status = ScanDirectory(root, drive->letter, trees.back(), StopRequested, callbacks.progress);
+            else
+                status.fatalError = opened;
             if (!status.fatalError.empty())
                 result.error = status.fatalError;
             result.unreadable += status.unreadable;

@@ -53,5 +53,9 @@ IndexRunResult runIndex(const store::StoreLocation& location, const DriveCatalog
 std::string writeIndexFile(const std::filesystem::path& file, const std::vector<DirTree>& trees,
                            const std::vector<Drive>& drives = {}, const std::atomic<bool>* stop = nullptr,
                            const ProgressFn& progress = {});
+// The same from the spilled trees of a walk.
+std::string writeIndexFile(const std::filesystem::path& file, std::vector<SpilledTree>& trees,
+                           const std::vector<Drive>& drives = {}, const std::atomic<bool>* stop = nullptr,
+                           const ProgressFn& progress = {});
 
 } // namespace qvl::indexer

@@ -91,10 +91,13 @@ struct Listing {
 
 class Walk {
 public:
-    Walk(const platform::WalkRoot& root, DirTree& tree, const std::atomic<bool>& stop,
-         const ProgressFn& progress, const DirTree* previous)
+    // Into `tree`, or when it is null into `spilled`.
+    Walk(const platform::WalkRoot& root, std::string rootPath, DirTree* tree, SpilledTree* spilled,
+         const std::atomic<bool>& stop, const ProgressFn& progress, const DirTree* previous)
         : m_root(root)
+        , m_rootPath(std::move(rootPath))
         , m_tree(tree)
+        , m_spilled(spilled)
         , m_stop(stop)
         , m_progress(progress)
         , m_old(previous) {}
@@ -224,38 +227,24 @@ private:
         }
         m_growing = m_threads < m_most;
         if (platform::WalkRoot::isFatal(err) && status.fatalError.empty()) {
-            status.fatalError = "Could not list " + m_tree.rootPath + task.relPath + ": " +
+            status.fatalError = "Could not list " + m_rootPath + task.relPath + ": " +
                                 platform::WalkRoot::describe(err) + ". Close other programs and index again.";
             m_halted = true;
         } else if (err != 0 && !platform::WalkRoot::isPassedOver(err)) {
             if (status.firstUnreadable.size() < kUnreadableNamed)
-                status.firstUnreadable.push_back(m_tree.rootPath + task.relPath + " (" +
+                status.firstUnreadable.push_back(m_rootPath + task.relPath + " (" +
                                                  platform::WalkRoot::describe(err) + ")");
             ++status.unreadable;
         }
-        auto first = static_cast<uint32_t>(m_tree.nodes.size());
-        m_tree.times[task.node] = err == 0 ? listing.time : 0;
-        m_tree.nodes[task.node].firstChild = first;
-        m_tree.nodes[task.node].childCount = static_cast<uint32_t>(listing.order.size());
-        for (uint32_t i : listing.order) {
-            DirNode n;
-            std::string_view raw = listing.rawName(i), folded = listing.foldedName(i);
-            n.nameOffset = static_cast<uint32_t>(m_tree.names.size());
-            n.nameLength = static_cast<uint16_t>(raw.size());
-            m_tree.names.append(raw);
-            if (folded == raw) {
-                n.foldedOffset = n.nameOffset;
-            } else {
-                n.foldedOffset = static_cast<uint32_t>(m_tree.names.size());
-                m_tree.names.append(folded);
-            }
-            n.foldedLength = static_cast<uint16_t>(folded.size());
-            m_tree.nodes.push_back(n);
-            m_tree.times.push_back(0);
+        const uint32_t first = m_tree ? addTo(*m_tree, task.node, err == 0 ? listing.time : 0, listing)
+                                      : addTo(*m_spilled, task.node, err == 0 ? listing.time : 0, listing);
+        if (m_spilled && !m_spilled->error().empty() && status.fatalError.empty()) {
+            status.fatalError = m_spilled->error();
+            m_halted = true;
         }
         status.rows += static_cast<int64_t>(listing.order.size());
         if (m_old)
-            m_tree.previous.insert(m_tree.previous.end(), listing.oldChild.begin(), listing.oldChild.end());
+            m_tree->previous.insert(m_tree->previous.end(), listing.oldChild.begin(), listing.oldChild.end());
         if (m_stop.load(std::memory_order_relaxed)) {
             status.stopped = true;
             m_halted = true;
@@ -276,6 +265,38 @@ private:
         }
     }
 
+    // The subfolders of `node`, in order; returns the node the first became.
+    static uint32_t addTo(DirTree& tree, uint32_t node, int64_t time, const Listing& listing) {
+        auto first = static_cast<uint32_t>(tree.nodes.size());
+        tree.times[node] = time;
+        tree.nodes[node].firstChild = first;
+        tree.nodes[node].childCount = static_cast<uint32_t>(listing.order.size());
+        for (uint32_t i : listing.order) {
+            DirNode n;
+            std::string_view raw = listing.rawName(i), folded = listing.foldedName(i);
+            n.nameOffset = static_cast<uint32_t>(tree.names.size());
+            n.nameLength = static_cast<uint16_t>(raw.size());
+            tree.names.append(raw);
+            if (folded == raw) {
+                n.foldedOffset = n.nameOffset;
+            } else {
+                n.foldedOffset = static_cast<uint32_t>(tree.names.size());
+                tree.names.append(folded);
+            }
+            n.foldedLength = static_cast<uint16_t>(folded.size());
+            tree.nodes.push_back(n);
+            tree.times.push_back(0);
+        }
+        return first;
+    }
+    static uint32_t addTo(SpilledTree& tree, uint32_t node, int64_t time, const Listing& listing) {
+        uint32_t first = tree.beginListing(node, time, static_cast<uint32_t>(listing.order.size()));
+        for (uint32_t i : listing.order)
+            tree.child(listing.rawName(i), listing.foldedName(i));
+        tree.endListing();
+        return first;
+    }
+
     void reportProgress(const std::string& relPath) {
         if (!m_progress)
             return;
@@ -291,19 +312,21 @@ private:
                 std::lock_guard statusLock(m_mutex);
                 rows = status.rows;
             }
-            m_progress(m_tree.rootPath + relPath, rows);
+            m_progress(m_rootPath + relPath, rows);
         }
     }
 
     const platform::WalkRoot& m_root;
-    DirTree& m_tree;
+    const std::string m_rootPath;
+    DirTree* m_tree; // guarded by m_mutex, like m_spilled
+    SpilledTree* m_spilled;
     const std::atomic<bool>& m_stop;
     const ProgressFn& m_progress;
     const DirTree* m_old; // the previous walk's tree, or nullptr
 
     std::mutex m_mutex;
     std::condition_variable m_wake;
-    std::vector<Task> m_tasks; // guarded by m_mutex, like m_tree and status
+    std::vector<Task> m_tasks; // guarded by m_mutex, like status
     unsigned m_busy = 0;
     bool m_halted = false;
     std::vector<std::thread> m_helpers; // guarded by m_mutex until run() joins them
@@ -317,20 +340,12 @@ private:
 
 } // namespace
 
-WalkStatus ScanDirectory(std::string& path, char driveLetter, DirTree& tree,
-                         const std::atomic<bool>& StopRequested, const ProgressFn& progress, unsigned threads,
-                         const DirTree* previous) {
-    if (path.empty() || path.back() != platform::kSeparator)
-        path += platform::kSeparator;
-    tree = DirTree();
-    tree.driveLetter = driveLetter;
-    tree.rootPath = path;
-    tree.nodes.emplace_back();
-    tree.times.push_back(0);
-    tree.walkStarted = wallClockNow();
-    if (previous)
-        tree.previous.push_back(previous->nodes.empty() ? DirTree::kNew : 0);
+namespace {
 
+// Opens the root and walks it; `tree` or `spilled` is ready for the walk.
+WalkStatus walk(const std::string& path, DirTree* tree, SpilledTree* spilled,
+                const std::atomic<bool>& StopRequested, const ProgressFn& progress, unsigned threads,
+                const DirTree* previous) {
     platform::WalkRoot root(path);
     if (root.error() != 0) {
         // That is the drive's fault, not an empty drive: the run must not replace what
@@ -345,9 +360,46 @@ WalkStatus ScanDirectory(std::string& path, char driveLetter, DirTree& tree,
         threads = std::clamp(std::thread::hardware_concurrency(), 1u, 8u);
         most = std::max(threads, kMaxInFlight);
     }
-    Walk walk(root, tree, StopRequested, progress, previous);
+    Walk walk(root, path, tree, spilled, StopRequested, progress, previous);
     walk.run(threads, most);
     return walk.status;
+}
+
+void endInSeparator(std::string& path) {
+    if (path.empty() || path.back() != platform::kSeparator)
+        path += platform::kSeparator;
+}
+
+} // namespace
+
+WalkStatus ScanDirectory(std::string& path, char driveLetter, DirTree& tree,
+                         const std::atomic<bool>& StopRequested, const ProgressFn& progress, unsigned threads,
+                         const DirTree* previous) {
+    endInSeparator(path);
+    tree = DirTree();
+    tree.driveLetter = driveLetter;
+    tree.rootPath = path;
+    tree.nodes.emplace_back();
+    tree.times.push_back(0);
+    tree.walkStarted = wallClockNow();
+    if (previous)
+        tree.previous.push_back(previous->nodes.empty() ? DirTree::kNew : 0);
+    return walk(path, &tree, nullptr, StopRequested, progress, threads, previous);
+}
+
+WalkStatus ScanDirectory(std::string& path, char driveLetter, SpilledTree& tree,
+                         const std::atomic<bool>& StopRequested, const ProgressFn& progress,
+                         unsigned threads) {
+    endInSeparator(path);
+    tree.driveLetter = driveLetter;
+    tree.rootPath = path;
+    tree.walkStarted = wallClockNow();
+    if (!tree.error().empty()) {
+        WalkStatus status;
+        status.fatalError = tree.error();
+        return status;
+    }
+    return walk(path, nullptr, &tree, StopRequested, progress, threads, nullptr);
 }
 
 } // namespace qvl::indexer

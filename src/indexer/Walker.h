@@ -36,5 +36,10 @@ struct WalkStatus {
 WalkStatus ScanDirectory(std::string& path, char driveLetter, DirTree& tree,
                          const std::atomic<bool>& StopRequested, const ProgressFn& progress = {},
                          unsigned threads = 0, const DirTree* previous = nullptr);
+// The same into a spilled tree, opened already (its scratch file). A record that cannot
+// be written (a full disk) ends the walk with that as its fatal error.
+WalkStatus ScanDirectory(std::string& path, char driveLetter, SpilledTree& tree,
+                         const std::atomic<bool>& StopRequested, const ProgressFn& progress = {},
+                         unsigned threads = 0);
 
 } // namespace qvl::indexer
