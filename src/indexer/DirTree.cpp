@@ -122,6 +122,13 @@ void SpilledTree::endListing() {
         flush();
 }
 
+void SpilledTree::release() {
+    close();
+    decltype(m_at)().swap(m_at);
+    std::string().swap(m_out);
+    std::string().swap(m_window);
+}
+
 bool SpilledTree::flush() {
     if (m_out.empty() || !m_error.empty())
         return m_error.empty();
@@ -168,7 +175,7 @@ bool SpilledTree::read(uint32_t node, Listing& listing) {
     listing.time = 0;
     listing.names.clear();
     listing.folded.clear();
-    const uint64_t offset = node < m_nodes ? at(node) : kUnlisted;
+    const uint64_t offset = node < m_nodes && !m_at.empty() ? at(node) : kUnlisted;
     if (offset == kUnlisted || !fill(offset, kHeader))
         return false;
     const uint32_t length = get<uint32_t>(m_window.data() + (offset - m_windowAt));

@@ -77,6 +77,8 @@ public:
     // False for a folder that was never listed (a walk stopped before it): no time, no
     // subfolders; and for a record that cannot be read back (then error() says why).
     bool read(uint32_t node, Listing& listing);
+    // Lets go of the records and the memory; rows() stays.
+    void release();
 
 private:
     bool flush();

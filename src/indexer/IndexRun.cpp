@@ -46,9 +46,10 @@ namespace {
 // Writes the rows `order` lists, `total` of them, then the drives and the times of the
 // folders. The times are gathered as the rows go by; after a Stop, the folders whose
 // rows are not all written get none, so that an update lists them again.
+// `rowsWritten` is called once the rows are: the trees can go then.
 std::string writeRows(const fs::path& file, IndexOrder& order, int64_t total,
                       const std::vector<Drive>& drives, const std::atomic<bool>* stop,
-                      const ProgressFn& progress) {
+                      const ProgressFn& progress, const std::function<void()>& rowsWritten = {}) {
     store::IndexWriter writer;
     std::string err = writer.open(file);
     std::vector<DriveTimes> times;
@@ -104,6 +105,8 @@ std::string writeRows(const fs::path& file, IndexOrder& order, int64_t total,
                  at != e.end() && at->first == key; ++at)
                 at->second = 0; // never trusted
         });
+    if (rowsWritten)
+        rowsWritten();
     for (const Drive& d : drives)
         if (err.empty())
             err = writer.addDrive({d.letter, d.root, d.identity});
@@ -133,7 +136,10 @@ std::string writeIndexFile(const fs::path& file, std::vector<SpilledTree>& trees
     for (const SpilledTree& tree : trees)
         total += tree.rows();
     IndexOrder order(trees);
-    return writeRows(file, order, total, drives, stop, progress);
+    return writeRows(file, order, total, drives, stop, progress, [&] {
+        for (SpilledTree& tree : trees)
+            tree.release();
+    });
 }
 
 IndexRunResult runIndex(const store::StoreLocation& location, const DriveCatalogue& catalogue,
