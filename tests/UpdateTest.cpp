@@ -179,4 +179,38 @@ TEST(Update, RefusedWhileAnotherWriterRuns) {
 }
 
 } // namespace
+// Times of many folders (written in pieces) read back as written, whether the file has
+// them in the last column, as files are made now, or third, as older files have them.
+TEST(Update, TimesReadBackInEitherLayoutOfTheirTable) {
+    for (bool older : {false, true}) {
+        TempDir data;
+        const fs::path file = data.path() / "Files.dat";
+        ASSERT_EQ(store::createEmptyDatabase(file), "");
+        store::Db db;
+        ASSERT_EQ(db.open(file.string(), store::Db::Mode::ReadWrite), "");
+        if (older) {
+            ASSERT_EQ(db.exec("DROP TABLE qvlTimes; CREATE TABLE qvlTimes (Letter TEXT PRIMARY KEY,"
+                              " Started INTEGER NOT NULL, Times BLOB NOT NULL, Sum INTEGER NOT NULL)"),
+                      "");
+        }
+        indexer::DriveTimes written;
+        written.drive = 'D';
+        written.started = 77;
+        std::mt19937_64 rng(older);
+        for (int i = 0; i < 150'000; ++i) // 2.4 MB: more than one piece
+            written.entries.emplace_back(rng(), static_cast<int64_t>(rng() >> 1));
+        std::sort(written.entries.begin(), written.entries.end());
+        ASSERT_EQ(store::putDriveTimes(db, 'C', 5, "0123456789abcdef"), "");
+        ASSERT_EQ(store::putDriveTimes(db, 'D', written.started, written.blob()), "");
+        db.close();
+
+        indexer::IndexEditor editor;
+        ASSERT_EQ(editor.open(file), "");
+        indexer::DriveTimes got = editor.readTimes('D');
+        EXPECT_EQ(got.started, 77) << older;
+        EXPECT_TRUE(got.entries == written.entries) << older << ": " << got.entries.size() << " entries";
+        EXPECT_EQ(editor.readTimes('C').entries.size(), 1u) << older;
+    }
+}
+
 } // namespace qvl

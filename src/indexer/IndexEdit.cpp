@@ -203,9 +203,10 @@ std::string IndexEditor::open(const fs::path& file) {
     std::string err = m->db.open(file.string(), Db::Mode::ReadWrite);
     if (!err.empty())
         return err;
-    err = m->db.exec("CREATE TABLE IF NOT EXISTS qvlTimes (Letter TEXT PRIMARY KEY, Started INTEGER NOT NULL,"
-                     " Times BLOB NOT NULL, Sum INTEGER NOT NULL); CREATE TABLE IF NOT EXISTS qvlDrives"
-                     " (Letter TEXT PRIMARY KEY, Root BLOB NOT NULL, Identity BLOB NOT NULL);");
+    err = m->db.exec((std::string(store::kCreateTimes) +
+                      " CREATE TABLE IF NOT EXISTS qvlDrives"
+                      " (Letter TEXT PRIMARY KEY, Root BLOB NOT NULL, Identity BLOB NOT NULL);")
+                         .c_str());
     if (!err.empty())
         return err;
     Stmt fresh(m->db, store::kBlocksFresh);

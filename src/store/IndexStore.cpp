@@ -39,8 +39,8 @@ CREATE TABLE qvlBlocks (Block INTEGER PRIMARY KEY, Names BLOB NOT NULL, Ends BLO
 CREATE TABLE qvlFilters (Block INTEGER PRIMARY KEY, Filter BLOB NOT NULL, Sum INTEGER NOT NULL);
 CREATE TABLE qvlMeta (Key TEXT PRIMARY KEY, Value INTEGER);
 CREATE TABLE qvlDrives (Letter TEXT PRIMARY KEY, Root BLOB NOT NULL, Identity BLOB NOT NULL);
-CREATE TABLE qvlTimes (Letter TEXT PRIMARY KEY, Started INTEGER NOT NULL, Times BLOB NOT NULL,
-                       Sum INTEGER NOT NULL);
+CREATE TABLE qvlTimes (Letter TEXT PRIMARY KEY, Started INTEGER NOT NULL, Sum INTEGER NOT NULL,
+                       Times BLOB NOT NULL);
 INSERT INTO qvlMeta VALUES ('rows', 0);
 PRAGMA user_version = 2;
 COMMIT;
@@ -220,16 +220,17 @@ std::string IndexWriter::open(const fs::path& file) {
     // rollback journal; one transaction, synced once at the end.
     if (err.empty())
         err = m->db.exec(
-            "PRAGMA journal_mode = OFF; PRAGMA synchronous = NORMAL; BEGIN;"
-            " DELETE FROM tblDirs; DELETE FROM qvlBlocks; DELETE FROM qvlFilters;"
-            " CREATE TABLE IF NOT EXISTS qvlDrives (Letter TEXT PRIMARY KEY, Root BLOB NOT NULL,"
-            " Identity BLOB NOT NULL); DELETE FROM qvlDrives;"
-            " CREATE TABLE IF NOT EXISTS qvlTimes (Letter TEXT PRIMARY KEY, Started INTEGER NOT NULL,"
-            " Times BLOB NOT NULL, Sum INTEGER NOT NULL); DELETE FROM qvlTimes;"
-            // A new file gets a generation of its own, so that a search reading it on
-            // several connections knows they all opened this one and not one renamed
-            // into its place meanwhile.
-            " INSERT OR REPLACE INTO qvlMeta VALUES ('generation', (random() & 4611686018427387903) + 1);");
+            ("PRAGMA journal_mode = OFF; PRAGMA synchronous = NORMAL; BEGIN;"
+             " DELETE FROM tblDirs; DELETE FROM qvlBlocks; DELETE FROM qvlFilters;"
+             " CREATE TABLE IF NOT EXISTS qvlDrives (Letter TEXT PRIMARY KEY, Root BLOB NOT NULL,"
+             " Identity BLOB NOT NULL); DELETE FROM qvlDrives;"
+             " DROP TABLE IF EXISTS qvlTimes;" +
+             std::string(kCreateTimes) +
+             // A new file gets a generation of its own, so that a search reading it on
+             // several connections knows they all opened this one and not one renamed
+             // into its place meanwhile.
+             " INSERT OR REPLACE INTO qvlMeta VALUES ('generation', (random() & 4611686018427387903) + 1);")
+                .c_str());
     if (!err.empty())
         return err;
     m->insertRow = std::make_unique<Stmt>(

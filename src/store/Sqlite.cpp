@@ -119,8 +119,8 @@ int Stmt::step() {
 
 std::string putDriveTimes(const Db& db, char letter, int64_t started, std::string_view entries) {
     // The blob goes in as zeros and is written in pieces: bound whole, SQLite would build
-    // its record in a copy, on ten million folders another 160 MB.
-    Stmt put(db, "INSERT OR REPLACE INTO qvlTimes VALUES (?,?,zeroblob(?),?)");
+    // its record in a copy, on ten million folders another 160 MB (see kCreateTimes).
+    Stmt put(db, "INSERT OR REPLACE INTO qvlTimes (Letter, Started, Times, Sum) VALUES (?,?,zeroblob(?),?)");
     put.bind(1, std::string_view(&letter, 1))
         .bind(2, started)
         .bind(3, static_cast<int64_t>(entries.size()))

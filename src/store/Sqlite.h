@@ -93,6 +93,13 @@ inline constexpr const char* kNextGeneration =
     "INSERT OR REPLACE INTO qvlMeta VALUES ('generation',"
     " ifnull((SELECT Value FROM qvlMeta WHERE Key = 'generation'), 0) + 1);";
 
+// The table of those times. Times comes last: a blob in the last column can be written
+// in pieces without SQLite building the whole record first. Files made before keep
+// Times third, so every statement names its columns.
+inline constexpr const char* kCreateTimes =
+    "CREATE TABLE IF NOT EXISTS qvlTimes (Letter TEXT PRIMARY KEY, Started INTEGER NOT NULL,"
+    " Sum INTEGER NOT NULL, Times BLOB NOT NULL);";
+
 // Records when the folders of a drive were listed (table qvlTimes): `entries` is the
 // sorted (path key, time) pairs the update reads back. "" or the error.
 std::string putDriveTimes(const Db& db, char letter, int64_t started, std::string_view entries);
