@@ -82,7 +82,8 @@ std::string SpilledTree::open(const std::filesystem::path& file) {
     m_path = file;
     m_file = std::fopen(file.string().c_str(), "w+b");
     if (!m_file)
-        return m_error = "Cannot create " + file.string() + ": " + std::strerror(errno);
+        return m_error =
+                   "Cannot create the index in " + file.parent_path().string() + ": " + std::strerror(errno);
     m_nodes = 0;
     beginListing(0, 0, 1); // the root is the first child of nothing
     endListing();
@@ -134,7 +135,7 @@ bool SpilledTree::flush() {
         return m_error.empty();
     if (!m_file || !seekTo(m_file, m_written) ||
         std::fwrite(m_out.data(), 1, m_out.size(), m_file) != m_out.size() || std::fflush(m_file) != 0) {
-        m_error = "Cannot write " + m_path.string() + ": " + std::strerror(errno);
+        m_error = "Cannot write the index in " + m_path.parent_path().string() + ": " + std::strerror(errno);
         return false;
     }
     m_written += m_out.size();
