@@ -81,7 +81,7 @@ TEST(Faults, DamagedBlocksAreReportedNeverCrashOrGiveWrongRows) {
     sqlite3_close(probe);
     ASSERT_GE(blocks.size(), 2u);
 
-    const std::vector<std::pair<std::string, std::string>> columns = {{"qvlBlocks", "Names"},
+    const std::vector<std::pair<std::string, std::string>> columns = {{"qvlNames", "Names"},
                                                                       {"qvlBlocks", "Ends"},
                                                                       {"qvlBlocks", "Drives"},
                                                                       {"qvlBlocks", "Paths"},

@@ -266,7 +266,7 @@ TEST_F(ParallelSearch, DamageFarInTheIndexComesAfterEveryHitBeforeIt) {
     ASSERT_EQ(
         sqlite3_exec(
             raw,
-            ("UPDATE qvlBlocks SET NamesSum = NamesSum + 1 WHERE Block = " + std::to_string(block)).c_str(),
+            ("UPDATE qvlNames SET NamesSum = NamesSum + 1 WHERE Block = " + std::to_string(block)).c_str(),
             nullptr, nullptr, nullptr),
         SQLITE_OK);
     sqlite3_close(raw);

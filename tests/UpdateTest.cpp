@@ -213,4 +213,41 @@ TEST(Update, TimesReadBackInEitherLayoutOfTheirTable) {
     }
 }
 
+// An index written by the last version, its names inside the blocks: searches read it
+// right meanwhile, and the first update moves the names out and edits it as usual.
+TEST(Update, UpgradesAnIndexOfTheLastVersion) {
+    TempDir tree, data;
+    for (const char* rel : {"same/a", "b/same", "d1/n1x2", "d1/deep/er"})
+        test::makeDirs(tree.path(), rel);
+    const std::vector<std::string> roots{tree.str()};
+    ASSERT_EQ(test::indexFolders(data.path(), roots).error, "");
+    const fs::path file = data.path() / "Files.dat";
+    {
+        store::Db db;
+        ASSERT_EQ(db.open(file.string(), store::Db::Mode::ReadWrite), "");
+        ASSERT_EQ(
+            db.exec("BEGIN; ALTER TABLE qvlBlocks RENAME TO rest;"
+                    " CREATE TABLE qvlBlocks (Block INTEGER PRIMARY KEY, Names BLOB NOT NULL,"
+                    " Ends BLOB NOT NULL, Drives BLOB NOT NULL, Paths BLOB NOT NULL,"
+                    " NamesSum INTEGER NOT NULL, RowsSum INTEGER NOT NULL);"
+                    " INSERT INTO qvlBlocks SELECT r.Block, n.Names, r.Ends, r.Drives, r.Paths, n.NamesSum,"
+                    " r.RowsSum FROM rest r JOIN qvlNames n USING (Block);"
+                    " DROP TABLE rest; DROP TABLE qvlNames; PRAGMA user_version = 2; COMMIT;"),
+            "");
+    }
+    EXPECT_EQ(test::searchPaths(file.string(), test::query("same")),
+              (std::vector<std::string>{tree.str() + "/b/same/", tree.str() + "/same/"}));
+
+    test::makeDirs(tree.path(), "d1/new");
+    indexer::UpdateResult r = update(data.path(), roots);
+    ASSERT_EQ(r.error, "");
+    EXPECT_EQ(r.added, 1);
+    store::Db db;
+    ASSERT_EQ(db.open(file.string(), store::Db::Mode::ReadOnly), "");
+    store::Stmt fresh(db, store::kBlocksFresh);
+    ASSERT_EQ(fresh.step(), SQLITE_ROW);
+    EXPECT_EQ(fresh.integer(0), 1);
+    expectSameAsFullIndex(data.path(), roots);
+}
+
 } // namespace qvl

@@ -191,7 +191,8 @@ TEST(Watch, AWriterThatDiesInMidTransactionLeavesAFileEveryReaderRollsBack) {
         // Changes big enough to spill into the file itself, then gone like a kill -9.
         store::Db d;
         d.open(db, store::Db::Mode::ReadWrite);
-        d.exec("PRAGMA cache_size = 2; BEGIN IMMEDIATE; DELETE FROM tblDirs; DELETE FROM qvlBlocks;"
+        d.exec("PRAGMA cache_size = 2; BEGIN IMMEDIATE; DELETE FROM tblDirs; DELETE FROM qvlNames; DELETE "
+               "FROM qvlBlocks;"
                " UPDATE qvlFilters SET Filter = zeroblob(4096);");
         _exit(0);
     }

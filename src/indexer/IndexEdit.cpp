@@ -108,7 +108,8 @@ struct IndexEditor::Impl {
     std::string loadBlocks() {
         blocks.clear();
         Stmt s(db,
-               "SELECT Block, Names, Ends, Drives, Paths, NamesSum, RowsSum FROM qvlBlocks ORDER BY Block");
+               "SELECT b.Block, n.Names, b.Ends, b.Drives, b.Paths, n.NamesSum, b.RowsSum FROM qvlBlocks b"
+               " LEFT JOIN qvlNames n ON n.Block = b.Block ORDER BY b.Block");
         int rc;
         std::vector<Row> rows;
         while ((rc = s.step()) == SQLITE_ROW) {
@@ -136,7 +137,8 @@ struct IndexEditor::Impl {
     }
 
     std::string readBlock(int64_t id, std::vector<Row>& rows) {
-        Stmt s(db, "SELECT Names, Ends, Drives, Paths, NamesSum, RowsSum FROM qvlBlocks WHERE Block = ?");
+        Stmt s(db, "SELECT n.Names, b.Ends, b.Drives, b.Paths, n.NamesSum, b.RowsSum FROM qvlBlocks b"
+                   " LEFT JOIN qvlNames n ON n.Block = b.Block WHERE b.Block = ?");
         s.bind(1, id);
         if (s.step() != SQLITE_ROW)
             return s.ok() && s.error().empty() ? std::string(kDamaged) : s.error();
@@ -144,14 +146,16 @@ struct IndexEditor::Impl {
     }
 
     std::string writeBlock(int64_t id, const store::Block& block) {
-        Stmt b(db, "INSERT OR REPLACE INTO qvlBlocks VALUES (?,?,?,?,?,?,?)");
+        Stmt n(db, "INSERT OR REPLACE INTO qvlNames VALUES (?,?,?)");
+        n.bind(1, id).bindBlob(2, block.names).bind(3, static_cast<int64_t>(store::blobSum(block.names)));
+        if (n.step() != SQLITE_DONE)
+            return n.error();
+        Stmt b(db, "INSERT OR REPLACE INTO qvlBlocks VALUES (?,?,?,?,?)");
         b.bind(1, id)
-            .bindBlob(2, block.names)
-            .bindBlob(3, block.ends)
-            .bindBlob(4, block.drives)
-            .bindBlob(5, block.paths)
-            .bind(6, static_cast<int64_t>(store::blobSum(block.names)))
-            .bind(7, static_cast<int64_t>(store::rowsSum(block.view())));
+            .bindBlob(2, block.ends)
+            .bindBlob(3, block.drives)
+            .bindBlob(4, block.paths)
+            .bind(5, static_cast<int64_t>(store::rowsSum(block.view())));
         if (b.step() != SQLITE_DONE)
             return b.error();
         Stmt f(db, "INSERT OR REPLACE INTO qvlFilters VALUES (?,?,?)");
@@ -161,7 +165,8 @@ struct IndexEditor::Impl {
 
     std::string deleteBlock(int64_t id) {
         for (const char* sql :
-             {"DELETE FROM qvlBlocks WHERE Block = ?", "DELETE FROM qvlFilters WHERE Block = ?"}) {
+             {"DELETE FROM qvlNames WHERE Block = ?", "DELETE FROM qvlBlocks WHERE Block = ?",
+              "DELETE FROM qvlFilters WHERE Block = ?"}) {
             Stmt s(db, sql);
             s.bind(1, id);
             if (s.step() != SQLITE_DONE)
@@ -173,7 +178,7 @@ struct IndexEditor::Impl {
     // Spreads the block numbers kGap apart, keeping their order, so that a block that
     // splits has room for the numbers of its new neighbours.
     std::string renumber() {
-        for (const char* table : {"qvlBlocks", "qvlFilters"}) {
+        for (const char* table : {"qvlNames", "qvlBlocks", "qvlFilters"}) {
             Stmt move(db, std::string("UPDATE ") + table + " SET Block = ? WHERE Block = ?");
             for (size_t i = 0; i < blocks.size(); ++i) {
                 move.reset();
@@ -207,6 +212,8 @@ std::string IndexEditor::open(const fs::path& file) {
                       " CREATE TABLE IF NOT EXISTS qvlDrives"
                       " (Letter TEXT PRIMARY KEY, Root BLOB NOT NULL, Identity BLOB NOT NULL);")
                          .c_str());
+    if (err.empty())
+        err = store::upgradeBlocks(m->db); // a file of the last version is edited on
     if (!err.empty())
         return err;
     Stmt fresh(m->db, store::kBlocksFresh);
@@ -216,7 +223,8 @@ std::string IndexEditor::open(const fs::path& file) {
 }
 
 std::string IndexEditor::readRows(const RowFn& fn) {
-    Stmt s(m->db, "SELECT Names, Ends, Drives, Paths, NamesSum, RowsSum FROM qvlBlocks ORDER BY Block");
+    Stmt s(m->db, "SELECT n.Names, b.Ends, b.Drives, b.Paths, n.NamesSum, b.RowsSum FROM qvlBlocks b"
+                  " LEFT JOIN qvlNames n ON n.Block = b.Block ORDER BY b.Block");
     std::vector<Row> rows;
     int rc;
     while ((rc = s.step()) == SQLITE_ROW) {

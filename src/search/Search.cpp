@@ -82,13 +82,14 @@ public:
         m_blocks = std::make_unique<Stmt>(
             db, m_plan.byFilter
                     ? "SELECT Block, Filter, Sum FROM qvlFilters WHERE Block BETWEEN ?1 AND ?2 ORDER BY Block"
-                    : "SELECT Block, Names, NamesSum FROM qvlBlocks WHERE Block BETWEEN ?1 AND ?2 ORDER BY "
+                    : "SELECT Block, Names, NamesSum FROM qvlNames WHERE Block BETWEEN ?1 AND ?2 ORDER BY "
                       "Block");
         // A containing search has the names from the first statement already, and its
         // blob stays valid while this one reads the rest.
         m_details = std::make_unique<Stmt>(
             db, m_plan.byFilter
-                    ? "SELECT Ends, Drives, Paths, RowsSum, Names, NamesSum FROM qvlBlocks WHERE Block = ?"
+                    ? "SELECT b.Ends, b.Drives, b.Paths, b.RowsSum, n.Names, n.NamesSum FROM qvlBlocks b"
+                      " LEFT JOIN qvlNames n ON n.Block = b.Block WHERE b.Block = ?1"
                     : "SELECT Ends, Drives, Paths, RowsSum FROM qvlBlocks WHERE Block = ?");
         if (!m_blocks->ok())
             return m_blocks->error();

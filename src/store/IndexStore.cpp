@@ -17,32 +17,35 @@ namespace {
 
 constexpr int64_t kBlockNumberGap = 65536;
 
-// Schema version 2. The page size is set before the first table so that a search
-// block fits in one page. qvlBlocks holds the search blocks, qvlFilters their filters
-// (a table of their own, so that an exact search reads a few pages instead of touching
-// one page per block); qvlMeta's "rows" is the number of tblDirs rows they were built from.
-// Each blob has a checksum beside it (see blobSum): NamesSum for the names a containing
-// search scans, RowsSum for the rest of the block, Sum for a filter. Version 1 files had
-// none; a search rebuilds their blocks from tblDirs. qvlDrives records the drives the
-// rows were walked from (files written before it was added have none); qvlTimes when
-// each folder was listed, for the update. Block numbers leave room between them, so
-// that a block an update splits keeps its neighbours' numbers.
+// Schema version 3. The page size is set before the first table so that a search
+// block fits in one page. qvlNames holds the folded names of each search block, the
+// only part a containing search reads whole: in a table of their own, several blocks'
+// names share a page and a search reads no paths but those of its hits. qvlBlocks holds
+// the rest of each block, qvlFilters their filters (so that an exact search reads a few
+// pages instead of touching one page per block); qvlMeta's "rows" is the number of
+// tblDirs rows they were built from. Each blob has a checksum beside it (see blobSum):
+// NamesSum for the names, RowsSum for the rest of the block, Sum for a filter. Version 2
+// files kept the names in qvlBlocks (upgradeBlocks moves them); version 1 files had no
+// checksums, and a search rebuilds their blocks from tblDirs. qvlDrives records the
+// drives the rows were walked from (files written before it was added have none);
+// qvlTimes when each folder was listed, for the update. Block numbers leave room
+// between them, so that a block an update splits keeps its neighbours' numbers.
 constexpr const char* kSchema = R"sql(
 PRAGMA page_size = 65536;
 PRAGMA journal_mode = DELETE;
 BEGIN;
 CREATE TABLE tblDirs (DriveLetter TEXT NOT NULL, FullDirectory TEXT NOT NULL, Directory TEXT NOT NULL);
 CREATE TABLE tblLastSearch (SearchID INTEGER PRIMARY KEY AUTOINCREMENT, SearchDesc TEXT);
-CREATE TABLE qvlBlocks (Block INTEGER PRIMARY KEY, Names BLOB NOT NULL, Ends BLOB NOT NULL,
-                        Drives BLOB NOT NULL, Paths BLOB NOT NULL, NamesSum INTEGER NOT NULL,
-                        RowsSum INTEGER NOT NULL);
+CREATE TABLE qvlNames (Block INTEGER PRIMARY KEY, Names BLOB NOT NULL, NamesSum INTEGER NOT NULL);
+CREATE TABLE qvlBlocks (Block INTEGER PRIMARY KEY, Ends BLOB NOT NULL, Drives BLOB NOT NULL,
+                        Paths BLOB NOT NULL, RowsSum INTEGER NOT NULL);
 CREATE TABLE qvlFilters (Block INTEGER PRIMARY KEY, Filter BLOB NOT NULL, Sum INTEGER NOT NULL);
 CREATE TABLE qvlMeta (Key TEXT PRIMARY KEY, Value INTEGER);
 CREATE TABLE qvlDrives (Letter TEXT PRIMARY KEY, Root BLOB NOT NULL, Identity BLOB NOT NULL);
 CREATE TABLE qvlTimes (Letter TEXT PRIMARY KEY, Started INTEGER NOT NULL, Sum INTEGER NOT NULL,
                        Times BLOB NOT NULL);
 INSERT INTO qvlMeta VALUES ('rows', 0);
-PRAGMA user_version = 2;
+PRAGMA user_version = 3;
 COMMIT;
 )sql";
 
@@ -110,8 +113,11 @@ std::string ClearIndex(const std::string& dbConnect) {
     Db db;
     std::string err = db.open(dbConnect, Db::Mode::ReadWrite);
     if (err.empty())
-        err = db.exec("BEGIN; DELETE FROM tblDirs; DELETE FROM qvlBlocks; DELETE FROM qvlFilters;"
-                      " UPDATE qvlMeta SET Value = 0 WHERE Key = 'rows'; DROP TABLE IF EXISTS qvlTimes;");
+        err = upgradeBlocks(db);
+    if (err.empty())
+        err = db.exec(
+            "BEGIN; DELETE FROM tblDirs; DELETE FROM qvlNames; DELETE FROM qvlBlocks; DELETE FROM qvlFilters;"
+            " UPDATE qvlMeta SET Value = 0 WHERE Key = 'rows'; DROP TABLE IF EXISTS qvlTimes;");
     if (err.empty())
         err = db.exec(kNextGeneration);
     if (err.empty())
@@ -185,25 +191,28 @@ fs::path WriterLock::tempFile() const {
 
 struct IndexWriter::Impl {
     Db db;
-    std::unique_ptr<Stmt> insertRow, insertBlock, insertFilter;
+    std::unique_ptr<Stmt> insertRow, insertNames, insertBlock, insertFilter;
     BlockBuilder blocks;
     int64_t rows = 0;
     int64_t blockCount = 0;
 
     std::string flushBlock() {
         Block block = blocks.take();
+        const int64_t id = ++blockCount * kBlockNumberGap;
+        insertNames->reset();
+        insertNames->bind(1, id).bindBlob(2, block.names).bind(3, static_cast<int64_t>(blobSum(block.names)));
+        if (insertNames->step() != SQLITE_DONE)
+            return insertNames->error();
         insertBlock->reset();
-        insertBlock->bind(1, ++blockCount * kBlockNumberGap)
-            .bindBlob(2, block.names)
-            .bindBlob(3, block.ends)
-            .bindBlob(4, block.drives)
-            .bindBlob(5, block.paths)
-            .bind(6, static_cast<int64_t>(blobSum(block.names)))
-            .bind(7, static_cast<int64_t>(rowsSum(block.view())));
+        insertBlock->bind(1, id)
+            .bindBlob(2, block.ends)
+            .bindBlob(3, block.drives)
+            .bindBlob(4, block.paths)
+            .bind(5, static_cast<int64_t>(rowsSum(block.view())));
         if (insertBlock->step() != SQLITE_DONE)
             return insertBlock->error();
         insertFilter->reset();
-        insertFilter->bind(1, blockCount * kBlockNumberGap)
+        insertFilter->bind(1, id)
             .bindBlob(2, block.filter)
             .bind(3, static_cast<int64_t>(blobSum(block.filter)));
         return insertFilter->step() == SQLITE_DONE ? std::string() : insertFilter->error();
@@ -221,7 +230,7 @@ std::string IndexWriter::open(const fs::path& file) {
     if (err.empty())
         err = m->db.exec(
             ("PRAGMA journal_mode = OFF; PRAGMA synchronous = NORMAL; BEGIN;"
-             " DELETE FROM tblDirs; DELETE FROM qvlBlocks; DELETE FROM qvlFilters;"
+             " DELETE FROM tblDirs; DELETE FROM qvlNames; DELETE FROM qvlBlocks; DELETE FROM qvlFilters;"
              " CREATE TABLE IF NOT EXISTS qvlDrives (Letter TEXT PRIMARY KEY, Root BLOB NOT NULL,"
              " Identity BLOB NOT NULL); DELETE FROM qvlDrives;"
              " DROP TABLE IF EXISTS qvlTimes;" +
@@ -235,12 +244,15 @@ std::string IndexWriter::open(const fs::path& file) {
         return err;
     m->insertRow = std::make_unique<Stmt>(
         m->db, "INSERT INTO tblDirs (DriveLetter, FullDirectory, Directory) VALUES (?,?,?)");
-    m->insertBlock = std::make_unique<Stmt>(m->db, "INSERT INTO qvlBlocks VALUES (?,?,?,?,?,?,?)");
+    m->insertNames = std::make_unique<Stmt>(m->db, "INSERT INTO qvlNames VALUES (?,?,?)");
+    m->insertBlock = std::make_unique<Stmt>(m->db, "INSERT INTO qvlBlocks VALUES (?,?,?,?,?)");
     m->insertFilter = std::make_unique<Stmt>(m->db, "INSERT INTO qvlFilters VALUES (?,?,?)");
     if (!m->insertRow->ok())
         return m->insertRow->error();
     if (!m->insertFilter->ok())
         return m->insertFilter->error();
+    if (!m->insertNames->ok())
+        return m->insertNames->error();
     return m->insertBlock->ok() ? std::string() : m->insertBlock->error();
 }
 

@@ -143,4 +143,25 @@ std::string putDriveTimes(const Db& db, char letter, int64_t started, std::strin
     return err;
 }
 
+std::string upgradeBlocks(const Db& db) {
+    Stmt version(db, "PRAGMA user_version");
+    if (version.step() != SQLITE_ROW)
+        return version.error();
+    if (version.integer(0) != 2)
+        return {};
+    std::string err = db.exec(
+        "BEGIN IMMEDIATE;"
+        " CREATE TABLE qvlNames (Block INTEGER PRIMARY KEY, Names BLOB NOT NULL, NamesSum INTEGER NOT NULL);"
+        " INSERT INTO qvlNames SELECT Block, Names, NamesSum FROM qvlBlocks;"
+        " ALTER TABLE qvlBlocks DROP COLUMN Names; ALTER TABLE qvlBlocks DROP COLUMN NamesSum;"
+        " PRAGMA user_version = 3;");
+    if (err.empty())
+        err = db.exec(kNextGeneration);
+    if (err.empty())
+        err = db.exec("COMMIT");
+    if (!err.empty())
+        db.exec("ROLLBACK");
+    return err;
+}
+
 } // namespace qvl::store

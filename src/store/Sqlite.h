@@ -83,15 +83,19 @@ private:
 };
 
 // SQL shared by the readers and writers of an index file. kBlocksFresh gives 1 when the
-// stored search blocks were built from the rows there are now and carry checksums
-// (version 2); kNextGeneration marks a change of the blocks, so that an editor holding a
+// stored search blocks were built from the rows there are now, carry checksums and keep
+// their names apart (version 3); kNextGeneration marks a change of the blocks, so that an editor holding a
 // picture of them knows it is old.
 inline constexpr const char* kBlocksFresh =
     "SELECT (SELECT Value FROM qvlMeta WHERE Key = 'rows') = (SELECT ifnull(max(rowid), 0) FROM tblDirs)"
-    " AND (SELECT user_version FROM pragma_user_version) >= 2";
+    " AND (SELECT user_version FROM pragma_user_version) >= 3";
 inline constexpr const char* kNextGeneration =
     "INSERT OR REPLACE INTO qvlMeta VALUES ('generation',"
     " ifnull((SELECT Value FROM qvlMeta WHERE Key = 'generation'), 0) + 1);";
+
+// Moves the names of a version 2 file's blocks into qvlNames, making it version 3, in a
+// transaction of its own; any other file is left as it is. "" or the error.
+std::string upgradeBlocks(const Db& db);
 
 // The table of those times. Times comes last: a blob in the last column can be written
 // in pieces without SQLite building the whole record first. Files made before keep
