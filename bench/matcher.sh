@@ -13,6 +13,7 @@ cmake -S "$repo" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DQVL_BUILD_TES
 cmake --build "$build" >/dev/null
 tree="$work/aaaa-tree"
 export QVL_DATA_DIR="$work/aaaa-data" QVL_DRIVES="C=$tree"
+[ "$(sqlite3 "$QVL_DATA_DIR/Files.dat" 'PRAGMA user_version' 2>/dev/null)" = 3 ] || rm -rf "$QVL_DATA_DIR"
 if [ ! -f "$QVL_DATA_DIR/Files.dat" ]; then
     python3 -c "
 import os, sys
@@ -27,5 +28,7 @@ echo "## The matcher's worst pattern, 20,000 folders of 240 a's"
 farm-bench -n 7 --vs "$build/qvl find zzzz" -- "$build/qvl" find "$pattern" | grep -E 'wall'
 if [ -n "$baseline" ]; then
     echo "against $baseline:"
-    farm-bench -n 7 --vs "$baseline/qvl find $pattern" -- "$build/qvl" find "$pattern" | grep -E 'wall'
+    mkdir -p "$work/base-aaaa-data"
+    QVL_DATA_DIR="$work/base-aaaa-data" "$baseline/qvl" index >/dev/null
+    farm-bench -n 7 --vs "env QVL_DATA_DIR=$work/base-aaaa-data $baseline/qvl find $pattern" -- "$build/qvl" find "$pattern" | grep -E 'wall'
 fi

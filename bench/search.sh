@@ -4,15 +4,16 @@
 #   plocate -i -b on the same folders, and a needle with no hit against `true`;
 #   on a ten-million-folder store from qvl_genstore: exact, rare, absent, a "%"/"_"
 #   pattern with no hit and the count of a needle with about 3 million hits.
-# Given the build folder of another version (with qvl built), its times are printed beside.
+# Given the build folder of another version (with qvl and qvl_genstore built), its times are
+# printed beside, each version reading an index it wrote itself (the layout may differ).
 # Usage: bench/search.sh [WORKDIR] [BASELINE_BUILD]   (default /tmp/qvl-bench)
 set -euo pipefail
 repo=$(cd "$(dirname "$0")/.." && pwd)
 work=${1:-/tmp/qvl-bench}
 baseline=${2:-}
 mkdir -p "$work"
-for tool in hyperfine updatedb.plocate python3; do
-    command -v "$tool" >/dev/null || { echo "Missing $tool (apt-get install hyperfine plocate python3)" >&2; exit 1; }
+for tool in hyperfine updatedb.plocate python3 sqlite3; do
+    command -v "$tool" >/dev/null || { echo "Missing $tool (apt-get install hyperfine plocate python3 sqlite3)" >&2; exit 1; }
 done
 build="$repo/build-bench"
 cmake -S "$repo" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DQVL_BUILD_TESTS=OFF >/dev/null
@@ -22,7 +23,8 @@ qvl="$build/qvl"
 dirs="$work/dirs"
 [ -f "$work/dirs.done" ] || { rm -rf "$dirs"; python3 "$repo/bench/gentree.py" "$dirs" 200000 0 >/dev/null; touch "$work/dirs.done"; }
 big="$work/data-10m"
-[ -f "$big/Files.dat" ] || "$build/qvl_genstore" 10000000 "$big" "$build/fresh.dat" >/dev/null
+[ "$(sqlite3 "$big/Files.dat" 'PRAGMA user_version' 2>/dev/null)" = 3 ] ||
+    "$build/qvl_genstore" 10000000 "$big" "$build/fresh.dat" >/dev/null
 
 ms() { # median of a command in ms, whole process
     hyperfine -N -i --style none -w 5 -r "${runs:-40}" --export-json "$work/one.json" "$1" >/dev/null 2>&1
@@ -31,7 +33,7 @@ ms() { # median of a command in ms, whole process
 row() { # label, command with QVL_* set by the caller
     local now before=""
     now=$(ms "$qvl $2")
-    [ -n "$baseline" ] && before=" $(ms "$baseline/qvl $2") |"
+    [ -n "$baseline" ] && before=" $(QVL_DATA_DIR=$baseData ms "$baseline/qvl $2") |"
     echo "| $1 | $("$qvl" $2 | wc -l) |$before $now |"
 }
 header() {
@@ -40,7 +42,15 @@ header() {
 }
 
 export QVL_DATA_DIR="$work/data-dirs" QVL_DRIVES="C=$dirs"
-[ -f "$QVL_DATA_DIR/Files.dat" ] || { mkdir -p "$QVL_DATA_DIR"; "$qvl" index >/dev/null; }
+# An index written by another version is rebuilt (a search of it would rebuild its blocks each time).
+[ "$(sqlite3 "$QVL_DATA_DIR/Files.dat" 'PRAGMA user_version' 2>/dev/null)" = 3 ] ||
+    { rm -rf "$QVL_DATA_DIR"; mkdir -p "$QVL_DATA_DIR"; "$qvl" index >/dev/null; }
+baseData="$work/base-data-dirs"
+if [ -n "$baseline" ]; then
+    rm -rf "$baseData"
+    mkdir -p "$baseData"
+    QVL_DATA_DIR=$baseData "$baseline/qvl" index >/dev/null
+fi
 [ -f "$work/dirs.plocate.db" ] ||
     updatedb.plocate -U "$dirs" -o "$work/dirs.plocate.db" -l 0 --prunepaths '' --prunefs '' --prunenames ''
 find "$dirs" -type d >/dev/null
@@ -54,6 +64,8 @@ echo "| plocate -i -b belbelne | $(plocate -d "$work/dirs.plocate.db" -i -b belb
 row "qvl find zzzqqq (no hit)" "find zzzqqq"
 echo
 export QVL_DATA_DIR="$big" QVL_DRIVES="C=/nonexistent"
+baseData="$work/base-data-10m"
+[ -z "$baseline" ] || "$baseline/qvl_genstore" 10000000 "$baseData" "$baseline/fresh.dat" >/dev/null
 runs=15
 echo "## 10,000,000 folders (qvl_genstore), whole process, warm cache"
 echo

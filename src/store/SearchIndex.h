@@ -34,8 +34,8 @@ struct BlockView {
 struct Block {
     std::string names = std::string(1, '\0'), ends, drives, paths, filter;
     BlockView view() const { return {names, ends, drives, paths, filter}; }
-    // With the filter it will get: two bytes a row.
-    size_t bytes() const { return names.size() + ends.size() + 3 * drives.size() + paths.size(); }
+    // What is stored beside the names (see IndexStore's schema).
+    size_t restBytes() const { return ends.size() + drives.size() + paths.size(); }
 };
 
 // Whether a block's blobs have the structure the search relies on: names start and end
@@ -48,12 +48,19 @@ uint64_t rowsSum(const BlockView& block);
 
 class BlockBuilder {
 public:
-    // A block closes at this size so that its row stays in one page.
-    static constexpr size_t kMaxBytes = 56 * 1024;
+    // A block closes once its names or the rest reach these sizes. The names of three
+    // blocks share a 64 KiB page, the rest of two, with a row's worth of room: a page
+    // holds whole rows only, so a block just too large for its share would leave half a
+    // page empty.
+    static constexpr size_t kMaxNameBytes = 20 * 1024;
+    static constexpr size_t kMaxRestBytes = 31 * 1024;
     static constexpr size_t kMaxRows = 4096;
 
     void add(char drive, std::string_view fullDirectory, std::string_view foldedName);
-    bool full() const { return m_block.bytes() >= kMaxBytes || m_block.drives.size() >= kMaxRows; }
+    bool full() const {
+        return m_block.names.size() >= kMaxNameBytes || m_block.restBytes() >= kMaxRestBytes ||
+               m_block.drives.size() >= kMaxRows;
+    }
     bool empty() const { return m_block.drives.empty(); }
     // Hands over the block built so far, with its filter, and starts the next.
     Block take();
