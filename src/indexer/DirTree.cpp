@@ -84,27 +84,28 @@ std::string SpilledTree::open(const std::filesystem::path& file) {
     if (!m_file)
         return m_error =
                    "Cannot create the index in " + file.parent_path().string() + ": " + std::strerror(errno);
-    m_nodes = 0;
-    beginListing(0, 0, 1); // the root is the first child of nothing
-    endListing();
+    addNodes(1); // the root, not listed yet
     return {};
 }
 
 uint32_t SpilledTree::beginListing(uint32_t node, int64_t time, uint32_t count) {
-    const uint32_t first = m_nodes;
-    for (uint32_t n = 0; n < count; ++n, ++m_nodes) {
-        if ((m_nodes & (kChunk - 1)) == 0)
-            m_at.emplace_back(new uint64_t[kChunk]);
-        at(m_nodes) = kUnlisted;
-    }
-    // The record that makes the root is no folder's.
-    if (first != 0)
-        at(node) = m_written + m_out.size();
+    const uint32_t first = addNodes(count);
+    at(node) = m_written + m_out.size();
     m_recordStart = m_out.size();
     put<uint32_t>(m_out, 0);
     put<uint32_t>(m_out, first);
     put<uint32_t>(m_out, count);
     put<int64_t>(m_out, time);
+    return first;
+}
+
+uint32_t SpilledTree::addNodes(uint32_t count) {
+    const uint32_t first = m_nodes;
+    for (; m_nodes - first < count; ++m_nodes) {
+        if ((m_nodes & (kChunk - 1)) == 0)
+            m_at.emplace_back(new uint64_t[kChunk]);
+        at(m_nodes) = kUnlisted;
+    }
     return first;
 }
 

@@ -85,6 +85,7 @@ private:
     bool fill(uint64_t offset, size_t bytes);
     bool damaged();
     void close();
+    uint32_t addNodes(uint32_t count); // not listed yet; returns the first
 
     std::FILE* m_file = nullptr;
     std::filesystem::path m_path;
