@@ -13,7 +13,7 @@ cmake -S "$repo" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DQVL_BUILD_TES
 cmake --build "$build" >/dev/null
 tree="$work/aaaa-tree"
 export QVL_DATA_DIR="$work/aaaa-data" QVL_DRIVES="C=$tree"
-[ "$(sqlite3 "$QVL_DATA_DIR/Files.dat" 'PRAGMA user_version' 2>/dev/null)" = 3 ] || rm -rf "$QVL_DATA_DIR"
+[ "$(sqlite3 "$QVL_DATA_DIR/Files.dat" 'PRAGMA user_version' 2>/dev/null)" = "$(sqlite3 "$build/fresh.dat" 'PRAGMA user_version')" ] || rm -rf "$QVL_DATA_DIR"
 if [ ! -f "$QVL_DATA_DIR/Files.dat" ]; then
     python3 -c "
 import os, sys

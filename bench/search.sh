@@ -23,7 +23,7 @@ qvl="$build/qvl"
 dirs="$work/dirs"
 [ -f "$work/dirs.done" ] || { rm -rf "$dirs"; python3 "$repo/bench/gentree.py" "$dirs" 200000 0 >/dev/null; touch "$work/dirs.done"; }
 big="$work/data-10m"
-[ "$(sqlite3 "$big/Files.dat" 'PRAGMA user_version' 2>/dev/null)" = 3 ] ||
+[ "$(sqlite3 "$big/Files.dat" 'PRAGMA user_version' 2>/dev/null)" = "$(sqlite3 "$build/fresh.dat" 'PRAGMA user_version')" ] ||
     "$build/qvl_genstore" 10000000 "$big" "$build/fresh.dat" >/dev/null
 
 ms() { # median of a command in ms, whole process
@@ -42,8 +42,8 @@ header() {
 }
 
 export QVL_DATA_DIR="$work/data-dirs" QVL_DRIVES="C=$dirs"
-# An index written by another version is rebuilt (a search of it would rebuild its blocks each time).
-[ "$(sqlite3 "$QVL_DATA_DIR/Files.dat" 'PRAGMA user_version' 2>/dev/null)" = 3 ] ||
+# An index of another layout than this build writes is rebuilt (a search of an older one is slower).
+[ "$(sqlite3 "$QVL_DATA_DIR/Files.dat" 'PRAGMA user_version' 2>/dev/null)" = "$(sqlite3 "$build/fresh.dat" 'PRAGMA user_version')" ] ||
     { rm -rf "$QVL_DATA_DIR"; mkdir -p "$QVL_DATA_DIR"; "$qvl" index >/dev/null; }
 baseData="$work/base-data-dirs"
 if [ -n "$baseline" ]; then

@@ -15,7 +15,7 @@ cmake -S "$repo" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DQVL_BUILD_TES
 cmake --build "$build" >/dev/null
 store="$work/data-10m"
 # Each version reads a store it wrote itself: the layout of the blocks may differ.
-[ "$(sqlite3 "$store/Files.dat" 'PRAGMA user_version' 2>/dev/null)" = 3 ] ||
+[ "$(sqlite3 "$store/Files.dat" 'PRAGMA user_version' 2>/dev/null)" = "$(sqlite3 "$build/fresh.dat" 'PRAGMA user_version')" ] ||
     "$build/qvl_genstore" 10000000 "$store" "$build/fresh.dat" >/dev/null
 [ -z "$baseline" ] || "$baseline/qvl_genstore" 10000000 "$work/base-data-10m" "$baseline/fresh.dat" >/dev/null
 export QT_QPA_PLATFORM=offscreen

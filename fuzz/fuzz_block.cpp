@@ -23,8 +23,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     parts[3] = rest;
     // Owned copies, so that AddressSanitizer sees the exact end of each blob.
     std::vector<std::string> owned(parts, parts + 4);
-    qvl::store::BlockView block{owned[0], owned[1], owned[2], owned[3], owned[3]};
-    qvl::store::filterMayContain(block.filter, qvl::store::nameHash(block.names));
+    qvl::store::BlockView block{owned[0], owned[1], owned[2], owned[3]};
+    const uint64_t hash = qvl::store::nameHash(block.names);
+    qvl::store::partMayContain(owned[3], hash);
     qvl::store::blobSum(block.paths);
     // Reading every path in turn, and reading some of them by row, give the same paths.
     qvl::store::PathDecoder paths(block.paths), byRow(block.paths);

@@ -1,6 +1,7 @@
 #include "TestSupport.h"
 
 #include "search/History.h"
+#include "store/SearchIndex.h"
 
 #include <gtest/gtest.h>
 #include <sqlite3.h>
@@ -178,4 +179,25 @@ TEST(Store, TemplateIsBesideTheProgramElseInTheInstalledDataFolder) {
               prefix.path() / "share" / "quorvel" / "fresh.dat");
     std::ofstream(bin / "fresh.dat") << "";
     EXPECT_EQ(store::locateStore(bin, "../share/quorvel").templateFile, bin / "fresh.dat");
+}
+
+// The filter an exact search checks: every name of the block passes it, and so few others
+// that a search reads hardly any block in vain.
+TEST(Store, BlockFilterPassesItsNamesAndFewOthers) {
+    store::BlockBuilder builder;
+    for (int i = 0; i < 2000; ++i) {
+        std::string name = "n" + std::to_string(i * 7919);
+        builder.add('C', "/r/" + name + "/", name);
+    }
+    const store::Block block = builder.take();
+    auto passes = [&](const std::string& name) {
+        const uint64_t hash = store::nameHash(name);
+        return store::partMayContain(store::filterPartOf(block.filter, store::filterPart(hash)), hash);
+    };
+    for (int i = 0; i < 2000; ++i)
+        ASSERT_TRUE(passes("n" + std::to_string(i * 7919))) << i;
+    int falseHits = 0;
+    for (int i = 0; i < 20000; ++i)
+        falseHits += passes("m" + std::to_string(i)) ? 1 : 0;
+    EXPECT_LT(falseHits, 300); // 1.5%: under 1% expected
 }

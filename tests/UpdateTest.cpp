@@ -213,41 +213,63 @@ TEST(Update, TimesReadBackInEitherLayoutOfTheirTable) {
     }
 }
 
-// An index written by the last version, its names inside the blocks: searches read it
-// right meanwhile, and the first update moves the names out and edits it as usual.
-TEST(Update, UpgradesAnIndexOfTheLastVersion) {
-    TempDir tree, data;
-    for (const char* rel : {"same/a", "b/same", "d1/n1x2", "d1/deep/er"})
-        test::makeDirs(tree.path(), rel);
-    const std::vector<std::string> roots{tree.str()};
-    ASSERT_EQ(test::indexFolders(data.path(), roots).error, "");
-    const fs::path file = data.path() / "Files.dat";
-    {
-        store::Db db;
-        ASSERT_EQ(db.open(file.string(), store::Db::Mode::ReadWrite), "");
-        ASSERT_EQ(
-            db.exec("BEGIN; ALTER TABLE qvlBlocks RENAME TO rest;"
-                    " CREATE TABLE qvlBlocks (Block INTEGER PRIMARY KEY, Names BLOB NOT NULL,"
-                    " Ends BLOB NOT NULL, Drives BLOB NOT NULL, Paths BLOB NOT NULL,"
-                    " NamesSum INTEGER NOT NULL, RowsSum INTEGER NOT NULL);"
-                    " INSERT INTO qvlBlocks SELECT r.Block, n.Names, r.Ends, r.Drives, r.Paths, n.NamesSum,"
-                    " r.RowsSum FROM rest r JOIN qvlNames n USING (Block);"
-                    " DROP TABLE rest; DROP TABLE qvlNames; PRAGMA user_version = 2; COMMIT;"),
-            "");
-    }
-    EXPECT_EQ(test::searchPaths(file.string(), test::query("same")),
-              (std::vector<std::string>{tree.str() + "/b/same/", tree.str() + "/same/"}));
+// Indexes written by the last two versions: version 3 kept each block's filter whole,
+// version 2 also the names inside the blocks. Searches read them right meanwhile (an
+// exact one must not trust the old filters, here all zeros), and the first update brings
+// them up to date and edits them as usual.
+TEST(Update, UpgradesAnIndexOfTheLastVersions) {
+    for (int version : {3, 2}) {
+        TempDir tree, data;
+        for (const char* rel : {"same/a", "b/same", "d1/n1x2", "d1/deep/er"})
+            test::makeDirs(tree.path(), rel);
+        const std::vector<std::string> roots{tree.str()};
+        ASSERT_EQ(test::indexFolders(data.path(), roots).error, "");
+        const fs::path file = data.path() / "Files.dat";
+        {
+            store::Db db;
+            ASSERT_EQ(db.open(file.string(), store::Db::Mode::ReadWrite), "");
+            ASSERT_EQ(db.exec("BEGIN; DROP TABLE qvlParts;"
+                              " CREATE TABLE qvlFilters (Block INTEGER PRIMARY KEY, Filter BLOB NOT NULL,"
+                              " Sum INTEGER NOT NULL);"
+                              " INSERT INTO qvlFilters SELECT Block, zeroblob(64), 0 FROM qvlNames;"
+                              " PRAGMA user_version = 3; COMMIT;"),
+                      "");
+            if (version == 2) {
+                ASSERT_EQ(db.exec("BEGIN; ALTER TABLE qvlBlocks RENAME TO rest;"
+                                  " CREATE TABLE qvlBlocks (Block INTEGER PRIMARY KEY, Names BLOB NOT NULL,"
+                                  " Ends BLOB NOT NULL, Drives BLOB NOT NULL, Paths BLOB NOT NULL,"
+                                  " NamesSum INTEGER NOT NULL, RowsSum INTEGER NOT NULL);"
+                                  " INSERT INTO qvlBlocks SELECT r.Block, n.Names, r.Ends, r.Drives, r.Paths,"
+                                  " n.NamesSum, r.RowsSum FROM rest r JOIN qvlNames n USING (Block);"
+                                  " DROP TABLE rest; DROP TABLE qvlNames; PRAGMA user_version = 2; COMMIT;"),
+                          "");
+            }
+        }
+        const std::vector<std::string> same{tree.str() + "/b/same/", tree.str() + "/same/"};
+        EXPECT_EQ(test::searchPaths(file.string(), test::query("same")), same) << version;
+        EXPECT_EQ(test::searchPaths(file.string(), test::query("same", search::ExactSearch)), same)
+            << version;
+        {
+            indexer::IndexEditor editor; // upgrades the file, changing no row
+            ASSERT_EQ(editor.open(file), "") << version;
+        }
+        EXPECT_EQ(test::searchPaths(file.string(), test::query("same", search::ExactSearch)), same)
+            << version;
 
-    test::makeDirs(tree.path(), "d1/new");
-    indexer::UpdateResult r = update(data.path(), roots);
-    ASSERT_EQ(r.error, "");
-    EXPECT_EQ(r.added, 1);
-    store::Db db;
-    ASSERT_EQ(db.open(file.string(), store::Db::Mode::ReadOnly), "");
-    store::Stmt fresh(db, store::kBlocksFresh);
-    ASSERT_EQ(fresh.step(), SQLITE_ROW);
-    EXPECT_EQ(fresh.integer(0), 1);
-    expectSameAsFullIndex(data.path(), roots);
+        test::makeDirs(tree.path(), "d1/new");
+        indexer::UpdateResult r = update(data.path(), roots);
+        ASSERT_EQ(r.error, "");
+        EXPECT_EQ(r.added, 1);
+        store::Db db;
+        ASSERT_EQ(db.open(file.string(), store::Db::Mode::ReadOnly), "");
+        store::Stmt fresh(db, "SELECT user_version FROM pragma_user_version");
+        ASSERT_EQ(fresh.step(), SQLITE_ROW);
+        EXPECT_EQ(fresh.integer(0), 4);
+        EXPECT_EQ(test::searchPaths(file.string(), test::query("new", search::ExactSearch)),
+                  std::vector<std::string>{tree.str() + "/d1/new/"})
+            << version;
+        expectSameAsFullIndex(data.path(), roots);
+    }
 }
 
 } // namespace qvl

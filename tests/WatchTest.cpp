@@ -193,7 +193,7 @@ TEST(Watch, AWriterThatDiesInMidTransactionLeavesAFileEveryReaderRollsBack) {
         d.open(db, store::Db::Mode::ReadWrite);
         d.exec("PRAGMA cache_size = 2; BEGIN IMMEDIATE; DELETE FROM tblDirs; DELETE FROM qvlNames; DELETE "
                "FROM qvlBlocks;"
-               " UPDATE qvlFilters SET Filter = zeroblob(4096);");
+               " UPDATE qvlParts SET Bits = zeroblob(64);");
         _exit(0);
     }
     int status = 0;

@@ -44,7 +44,7 @@ const char* const kDamaged =
 
 // Checks a block's sums and structure and hands over its rows in order, paths not yet folded.
 std::string decodeBlock(const Stmt& s, int first, std::vector<Row>& rows) {
-    store::BlockView block{s.blob(first), s.blob(first + 1), s.blob(first + 2), s.blob(first + 3), {}};
+    store::BlockView block{s.blob(first), s.blob(first + 1), s.blob(first + 2), s.blob(first + 3)};
     if (!store::blockIsWellFormed(block) ||
         static_cast<uint64_t>(s.integer(first + 4)) != store::blobSum(block.names) ||
         static_cast<uint64_t>(s.integer(first + 5)) != store::rowsSum(block))
@@ -158,36 +158,53 @@ struct IndexEditor::Impl {
             .bind(5, static_cast<int64_t>(store::rowsSum(block.view())));
         if (b.step() != SQLITE_DONE)
             return b.error();
-        Stmt f(db, "INSERT OR REPLACE INTO qvlFilters VALUES (?,?,?)");
-        f.bind(1, id).bindBlob(2, block.filter).bind(3, static_cast<int64_t>(store::blobSum(block.filter)));
-        return f.step() == SQLITE_DONE ? std::string() : f.error();
+        Stmt f(db, "INSERT OR REPLACE INTO qvlParts VALUES (?,?,?)");
+        return store::putFilter(f, id, block.filter);
     }
 
     std::string deleteBlock(int64_t id) {
         for (const char* sql :
-             {"DELETE FROM qvlNames WHERE Block = ?", "DELETE FROM qvlBlocks WHERE Block = ?",
-              "DELETE FROM qvlFilters WHERE Block = ?"}) {
+             {"DELETE FROM qvlNames WHERE Block = ?", "DELETE FROM qvlBlocks WHERE Block = ?"}) {
             Stmt s(db, sql);
             s.bind(1, id);
             if (s.step() != SQLITE_DONE)
                 return s.error();
         }
+        Stmt parts(db, "DELETE FROM qvlParts WHERE Key = ?");
+        for (unsigned p = 0; p < store::kFilterParts; ++p) {
+            parts.reset();
+            parts.bind(1, store::partKey(p, id));
+            if (parts.step() != SQLITE_DONE)
+                return parts.error();
+        }
         return {};
     }
 
     // Spreads the block numbers kGap apart, keeping their order, so that a block that
-    // splits has room for the numbers of its new neighbours.
+    // splits has room for the numbers of its new neighbours. Moved to negative numbers
+    // first, so that no move lands on a number still taken.
     std::string renumber() {
-        for (const char* table : {"qvlNames", "qvlBlocks", "qvlFilters"}) {
-            Stmt move(db, std::string("UPDATE ") + table + " SET Block = ? WHERE Block = ?");
-            for (size_t i = 0; i < blocks.size(); ++i) {
-                move.reset();
-                move.bind(1, -static_cast<int64_t>(i + 1) * kGap).bind(2, blocks[i].id);
-                if (move.step() != SQLITE_DONE)
-                    return move.error();
-            }
-            std::string err =
-                db.exec((std::string("UPDATE ") + table + " SET Block = -Block WHERE Block < 0").c_str());
+        struct Table {
+            const char* name;
+            const char* key;
+            unsigned parts;
+        };
+        for (const Table& t : {Table{"qvlNames", "Block", 1}, Table{"qvlBlocks", "Block", 1},
+                               Table{"qvlParts", "Key", store::kFilterParts}}) {
+            Stmt move(db, std::string("UPDATE ") + t.name + " SET " + t.key + " = ? WHERE " + t.key + " = ?");
+            for (unsigned p = 0; p < t.parts; ++p)
+                for (size_t i = 0; i < blocks.size(); ++i) {
+                    const int64_t to = static_cast<int64_t>(i + 1) * kGap;
+                    if (to > store::kMaxBlockNumber)
+                        return "block number out of range";
+                    move.reset();
+                    move.bind(1, -store::partKey(p, to)).bind(2, store::partKey(p, blocks[i].id));
+                    if (move.step() != SQLITE_DONE)
+                        return move.error();
+                }
+            std::string err = db.exec((std::string("UPDATE ") + t.name + " SET " + t.key + " = -" + t.key +
+                                       " WHERE " + t.key + " < 0")
+                                          .c_str());
             if (!err.empty())
                 return err;
         }

@@ -26,10 +26,10 @@ namespace {
 // A part of the index is searched as one piece of work: this many blocks (stored
 // blocks: the numbers of this many, as the index writer spaces them). Small enough that
 // the first piece, and the hits of a piece held back for the ones before it, cost little;
-// an exact search, which mostly reads filters of a few KiB, takes more at a time so that
-// handing pieces over does not cost more than reading them.
+// an exact search, which mostly reads filter parts of a few dozen bytes, takes more at a
+// time so that handing pieces over does not cost more than reading them.
 constexpr int64_t kBlocksPerPiece = 8;
-constexpr int64_t kFiltersPerPiece = 32;
+constexpr int64_t kFiltersPerPiece = 256;
 constexpr int64_t kBlockNumberGap = 65536;
 // No more pieces than this, however the block numbers of a file are spread.
 constexpr int64_t kMaxPieces = int64_t{1} << 20;
@@ -60,11 +60,12 @@ struct Plan {
     NameMatcher matcher;
     std::bitset<256> drives;
     bool allDrives = true;
-    // An exact search reads each block's filter first, any other its names; the rest of
-    // a block is read only when it can match. SQLite copies every blob it returns, so
-    // what is not read is not paid for.
+    // An exact search reads the one part of each block's filter that the name's hash
+    // falls in, any other search the names; the rest of a block is read only when it can
+    // match. SQLite copies every blob it returns, so what is not read is not paid for.
     bool byFilter = false;
     uint64_t exactHash = 0;
+    unsigned exactPart = 0;
     std::vector<store::Block> rebuilt; // blocks built here when none are stored
     std::string dbConnect;
 };
@@ -81,7 +82,7 @@ public:
     std::string prepare() {
         m_blocks = std::make_unique<Stmt>(
             db, m_plan.byFilter
-                    ? "SELECT Block, Filter, Sum FROM qvlFilters WHERE Block BETWEEN ?1 AND ?2 ORDER BY Block"
+                    ? "SELECT Key, Bits, Sum FROM qvlParts WHERE Key BETWEEN ?1 AND ?2 ORDER BY Key"
                     : "SELECT Block, Names, NamesSum FROM qvlNames WHERE Block BETWEEN ?1 AND ?2 ORDER BY "
                       "Block");
         // A containing search has the names from the first statement already, and its
@@ -119,27 +120,36 @@ public:
         }
         Stmt& blocks = *m_blocks;
         blocks.reset();
-        blocks.bind(1, first).bind(2, last);
+        if (m_plan.byFilter) {
+            first = std::max<int64_t>(first, 0);
+            last = std::min(last, store::kMaxBlockNumber);
+            if (first > last)
+                return;
+            blocks.bind(1, store::partKey(m_plan.exactPart, first))
+                .bind(2, store::partKey(m_plan.exactPart, last));
+        } else {
+            blocks.bind(1, first).bind(2, last);
+        }
         int rc;
         while ((rc = blocks.step()) == SQLITE_ROW) {
             if (stop.load(std::memory_order_relaxed))
                 return;
             // Every blob is checked against its checksum before it is used, and the
             // block's structure before anything is read through its offsets.
-            std::string_view head = blocks.blob(1); // the filter or the names
+            std::string_view head = blocks.blob(1); // the filter part or the names
             if (static_cast<uint64_t>(blocks.integer(2)) != store::blobSum(head))
                 return damaged(out, std::string(m_plan.byFilter ? "a filter" : "a block's names") +
                                         " does not match its checksum");
-            if (m_plan.byFilter ? !store::filterMayContain(head, m_plan.exactHash)
+            if (m_plan.byFilter ? !store::partMayContain(head, m_plan.exactHash)
                                 : !m_plan.matcher.mayMatch(head.data(), head.size()))
                 continue;
             Stmt& details = *m_details;
             details.reset();
-            details.bind(1, blocks.integer(0));
+            details.bind(1, m_plan.byFilter ? blocks.integer(0) & store::kMaxBlockNumber : blocks.integer(0));
             if (details.step() != SQLITE_ROW)
                 return damaged(out, details.error().empty() ? "a block is missing" : details.error());
             std::string_view names = m_plan.byFilter ? details.blob(4) : head;
-            store::BlockView block = {names, details.blob(0), details.blob(1), details.blob(2), {}};
+            store::BlockView block = {names, details.blob(0), details.blob(1), details.blob(2)};
             if ((m_plan.byFilter &&
                  static_cast<uint64_t>(details.integer(5)) != store::blobSum(block.names)) ||
                 static_cast<uint64_t>(details.integer(3)) != store::rowsSum(block))
@@ -476,8 +486,13 @@ SearchError SearchCursor::open(const std::string& dbConnect, const SearchQuery& 
     }
     if (err.empty()) {
         if (stored == 1) {
-            plan.byFilter = !plan.matcher.exactName().empty();
+            // Files of version 3 keep their filters whole, in a table this one no longer
+            // reads: until an update brings them up to date, an exact search scans names.
+            Stmt version(db, "PRAGMA user_version");
+            plan.byFilter =
+                !plan.matcher.exactName().empty() && version.step() == SQLITE_ROW && version.integer(0) >= 4;
             plan.exactHash = store::nameHash(plan.matcher.exactName());
+            plan.exactPart = store::filterPart(plan.exactHash);
             err = m->openStored();
         } else {
             err = m->rebuildBlocks(db);

@@ -17,15 +17,16 @@ namespace {
 
 constexpr int64_t kBlockNumberGap = 65536;
 
-// Schema version 3. The page size is set before the first table so that a search
+// Schema version 4. The page size is set before the first table so that a search
 // block fits in one page. qvlNames holds the folded names of each search block, the
 // only part a containing search reads whole: in a table of their own, several blocks'
 // names share a page and a search reads no paths but those of its hits. qvlBlocks holds
-// the rest of each block, qvlFilters their filters (so that an exact search reads a few
-// pages instead of touching one page per block); qvlMeta's "rows" is the number of
+// the rest of each block, qvlParts the parts of their filters (see partKey: an exact
+// search reads one part of every block, a few pages); qvlMeta's "rows" is the number of
 // tblDirs rows they were built from. Each blob has a checksum beside it (see blobSum):
-// NamesSum for the names, RowsSum for the rest of the block, Sum for a filter. Version 2
-// files kept the names in qvlBlocks (upgradeBlocks moves them); version 1 files had no
+// NamesSum for the names, RowsSum for the rest of the block, Sum for a filter part.
+// Version 3 files kept each block's filter whole in qvlFilters, version 2 files the names
+// in qvlBlocks (upgradeBlocks brings both up to date); version 1 files had no
 // checksums, and a search rebuilds their blocks from tblDirs. qvlDrives records the
 // drives the rows were walked from (files written before it was added have none);
 // qvlTimes when each folder was listed, for the update. Block numbers leave room
@@ -39,13 +40,13 @@ CREATE TABLE tblLastSearch (SearchID INTEGER PRIMARY KEY AUTOINCREMENT, SearchDe
 CREATE TABLE qvlNames (Block INTEGER PRIMARY KEY, Names BLOB NOT NULL, NamesSum INTEGER NOT NULL);
 CREATE TABLE qvlBlocks (Block INTEGER PRIMARY KEY, Ends BLOB NOT NULL, Drives BLOB NOT NULL,
                         Paths BLOB NOT NULL, RowsSum INTEGER NOT NULL);
-CREATE TABLE qvlFilters (Block INTEGER PRIMARY KEY, Filter BLOB NOT NULL, Sum INTEGER NOT NULL);
+CREATE TABLE qvlParts (Key INTEGER PRIMARY KEY, Bits BLOB NOT NULL, Sum INTEGER NOT NULL);
 CREATE TABLE qvlMeta (Key TEXT PRIMARY KEY, Value INTEGER);
 CREATE TABLE qvlDrives (Letter TEXT PRIMARY KEY, Root BLOB NOT NULL, Identity BLOB NOT NULL);
 CREATE TABLE qvlTimes (Letter TEXT PRIMARY KEY, Started INTEGER NOT NULL, Sum INTEGER NOT NULL,
                        Times BLOB NOT NULL);
 INSERT INTO qvlMeta VALUES ('rows', 0);
-PRAGMA user_version = 3;
+PRAGMA user_version = 4;
 COMMIT;
 )sql";
 
@@ -116,7 +117,7 @@ std::string ClearIndex(const std::string& dbConnect) {
         err = upgradeBlocks(db);
     if (err.empty())
         err = db.exec(
-            "BEGIN; DELETE FROM tblDirs; DELETE FROM qvlNames; DELETE FROM qvlBlocks; DELETE FROM qvlFilters;"
+            "BEGIN; DELETE FROM tblDirs; DELETE FROM qvlNames; DELETE FROM qvlBlocks; DELETE FROM qvlParts;"
             " UPDATE qvlMeta SET Value = 0 WHERE Key = 'rows'; DROP TABLE IF EXISTS qvlTimes;");
     if (err.empty())
         err = db.exec(kNextGeneration);
@@ -211,11 +212,7 @@ struct IndexWriter::Impl {
             .bind(5, static_cast<int64_t>(rowsSum(block.view())));
         if (insertBlock->step() != SQLITE_DONE)
             return insertBlock->error();
-        insertFilter->reset();
-        insertFilter->bind(1, id)
-            .bindBlob(2, block.filter)
-            .bind(3, static_cast<int64_t>(blobSum(block.filter)));
-        return insertFilter->step() == SQLITE_DONE ? std::string() : insertFilter->error();
+        return putFilter(*insertFilter, id, block.filter);
     }
 };
 
@@ -230,7 +227,7 @@ std::string IndexWriter::open(const fs::path& file) {
     if (err.empty())
         err = m->db.exec(
             ("PRAGMA journal_mode = OFF; PRAGMA synchronous = NORMAL; BEGIN;"
-             " DELETE FROM tblDirs; DELETE FROM qvlNames; DELETE FROM qvlBlocks; DELETE FROM qvlFilters;"
+             " DELETE FROM tblDirs; DELETE FROM qvlNames; DELETE FROM qvlBlocks; DELETE FROM qvlParts;"
              " CREATE TABLE IF NOT EXISTS qvlDrives (Letter TEXT PRIMARY KEY, Root BLOB NOT NULL,"
              " Identity BLOB NOT NULL); DELETE FROM qvlDrives;"
              " DROP TABLE IF EXISTS qvlTimes;" +
@@ -246,7 +243,7 @@ std::string IndexWriter::open(const fs::path& file) {
         m->db, "INSERT INTO tblDirs (DriveLetter, FullDirectory, Directory) VALUES (?,?,?)");
     m->insertNames = std::make_unique<Stmt>(m->db, "INSERT INTO qvlNames VALUES (?,?,?)");
     m->insertBlock = std::make_unique<Stmt>(m->db, "INSERT INTO qvlBlocks VALUES (?,?,?,?,?)");
-    m->insertFilter = std::make_unique<Stmt>(m->db, "INSERT INTO qvlFilters VALUES (?,?,?)");
+    m->insertFilter = std::make_unique<Stmt>(m->db, "INSERT INTO qvlParts VALUES (?,?,?)");
     if (!m->insertRow->ok())
         return m->insertRow->error();
     if (!m->insertFilter->ok())

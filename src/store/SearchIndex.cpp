@@ -1,6 +1,7 @@
 #include "store/SearchIndex.h"
 
 #include <algorithm>
+#include <array>
 #include <bit>
 #include <cstring>
 #include <utility>
@@ -29,14 +30,20 @@ bool getVarint(std::string_view& in, size_t& v) {
     return false;
 }
 
-// Bit positions of a hash in a filter of `bits` bits, a multiple of 64. Filters were
-// once always a power of two in size and took the low bits of each half of the hash;
-// those still do, so that files from then keep their filters. Any other size scales each
-// half into range, so a filter needs no more than its 16 bits a name.
-std::pair<uint64_t, uint64_t> filterBits(uint64_t hash, uint64_t bits) {
-    if ((bits & (bits - 1)) == 0)
-        return {hash & (bits - 1), (hash >> 32) & (bits - 1)};
-    return {((hash & 0xFFFFFFFFu) * bits) >> 32, ((hash >> 32) * bits) >> 32};
+// The hash mixed once more (the finaliser of splitmix64), so that the part a name goes
+// to and its bit positions in it come from independent-looking bits.
+uint64_t mixed(uint64_t hash) {
+    hash = (hash ^ (hash >> 30)) * 0xBF58476D1CE4E5B9ull;
+    hash = (hash ^ (hash >> 27)) * 0x94D049BB133111EBull;
+    return hash ^ (hash >> 31);
+}
+
+// The three bit positions of a hash in a part of `bits` bits (a multiple of 64, under
+// 2^20): each from 20 bits of the hash scaled into range.
+std::array<uint64_t, 3> partBits(uint64_t hash, uint64_t bits) {
+    const uint64_t m = mixed(hash);
+    return {((m & 0xFFFFF) * bits) >> 20, (((m >> 20) & 0xFFFFF) * bits) >> 20,
+            (((m >> 40) & 0xFFFFF) * bits) >> 20};
 }
 
 } // namespace
@@ -97,13 +104,42 @@ uint64_t rowsSum(const BlockView& block) {
     return blobSum(block.ends) ^ std::rotl(blobSum(block.drives), 21) ^ std::rotl(blobSum(block.paths), 42);
 }
 
-bool filterMayContain(std::string_view filter, uint64_t hash) {
-    uint64_t bits = filter.size() * 8;
-    if (bits == 0 || bits % 64 != 0)
+unsigned filterPart(uint64_t hash) {
+    return static_cast<unsigned>(mixed(hash) >> 58); // the top 6 bits: 64 parts
+}
+
+bool partMayContain(std::string_view part, uint64_t hash) {
+    const uint64_t bits = part.size() * 8;
+    if (bits == 0 || bits % 64 != 0 || bits >= (uint64_t{1} << 20))
         return true; // no usable filter: the names must be scanned
-    auto [a, b] = filterBits(hash, bits);
-    auto test = [&](uint64_t bit) { return (static_cast<unsigned char>(filter[bit / 8]) >> (bit % 8)) & 1; };
-    return test(a) && test(b);
+    for (uint64_t bit : partBits(hash, bits))
+        if (!((static_cast<unsigned char>(part[bit / 8]) >> (bit % 8)) & 1))
+            return false;
+    return true;
+}
+
+std::string buildFilter(std::string_view names, size_t count) {
+    // 16 bits a name over all parts, at least 64 in each. Three bits a name keep false
+    // hits under 1% even though names do not spread over the parts evenly.
+    const uint64_t partBitCount = std::max<uint64_t>(64, (16 * count / kFilterParts + 63) / 64 * 64);
+    const size_t partBytes = partBitCount / 8;
+    std::string filter(kFilterParts * partBytes, '\0');
+    for (size_t start = 1; start < names.size();) {
+        size_t end = names.find('\0', start);
+        if (end == std::string_view::npos)
+            break;
+        const uint64_t hash = nameHash(names.substr(start, end - start));
+        char* part = filter.data() + filterPart(hash) * partBytes;
+        for (uint64_t bit : partBits(hash, partBitCount))
+            part[bit / 8] = static_cast<char>(part[bit / 8] | (1 << (bit % 8)));
+        start = end + 1;
+    }
+    return filter;
+}
+
+std::string_view filterPartOf(std::string_view filter, unsigned part) {
+    const size_t partBytes = filter.size() / kFilterParts;
+    return filter.substr(part * partBytes, partBytes);
 }
 
 void BlockBuilder::add(char drive, std::string_view fullDirectory, std::string_view foldedName) {
@@ -127,16 +163,7 @@ void BlockBuilder::add(char drive, std::string_view fullDirectory, std::string_v
 
 Block BlockBuilder::take() {
     Block block = std::move(m_block);
-    const uint64_t bits = std::max<uint64_t>(64, (16 * block.drives.size() + 63) / 64 * 64);
-    block.filter.assign(bits / 8, '\0');
-    std::string_view names(block.names);
-    for (size_t start = 1; start < names.size();) {
-        size_t end = names.find('\0', start);
-        auto [a, b] = filterBits(nameHash(names.substr(start, end - start)), bits);
-        block.filter[a / 8] = static_cast<char>(block.filter[a / 8] | (1 << (a % 8)));
-        block.filter[b / 8] = static_cast<char>(block.filter[b / 8] | (1 << (b % 8)));
-        start = end + 1;
-    }
+    block.filter = buildFilter(block.names, block.drives.size());
     m_block = Block();
     m_previous.clear();
     return block;

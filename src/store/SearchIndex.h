@@ -4,8 +4,10 @@
 // NUL-separated (a search scans them whole), the offset of each name's end, one drive
 // letter per row, the full paths front-coded (each path as the length it shares with
 // the one before, then the rest), and a filter of 16 bits per name that an exact search
-// checks instead of scanning the names (about 1.5% of blocks without the name pass it).
-// Internal to the core.
+// checks instead of scanning the names (under 1% of blocks without the name pass it).
+// The filter is cut into kFilterParts parts, and each name sets its bits in one part
+// only, chosen by its hash: an exact search reads that one part of every block, which
+// the index keeps together, instead of every block's whole filter. Internal to the core.
 
 #include <cstdint>
 #include <string>
@@ -23,17 +25,27 @@ uint64_t blobSum(std::string_view bytes);
 
 // The hash of a folded name that the block filters use.
 uint64_t nameHash(std::string_view folded);
-// False when no name of the block has this hash; true when one may have.
-bool filterMayContain(std::string_view filter, uint64_t hash);
+
+inline constexpr unsigned kFilterParts = 64;
+// The part of a filter that holds the bits of this hash.
+unsigned filterPart(uint64_t hash);
+// False when no name of the block has this hash; true when one may have. `part` is the
+// block's filter part filterPart(hash).
+bool partMayContain(std::string_view part, uint64_t hash);
+// The filter of the NUL-separated names `names` (as a block holds them), `count` of
+// them: kFilterParts parts of equal size, one after the other.
+std::string buildFilter(std::string_view names, size_t count);
+// Part `part` of a filter buildFilter made.
+std::string_view filterPartOf(std::string_view filter, unsigned part);
 
 struct BlockView {
-    std::string_view names, ends, drives, paths, filter;
+    std::string_view names, ends, drives, paths;
     size_t count() const { return drives.size(); }
 };
 
 struct Block {
     std::string names = std::string(1, '\0'), ends, drives, paths, filter;
-    BlockView view() const { return {names, ends, drives, paths, filter}; }
+    BlockView view() const { return {names, ends, drives, paths}; }
     // What is stored beside the names (see IndexStore's schema).
     size_t restBytes() const { return ends.size() + drives.size() + paths.size(); }
 };

@@ -6,6 +6,8 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <utility>
+#include <vector>
 
 namespace qvl::store {
 
@@ -143,18 +145,73 @@ std::string putDriveTimes(const Db& db, char letter, int64_t started, std::strin
     return err;
 }
 
+namespace {
+
+std::string putPart(Stmt& insert, unsigned part, int64_t block, std::string_view filter) {
+    if (block < 0 || block > kMaxBlockNumber)
+        return "block number out of range";
+    std::string_view bits = filterPartOf(filter, part);
+    insert.reset();
+    insert.bind(1, partKey(part, block)).bindBlob(2, bits).bind(3, static_cast<int64_t>(blobSum(bits)));
+    return insert.step() == SQLITE_DONE ? std::string() : insert.error();
+}
+
+// Version 3 to 4: each block's filter is built again from its names (checked against
+// their sum first: a filter built from damaged names would hide rows).
+std::string cutFilters(const Db& db) {
+    // Each part is written for all blocks before the next, so that the rows go in in key
+    // order and fill their pages.
+    std::vector<std::pair<int64_t, std::string>> filters;
+    {
+        Stmt names(db, "SELECT Block, Names, NamesSum FROM qvlNames ORDER BY Block");
+        int rc;
+        while ((rc = names.step()) == SQLITE_ROW) {
+            std::string_view blob = names.blob(1);
+            if (static_cast<uint64_t>(names.integer(2)) != blobSum(blob))
+                return "a block's names do not match their checksum";
+            const size_t count = static_cast<size_t>(std::count(blob.begin(), blob.end(), '\0'));
+            filters.emplace_back(names.integer(0), buildFilter(blob, count > 0 ? count - 1 : 0));
+        }
+        if (rc != SQLITE_DONE)
+            return names.error();
+    } // done reading before the table it read from is dropped
+    std::string err = db.exec(kCreateParts);
+    if (!err.empty())
+        return err;
+    Stmt insert(db, "INSERT INTO qvlParts VALUES (?,?,?)");
+    for (unsigned p = 0; p < kFilterParts; ++p)
+        for (const auto& [block, filter] : filters)
+            if (err = putPart(insert, p, block, filter); !err.empty())
+                return err;
+    return db.exec("DROP TABLE qvlFilters; PRAGMA user_version = 4;");
+}
+
+} // namespace
+
+std::string putFilter(Stmt& insert, int64_t block, std::string_view filter) {
+    for (unsigned p = 0; p < kFilterParts; ++p)
+        if (std::string err = putPart(insert, p, block, filter); !err.empty())
+            return err;
+    return {};
+}
+
 std::string upgradeBlocks(const Db& db) {
     Stmt version(db, "PRAGMA user_version");
     if (version.step() != SQLITE_ROW)
         return version.error();
-    if (version.integer(0) != 2)
+    const int64_t from = version.integer(0);
+    version.reset(); // a statement still running would keep a table from being dropped
+    if (from != 2 && from != 3)
         return {};
-    std::string err = db.exec(
-        "BEGIN IMMEDIATE;"
-        " CREATE TABLE qvlNames (Block INTEGER PRIMARY KEY, Names BLOB NOT NULL, NamesSum INTEGER NOT NULL);"
-        " INSERT INTO qvlNames SELECT Block, Names, NamesSum FROM qvlBlocks;"
-        " ALTER TABLE qvlBlocks DROP COLUMN Names; ALTER TABLE qvlBlocks DROP COLUMN NamesSum;"
-        " PRAGMA user_version = 3;");
+    std::string err = db.exec("BEGIN IMMEDIATE");
+    if (err.empty() && from == 2)
+        err =
+            db.exec("CREATE TABLE qvlNames (Block INTEGER PRIMARY KEY, Names BLOB NOT NULL, NamesSum INTEGER "
+                    "NOT NULL);"
+                    " INSERT INTO qvlNames SELECT Block, Names, NamesSum FROM qvlBlocks;"
+                    " ALTER TABLE qvlBlocks DROP COLUMN Names; ALTER TABLE qvlBlocks DROP COLUMN NamesSum;");
+    if (err.empty())
+        err = cutFilters(db);
     if (err.empty())
         err = db.exec(kNextGeneration);
     if (err.empty())

@@ -84,8 +84,8 @@ private:
 
 // SQL shared by the readers and writers of an index file. kBlocksFresh gives 1 when the
 // stored search blocks were built from the rows there are now, carry checksums and keep
-// their names apart (version 3); kNextGeneration marks a change of the blocks, so that an editor holding a
-// picture of them knows it is old.
+// their names apart (version 3 on); kNextGeneration marks a change of the blocks, so
+// that an editor holding a picture of them knows it is old.
 inline constexpr const char* kBlocksFresh =
     "SELECT (SELECT Value FROM qvlMeta WHERE Key = 'rows') = (SELECT ifnull(max(rowid), 0) FROM tblDirs)"
     " AND (SELECT user_version FROM pragma_user_version) >= 3";
@@ -93,8 +93,22 @@ inline constexpr const char* kNextGeneration =
     "INSERT OR REPLACE INTO qvlMeta VALUES ('generation',"
     " ifnull((SELECT Value FROM qvlMeta WHERE Key = 'generation'), 0) + 1);";
 
-// Moves the names of a version 2 file's blocks into qvlNames, making it version 3, in a
-// transaction of its own; any other file is left as it is. "" or the error.
+// The filter parts of the blocks (table qvlParts, from version 4) are keyed by part, then
+// block: one part of every block lies together, in a few pages. Block numbers stay
+// under 2^40.
+inline constexpr int64_t kMaxBlockNumber = (int64_t{1} << 40) - 1;
+inline constexpr int64_t partKey(unsigned part, int64_t block) {
+    return static_cast<int64_t>(part) << 40 | block;
+}
+inline constexpr const char* kCreateParts =
+    "CREATE TABLE qvlParts (Key INTEGER PRIMARY KEY, Bits BLOB NOT NULL, Sum INTEGER NOT NULL);";
+// Stores the parts of a block's filter with `insert`, a prepared
+// "INSERT [OR REPLACE] INTO qvlParts VALUES (?,?,?)". "" or the error.
+std::string putFilter(Stmt& insert, int64_t block, std::string_view filter);
+
+// Brings an index file of an earlier version with stored blocks up to this one, in a
+// transaction of its own: version 2 gets its names moved into qvlNames, version 3 its
+// filters cut into parts. Any other file is left as it is. "" or the error.
 std::string upgradeBlocks(const Db& db);
 
 // The table of those times. Times comes last: a blob in the last column can be written
