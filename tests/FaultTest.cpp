@@ -64,7 +64,8 @@ TEST(Faults, DamagedBlocksAreReportedNeverCrashOrGiveWrongRows) {
     ASSERT_EQ(test::indexFolders(data.path(), {tree.str()}).error, "");
     const fs::path intact = data.path() / "Files.dat", work = data.path() / "work.dat";
     const std::vector<search::SearchQuery> queries = {
-        test::query("f5"), test::query("g12_x", search::ExactSearch), test::query("g1%9_"), test::query("")};
+        test::query("f5"), test::query("g12_x", search::ExactSearch), test::query("g1%9_"), test::query(""),
+        test::query("g12")};
     std::vector<std::vector<std::string>> expected;
     for (const auto& q : queries)
         expected.push_back(test::searchPaths(intact.string(), q));
@@ -88,8 +89,10 @@ TEST(Faults, DamagedBlocksAreReportedNeverCrashOrGiveWrongRows) {
                                                                       {"qvlBlocks", "Drives"},
                                                                       {"qvlBlocks", "Paths"},
                                                                       {"qvlParts", "Bits"}};
-    // The filter part the exact search reads; damage to the others changes nothing it sees.
-    const unsigned part = store::filterPart(store::nameHash("g12_x"));
+    // The filter parts the searches read (the exact one's, the gram part of "g12"); damage
+    // to the others changes nothing they see.
+    const unsigned parts[] = {store::filterPart(store::nameHash("g12_x")),
+                              store::kGramPartBase + store::filterPart(store::gramHash("g12"))};
     int reported = 0;
     for (int trial = 0; trial < 400; ++trial) {
         fs::copy_file(intact, work, fs::copy_options::overwrite_existing);
@@ -97,8 +100,9 @@ TEST(Faults, DamagedBlocksAreReportedNeverCrashOrGiveWrongRows) {
         ASSERT_EQ(sqlite3_open(work.c_str(), &db), SQLITE_OK);
         const auto& [table, column] = columns[rng() % columns.size()];
         const int64_t block = blocks[rng() % blocks.size()];
-        BlobRef ref = table == "qvlParts" ? BlobRef{table, column, "Key", store::partKey(part, block)}
-                                          : BlobRef{table, column, "Block", block};
+        BlobRef ref = table == "qvlParts"
+                          ? BlobRef{table, column, "Key", store::partKey(parts[(trial / 4) % 2], block)}
+                          : BlobRef{table, column, "Block", block};
         std::string blob = readBlob(db, ref);
         ASSERT_FALSE(blob.empty());
         switch (trial % 4) {

@@ -116,6 +116,51 @@ std::string writeBigIndex(const std::filesystem::path& data, int count) {
 
 } // namespace
 
+// Blocks whose names are made of different letters, so that most blocks lack most of a
+// needle's three-byte runs and are skipped unread: what is skipped must never hold a hit,
+// for a plain text or for a pattern's runs between wildcards.
+TEST(SearchGrams, SkippedBlocksNeverHoldAHit) {
+    TempDir data;
+    std::mt19937 rng(99);
+    std::vector<std::string> paths;
+    for (int region = 0; region < 40; ++region)
+        for (int i = 0; i < 1500; ++i) {
+            std::string name;
+            for (size_t n = 4 + rng() % 7; name.size() < n;)
+                name += static_cast<char>('a' + (region * 3 + rng() % 7) % 26); // 7 letters a region
+            paths.push_back("/r/g" + std::to_string(100 + region) + "/" + name + "/");
+        }
+    paths = test::bruteForce(paths, "", search::ContainingSearch); // all of them, in index order
+    std::filesystem::copy_file(QVL_TEMPLATE, data.path() / "Files.dat");
+    {
+        store::IndexWriter writer;
+        ASSERT_EQ(writer.open(data.path() / "Files.dat"), "");
+        for (const std::string& p : paths) {
+            const size_t begin = p.rfind('/', p.size() - 2) + 1;
+            const std::string name = p.substr(begin, p.size() - 1 - begin);
+            ASSERT_EQ(writer.add('C', p, name, name), "");
+        }
+        ASSERT_EQ(writer.finish(), "");
+    }
+    const std::string db = (data.path() / "Files.dat").string();
+    int withHits = 0;
+    for (int i = 0; i < 300; ++i) {
+        // Half the needles are cut from a name, so that many have hits.
+        const std::string& from = paths[rng() % paths.size()];
+        const size_t begin = from.rfind('/', from.size() - 2) + 1;
+        std::string needle = from.substr(begin, from.size() - 1 - begin).substr(rng() % 2, 3 + rng() % 3);
+        if (i % 2)
+            for (char& c : needle)
+                c = static_cast<char>('a' + rng() % 26);
+        if (i % 5 == 1)
+            needle.insert(1 + rng() % (needle.size() - 1), rng() % 2 ? "%" : "_");
+        std::vector<std::string> expected = test::bruteForce(paths, needle, search::ContainingSearch);
+        withHits += expected.empty() ? 0 : 1;
+        ASSERT_EQ(test::searchPaths(db, test::query(needle)), expected) << "needle '" << needle << "'";
+    }
+    EXPECT_GT(withHits, 100);
+}
+
 TEST(SearchService, HandsOverEveryHitInOrderToASlowReaderAndStopsWhenCanceled) {
     TempDir data;
     const std::string db = writeBigIndex(data.path(), 100000);

@@ -159,7 +159,7 @@ struct IndexEditor::Impl {
         if (b.step() != SQLITE_DONE)
             return b.error();
         Stmt f(db, "INSERT OR REPLACE INTO qvlParts VALUES (?,?,?)");
-        return store::putFilter(f, id, block.filter);
+        return store::putParts(f, id, block);
     }
 
     std::string deleteBlock(int64_t id) {
@@ -171,7 +171,7 @@ struct IndexEditor::Impl {
                 return s.error();
         }
         Stmt parts(db, "DELETE FROM qvlParts WHERE Key = ?");
-        for (unsigned p = 0; p < store::kFilterParts; ++p) {
+        for (unsigned p = 0; p < store::kStoredParts; ++p) {
             parts.reset();
             parts.bind(1, store::partKey(p, id));
             if (parts.step() != SQLITE_DONE)
@@ -190,7 +190,7 @@ struct IndexEditor::Impl {
             unsigned parts;
         };
         for (const Table& t : {Table{"qvlNames", "Block", 1}, Table{"qvlBlocks", "Block", 1},
-                               Table{"qvlParts", "Key", store::kFilterParts}}) {
+                               Table{"qvlParts", "Key", store::kStoredParts}}) {
             Stmt move(db, std::string("UPDATE ") + t.name + " SET " + t.key + " = ? WHERE " + t.key + " = ?");
             for (unsigned p = 0; p < t.parts; ++p)
                 for (size_t i = 0; i < blocks.size(); ++i) {

@@ -273,6 +273,24 @@ bool NameMatcher::mayMatch(const char* names, size_t size) const {
     return findNeedle(names, size) != nullptr;
 }
 
+std::vector<std::string_view> NameMatcher::literals() const {
+    std::vector<std::string_view> runs;
+    if (m_kind == Kind::Substring)
+        runs.push_back(m_needle);
+    if (m_kind != Kind::Like)
+        return runs;
+    std::string_view rest(m_needle);
+    while (!rest.empty()) {
+        size_t wild = rest.find_first_of("%_");
+        if (wild != 0)
+            runs.push_back(rest.substr(0, wild));
+        if (wild == std::string_view::npos)
+            break;
+        rest.remove_prefix(wild + 1);
+    }
+    return runs;
+}
+
 const char* NameMatcher::findNeedle(const char* hay, size_t size) const {
     // An exact needle filters on the name's own first and last bytes, not its NULs.
     size_t m = m_needle.size();

@@ -7,6 +7,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace qvl::search {
 
@@ -40,6 +41,9 @@ public:
     }
     // Whether any name of the block can match: false only when none can.
     bool mayMatch(const char* names, size_t size) const;
+    // The folded bytes every matching name contains, in runs: a containing search's
+    // text, a pattern's runs between wildcards; none for the other searches.
+    std::vector<std::string_view> literals() const;
 
 private:
     const char* findNeedle(const char* hay, size_t size) const;

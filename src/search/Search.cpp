@@ -30,6 +30,11 @@ namespace {
 // time so that handing pieces over does not cost more than reading them.
 constexpr int64_t kBlocksPerPiece = 8;
 constexpr int64_t kFiltersPerPiece = 256;
+// A search that checks the blocks' grams first reads a few rows of each gram part it
+// needs for every piece: pieces of more blocks make fewer reads.
+constexpr int64_t kGramBlocksPerPiece = 32;
+// No more gram parts read than this: any of a needle's grams may go unchecked.
+constexpr size_t kMaxGramParts = 8;
 constexpr int64_t kBlockNumberGap = 65536;
 // No more pieces than this, however the block numbers of a file are spread.
 constexpr int64_t kMaxPieces = int64_t{1} << 20;
@@ -66,6 +71,10 @@ struct Plan {
     bool byFilter = false;
     uint64_t exactHash = 0;
     unsigned exactPart = 0;
+    // A containing search whose text (or a pattern's run) has three bytes or more first
+    // reads the gram parts of its grams, and the names only of blocks that have them all:
+    // each stored part, with the hashes of the grams that fall in it.
+    std::vector<std::pair<unsigned, std::vector<uint64_t>>> grams;
     std::vector<store::Block> rebuilt; // blocks built here when none are stored
     std::string dbConnect;
 };
@@ -92,14 +101,20 @@ public:
                     ? "SELECT b.Ends, b.Drives, b.Paths, b.RowsSum, n.Names, n.NamesSum FROM qvlBlocks b"
                       " LEFT JOIN qvlNames n ON n.Block = b.Block WHERE b.Block = ?1"
                     : "SELECT Ends, Drives, Paths, RowsSum FROM qvlBlocks WHERE Block = ?");
+        if (!m_plan.grams.empty())
+            m_parts = std::make_unique<Stmt>(
+                db, "SELECT Key, Bits, Sum FROM qvlParts WHERE Key BETWEEN ?1 AND ?2 ORDER BY Key");
         if (!m_blocks->ok())
             return m_blocks->error();
+        if (m_parts && !m_parts->ok())
+            return m_parts->error();
         return m_details->ok() ? std::string() : m_details->error();
     }
 
     void release() {
         m_blocks.reset();
         m_details.reset();
+        m_parts.reset();
         db.close();
     }
 
@@ -111,29 +126,96 @@ public:
                 if (stop.load(std::memory_order_relaxed))
                     return;
                 store::BlockView block = m_plan.rebuilt[static_cast<size_t>(i)].view();
-                if (!store::blockIsWellFormed(block))
-                    return damaged(out, "a block is malformed");
+                if (!store::blockIsWellFormed(block)) {
+                    damaged(out, "a block is malformed");
+                    return;
+                }
                 if (m_plan.matcher.mayMatch(block.names.data(), block.names.size()) && !scanBlock(block, out))
                     return;
             }
             return;
         }
-        Stmt& blocks = *m_blocks;
-        blocks.reset();
         if (m_plan.byFilter) {
             first = std::max<int64_t>(first, 0);
             last = std::min(last, store::kMaxBlockNumber);
-            if (first > last)
-                return;
-            blocks.bind(1, store::partKey(m_plan.exactPart, first))
-                .bind(2, store::partKey(m_plan.exactPart, last));
-        } else {
-            blocks.bind(1, first).bind(2, last);
+            if (first <= last)
+                scanStored(store::partKey(m_plan.exactPart, first), store::partKey(m_plan.exactPart, last),
+                           out, stop);
+            return;
         }
+        if (m_plan.grams.empty() || !passingBlocks(first, last, out)) {
+            if (out.error == SearchError::None)
+                scanStored(first, last, out, stop);
+            return;
+        }
+        // The names of each run of blocks that have the grams, in one read.
+        for (size_t i = 0; i < m_seen.size(); ++i) {
+            if (!m_pass[i])
+                continue;
+            size_t j = i;
+            while (j + 1 < m_seen.size() && m_pass[j + 1])
+                ++j;
+            if (!scanStored(m_seen[i], m_seen[j], out, stop))
+                return;
+            i = j;
+        }
+    }
+
+private:
+    // Which blocks numbered first..last have every gram of the search (m_seen, the blocks
+    // of the first gram part read, and m_pass). False when the parts cannot tell, with
+    // out.error set where they are damaged.
+    bool passingBlocks(int64_t first, int64_t last, Piece& out) {
+        m_seen.clear();
+        m_pass.clear();
+        first = std::max<int64_t>(first, 0);
+        last = std::min(last, store::kMaxBlockNumber);
+        if (first > last)
+            return false;
+        Stmt& parts = *m_parts;
+        for (size_t k = 0; k < m_plan.grams.size(); ++k) {
+            const auto& [part, hashes] = m_plan.grams[k];
+            parts.reset();
+            parts.bind(1, store::partKey(part, first)).bind(2, store::partKey(part, last));
+            size_t at = 0;
+            int rc;
+            while ((rc = parts.step()) == SQLITE_ROW) {
+                std::string_view bits = parts.blob(1);
+                if (static_cast<uint64_t>(parts.integer(2)) != store::blobSum(bits))
+                    return damaged(out, "a filter does not match its checksum");
+                const int64_t block = parts.integer(0) & store::kMaxBlockNumber;
+                const bool pass = std::all_of(hashes.begin(), hashes.end(),
+                                              [&](uint64_t h) { return store::partMayContain(bits, h); });
+                if (k == 0) {
+                    m_seen.push_back(block);
+                    m_pass.push_back(pass);
+                    continue;
+                }
+                // Every part lists the same blocks in the same order; one it lacks passes.
+                while (at < m_seen.size() && m_seen[at] < block)
+                    ++at;
+                if (at < m_seen.size() && m_seen[at] == block && !pass)
+                    m_pass[at] = false;
+            }
+            if (rc != SQLITE_DONE)
+                return damaged(out, parts.error());
+            if (m_seen.empty())
+                return false; // no parts stored here: the names decide
+        }
+        return true;
+    }
+
+    // Reads the stored rows keyed first..last through m_blocks (filter parts or names,
+    // then the rest of each block that may match) and scans them. False once damaged or
+    // stopped.
+    bool scanStored(int64_t first, int64_t last, Piece& out, const std::atomic<bool>& stop) {
+        Stmt& blocks = *m_blocks;
+        blocks.reset();
+        blocks.bind(1, first).bind(2, last);
         int rc;
         while ((rc = blocks.step()) == SQLITE_ROW) {
             if (stop.load(std::memory_order_relaxed))
-                return;
+                return false;
             // Every blob is checked against its checksum before it is used, and the
             // block's structure before anything is read through its offsets.
             std::string_view head = blocks.blob(1); // the filter part or the names
@@ -159,17 +241,17 @@ public:
             if (m_plan.byFilter && !m_plan.matcher.mayMatch(block.names.data(), block.names.size()))
                 continue;
             if (!scanBlock(block, out))
-                return;
+                return false;
         }
-        if (rc != SQLITE_DONE)
-            damaged(out, blocks.error());
+        return rc == SQLITE_DONE || damaged(out, blocks.error());
     }
 
-private:
-    // The message says what is damaged; callers add what to do about it.
-    void damaged(Piece& out, const std::string& detail) const {
+    // The message says what is damaged; callers add what to do about it. Gives false, to
+    // end the scan.
+    bool damaged(Piece& out, const std::string& detail) const {
         out.error = SearchError::Damaged;
         out.message = "The index " + m_plan.dbConnect + " is damaged (" + detail + ")";
+        return false;
     }
 
     bool scanBlock(const store::BlockView& block, Piece& out) {
@@ -199,7 +281,10 @@ private:
 
     const Plan& m_plan;
     std::unique_ptr<Stmt> m_blocks, m_details; // none: the blocks were rebuilt
-    std::vector<uint32_t> m_ends;              // the block's name ends, aligned
+    std::unique_ptr<Stmt> m_parts;             // the gram parts, when the search checks them
+    std::vector<int64_t> m_seen;               // passingBlocks: the blocks of a piece
+    std::vector<bool> m_pass;
+    std::vector<uint32_t> m_ends; // the block's name ends, aligned
     store::PathDecoder m_paths;
 };
 
@@ -399,6 +484,22 @@ struct SearchCursor::Impl {
         return s.step() == SQLITE_ROW ? s.integer(0) : 0;
     }
 
+    // The gram parts a containing search checks: those of the grams of its text or of a
+    // pattern's runs, no more than kMaxGramParts of them, in the order the grams come.
+    void planGrams() {
+        for (std::string_view run : plan.matcher.literals())
+            for (size_t i = 0; i + 3 <= run.size(); ++i) {
+                const uint64_t hash = store::gramHash(run.substr(i, 3));
+                const unsigned part = store::kGramPartBase + store::filterPart(hash);
+                auto have = std::find_if(plan.grams.begin(), plan.grams.end(),
+                                         [&](const auto& g) { return g.first == part; });
+                if (have != plan.grams.end())
+                    have->second.push_back(hash);
+                else if (plan.grams.size() < kMaxGramParts)
+                    plan.grams.push_back({part, {hash}});
+            }
+    }
+
     // Opens the stored blocks on the first scanner's connection, inside a read
     // transaction that lasts the search; adds scanners on connections of their own for
     // the other cores when the index is large enough and they see the same version of it.
@@ -417,7 +518,9 @@ struct SearchCursor::Impl {
             return scanners.front()->prepare();
         }
         // In pieces of a few blocks' worth of numbers, no more than kMaxPieces.
-        const int64_t blocks = plan.byFilter ? kFiltersPerPiece : kBlocksPerPiece;
+        const int64_t blocks = plan.byFilter        ? kFiltersPerPiece
+                               : plan.grams.empty() ? kBlocksPerPiece
+                                                    : kGramBlocksPerPiece;
         uint64_t width = static_cast<uint64_t>(lastBlock) - static_cast<uint64_t>(firstBlock);
         uint64_t each = std::max<uint64_t>(blocks * kBlockNumberGap, width / kMaxPieces + 1);
         piece = each;
@@ -491,12 +594,15 @@ SearchError SearchCursor::open(const std::string& dbConnect, const SearchQuery& 
     if (err.empty()) {
         if (stored == 1) {
             // Files of version 3 keep their filters whole, in a table this one no longer
-            // reads: until an update brings them up to date, an exact search scans names.
+            // reads, and have no grams: until an update brings them up to date, a search
+            // scans names.
             Stmt version(db, "PRAGMA user_version");
-            plan.byFilter =
-                !plan.matcher.exactName().empty() && version.step() == SQLITE_ROW && version.integer(0) >= 4;
+            const bool parts = version.step() == SQLITE_ROW && version.integer(0) >= 4;
+            plan.byFilter = !plan.matcher.exactName().empty() && parts;
             plan.exactHash = store::nameHash(plan.matcher.exactName());
             plan.exactPart = store::filterPart(plan.exactHash);
+            if (parts && !plan.byFilter)
+                m->planGrams();
             err = m->openStored();
         } else {
             err = m->rebuildBlocks(db);

@@ -212,7 +212,7 @@ struct IndexWriter::Impl {
             .bind(5, static_cast<int64_t>(rowsSum(block.view())));
         if (insertBlock->step() != SQLITE_DONE)
             return insertBlock->error();
-        return putFilter(*insertFilter, id, block.filter);
+        return putParts(*insertFilter, id, block);
     }
 };
 

@@ -118,23 +118,74 @@ bool partMayContain(std::string_view part, uint64_t hash) {
     return true;
 }
 
-std::string buildFilter(std::string_view names, size_t count) {
-    // 16 bits a name over all parts, at least 64 in each. Three bits a name keep false
-    // hits under 1% even though names do not spread over the parts evenly.
-    const uint64_t partBitCount = std::max<uint64_t>(64, (16 * count / kFilterParts + 63) / 64 * 64);
+namespace {
+
+// Parts for `hashes`, `bitsEach` bits a hash over all parts, at least 64 in each.
+std::string partsFor(const std::vector<uint64_t>& hashes, uint64_t bitsEach) {
+    const uint64_t partBitCount =
+        std::max<uint64_t>(64, (bitsEach * hashes.size() / kFilterParts + 63) / 64 * 64);
     const size_t partBytes = partBitCount / 8;
-    std::string filter(kFilterParts * partBytes, '\0');
+    std::string parts(kFilterParts * partBytes, '\0');
+    for (uint64_t hash : hashes) {
+        char* part = parts.data() + filterPart(hash) * partBytes;
+        for (uint64_t bit : partBits(hash, partBitCount))
+            part[bit / 8] = static_cast<char>(part[bit / 8] | (1 << (bit % 8)));
+    }
+    return parts;
+}
+
+template <typename Fn> void eachName(std::string_view names, Fn fn) {
     for (size_t start = 1; start < names.size();) {
         size_t end = names.find('\0', start);
         if (end == std::string_view::npos)
-            break;
-        const uint64_t hash = nameHash(names.substr(start, end - start));
-        char* part = filter.data() + filterPart(hash) * partBytes;
-        for (uint64_t bit : partBits(hash, partBitCount))
-            part[bit / 8] = static_cast<char>(part[bit / 8] | (1 << (bit % 8)));
+            return;
+        fn(names.substr(start, end - start));
         start = end + 1;
     }
-    return filter;
+}
+
+} // namespace
+
+std::string buildFilter(std::string_view names) {
+    // 16 bits a name. Three bits a name keep false hits under 1% even though names do not
+    // spread over the parts evenly.
+    std::vector<uint64_t> hashes;
+    eachName(names, [&](std::string_view name) { hashes.push_back(nameHash(name)); });
+    return partsFor(hashes, 16);
+}
+
+namespace {
+
+uint32_t gramCode(const char* p) {
+    return static_cast<uint32_t>(static_cast<unsigned char>(p[0])) | static_cast<unsigned char>(p[1]) << 8 |
+           static_cast<uint32_t>(static_cast<unsigned char>(p[2])) << 16;
+}
+
+uint64_t hashOfGram(uint32_t code) {
+    return (uint64_t{code} + 1) * 0x9E3779B97F4A7C15ull;
+}
+
+} // namespace
+
+uint64_t gramHash(std::string_view three) {
+    return three.size() < 3 ? 0 : hashOfGram(gramCode(three.data()));
+}
+
+std::string buildGrams(std::string_view names) {
+    // Each distinct three bytes once, 12 bits each: about 1% of the grams a block lacks
+    // pass, and a needle passes only where each of its grams does.
+    std::vector<uint32_t> codes;
+    eachName(names, [&](std::string_view name) {
+        for (size_t i = 0; i + 3 <= name.size(); ++i)
+            codes.push_back(gramCode(name.data() + i));
+    });
+    std::sort(codes.begin(), codes.end());
+    codes.erase(std::unique(codes.begin(), codes.end()), codes.end());
+    std::vector<uint64_t> hashes;
+    hashes.reserve(codes.size());
+    for (uint32_t code : codes)
+        hashes.push_back(hashOfGram(code));
+    return partsFor(hashes, 12);
 }
 
 std::string_view filterPartOf(std::string_view filter, unsigned part) {
@@ -163,7 +214,8 @@ void BlockBuilder::add(char drive, std::string_view fullDirectory, std::string_v
 
 Block BlockBuilder::take() {
     Block block = std::move(m_block);
-    block.filter = buildFilter(block.names, block.drives.size());
+    block.filter = buildFilter(block.names);
+    block.grams = buildGrams(block.names);
     m_block = Block();
     m_previous.clear();
     return block;

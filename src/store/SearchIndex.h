@@ -32,10 +32,16 @@ unsigned filterPart(uint64_t hash);
 // False when no name of the block has this hash; true when one may have. `part` is the
 // block's filter part filterPart(hash).
 bool partMayContain(std::string_view part, uint64_t hash);
-// The filter of the NUL-separated names `names` (as a block holds them), `count` of
-// them: kFilterParts parts of equal size, one after the other.
-std::string buildFilter(std::string_view names, size_t count);
-// Part `part` of a filter buildFilter made.
+// The filter of the NUL-separated names `names` (as a block holds them): kFilterParts
+// parts of equal size, one after the other.
+std::string buildFilter(std::string_view names);
+// A block's grams: a filter like the above of every run of three bytes in its names. A
+// containing search skips a block that lacks any three bytes of its needle (or of a
+// pattern's runs between wildcards).
+uint64_t gramHash(std::string_view three);
+std::string buildGrams(std::string_view names);
+// Part `part` of a filter buildFilter or buildGrams made; filterPart and partMayContain
+// serve both.
 std::string_view filterPartOf(std::string_view filter, unsigned part);
 
 struct BlockView {
@@ -44,7 +50,7 @@ struct BlockView {
 };
 
 struct Block {
-    std::string names = std::string(1, '\0'), ends, drives, paths, filter;
+    std::string names = std::string(1, '\0'), ends, drives, paths, filter, grams;
     BlockView view() const { return {names, ends, drives, paths}; }
     // What is stored beside the names (see IndexStore's schema).
     size_t restBytes() const { return ends.size() + drives.size() + paths.size(); }

@@ -147,21 +147,23 @@ std::string putDriveTimes(const Db& db, char letter, int64_t started, std::strin
 
 namespace {
 
-std::string putPart(Stmt& insert, unsigned part, int64_t block, std::string_view filter) {
+// Stored part `part` (0 to kStoredParts - 1) of a block.
+std::string putPart(Stmt& insert, unsigned part, int64_t block, const Block& filters) {
     if (block < 0 || block > kMaxBlockNumber)
         return "block number out of range";
-    std::string_view bits = filterPartOf(filter, part);
+    std::string_view bits = part < kGramPartBase ? filterPartOf(filters.filter, part)
+                                                 : filterPartOf(filters.grams, part - kGramPartBase);
     insert.reset();
     insert.bind(1, partKey(part, block)).bindBlob(2, bits).bind(3, static_cast<int64_t>(blobSum(bits)));
     return insert.step() == SQLITE_DONE ? std::string() : insert.error();
 }
 
-// Version 3 to 4: each block's filter is built again from its names (checked against
+// Version 3 to 4: each block's filter is built again from its names, and its grams (checked against
 // their sum first: a filter built from damaged names would hide rows).
 std::string cutFilters(const Db& db) {
     // Each part is written for all blocks before the next, so that the rows go in in key
     // order and fill their pages.
-    std::vector<std::pair<int64_t, std::string>> filters;
+    std::vector<std::pair<int64_t, Block>> filters;
     {
         Stmt names(db, "SELECT Block, Names, NamesSum FROM qvlNames ORDER BY Block");
         int rc;
@@ -169,8 +171,10 @@ std::string cutFilters(const Db& db) {
             std::string_view blob = names.blob(1);
             if (static_cast<uint64_t>(names.integer(2)) != blobSum(blob))
                 return "a block's names do not match their checksum";
-            const size_t count = static_cast<size_t>(std::count(blob.begin(), blob.end(), '\0'));
-            filters.emplace_back(names.integer(0), buildFilter(blob, count > 0 ? count - 1 : 0));
+            Block parts;
+            parts.filter = buildFilter(blob);
+            parts.grams = buildGrams(blob);
+            filters.emplace_back(names.integer(0), std::move(parts));
         }
         if (rc != SQLITE_DONE)
             return names.error();
@@ -179,18 +183,18 @@ std::string cutFilters(const Db& db) {
     if (!err.empty())
         return err;
     Stmt insert(db, "INSERT INTO qvlParts VALUES (?,?,?)");
-    for (unsigned p = 0; p < kFilterParts; ++p)
-        for (const auto& [block, filter] : filters)
-            if (err = putPart(insert, p, block, filter); !err.empty())
+    for (unsigned p = 0; p < kStoredParts; ++p)
+        for (const auto& [block, parts] : filters)
+            if (err = putPart(insert, p, block, parts); !err.empty())
                 return err;
     return db.exec("DROP TABLE qvlFilters; PRAGMA user_version = 4;");
 }
 
 } // namespace
 
-std::string putFilter(Stmt& insert, int64_t block, std::string_view filter) {
-    for (unsigned p = 0; p < kFilterParts; ++p)
-        if (std::string err = putPart(insert, p, block, filter); !err.empty())
+std::string putParts(Stmt& insert, int64_t block, const Block& filters) {
+    for (unsigned p = 0; p < kStoredParts; ++p)
+        if (std::string err = putPart(insert, p, block, filters); !err.empty())
             return err;
     return {};
 }

@@ -2,6 +2,8 @@
 // Short-lived RAII wrappers around sqlite3 and sqlite3_stmt, errors as values.
 // Internal to the core: the core's public headers never include SQLite.
 
+#include "store/SearchIndex.h"
+
 #include <sqlite3.h>
 
 #include <cstdint>
@@ -94,17 +96,19 @@ inline constexpr const char* kNextGeneration =
     " ifnull((SELECT Value FROM qvlMeta WHERE Key = 'generation'), 0) + 1);";
 
 // The filter parts of the blocks (table qvlParts, from version 4) are keyed by part, then
-// block: one part of every block lies together, in a few pages. Block numbers stay
-// under 2^40.
+// block: one part of every block lies together, in a few pages. Parts 0 to 63 are the
+// names' filter, 64 to 127 the grams'. Block numbers stay under 2^40.
+inline constexpr unsigned kGramPartBase = kFilterParts;
+inline constexpr unsigned kStoredParts = 2 * kFilterParts;
 inline constexpr int64_t kMaxBlockNumber = (int64_t{1} << 40) - 1;
 inline constexpr int64_t partKey(unsigned part, int64_t block) {
     return static_cast<int64_t>(part) << 40 | block;
 }
 inline constexpr const char* kCreateParts =
     "CREATE TABLE qvlParts (Key INTEGER PRIMARY KEY, Bits BLOB NOT NULL, Sum INTEGER NOT NULL);";
-// Stores the parts of a block's filter with `insert`, a prepared
+// Stores the parts of a block's filter and grams with `insert`, a prepared
 // "INSERT [OR REPLACE] INTO qvlParts VALUES (?,?,?)". "" or the error.
-std::string putFilter(Stmt& insert, int64_t block, std::string_view filter);
+std::string putParts(Stmt& insert, int64_t block, const Block& filters);
 
 // Brings an index file of an earlier version with stored blocks up to this one, in a
 // transaction of its own: version 2 gets its names moved into qvlNames, version 3 its
