@@ -1,5 +1,5 @@
 // Faults a user meets: a damaged index, two writers at once, a full disk, a walk that
-// cannot go on, folders that cannot be read.
+// cannot go on, folders that cannot be read, a slow disk.
 #include "TestSupport.h"
 #include "store/SearchIndex.h"
 #include "store/Sqlite.h"
@@ -7,12 +7,15 @@
 #include <gtest/gtest.h>
 #include <sqlite3.h>
 
+#include <algorithm>
 #include <csignal>
+#include <cstdlib>
 #include <fcntl.h>
 #include <fstream>
 #include <functional>
 #include <grp.h>
 #include <random>
+#include <set>
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <thread>
@@ -150,9 +153,10 @@ std::string slurp(const fs::path& file) {
 }
 
 // Runs qvl in a child process on the store in `data` with the drives `drives`;
-// `inChild` runs after the fork, before exec (limits, another user).
+// `inChild` runs after the fork, before exec (limits, another user). With `wrapper`, that
+// program runs qvl: wrapper..., qvl, args...
 Outcome runQvl(const TempDir& data, const std::string& drives, std::vector<std::string> args,
-               const std::function<void()>& inChild = {}) {
+               const std::function<void()>& inChild = {}, std::vector<std::string> wrapper = {}) {
     const fs::path out = data.path() / "out.txt", err = data.path() / "err.txt";
     pid_t child = fork();
     if (child == 0) {
@@ -166,11 +170,17 @@ Outcome runQvl(const TempDir& data, const std::string& drives, std::vector<std::
         close(e);
         if (inChild)
             inChild();
-        std::vector<char*> argv{const_cast<char*>(QVL_BINARY)};
+        std::vector<char*> argv;
+        for (std::string& w : wrapper)
+            argv.push_back(w.data());
+        argv.push_back(const_cast<char*>(QVL_BINARY));
         for (std::string& a : args)
             argv.push_back(a.data());
         argv.push_back(nullptr);
-        execv(QVL_BINARY, argv.data());
+        if (wrapper.empty())
+            execv(QVL_BINARY, argv.data());
+        else
+            execvp(argv[0], argv.data());
         _exit(127);
     }
     int status = 0;
@@ -331,4 +341,30 @@ TEST(Faults, UnreadableFoldersAreCountedAndNamed) {
     EXPECT_EQ(o.out, "Done. (3 dirs)\n"); // open, open/inside, locked
     EXPECT_NE(o.err.find("1 folder could not be read"), std::string::npos) << o.err;
     EXPECT_NE(o.err.find(tree.str() + "/locked (Permission denied)"), std::string::npos) << o.err;
+}
+
+// A disk that has to seek for each folder: strace holds every directory read for 2 ms,
+// time the walking thread spends waiting, not working. The walk must see that and list
+// many folders at once, on threads beyond the cores, and still find every folder.
+TEST(Faults, SlowDiskGetsManyFoldersListedAtOnce) {
+    if (std::system("strace -V >/dev/null 2>&1") != 0)
+        GTEST_SKIP() << "strace is not installed";
+    TempDir tree, data;
+    for (int i = 0; i < 40; ++i)
+        for (int j = 0; j < 50; ++j)
+            test::makeDirs(tree.path(), "a" + std::to_string(i) + "/b" + std::to_string(j));
+    const std::string trace = (data.path() / "trace.txt").string();
+    Outcome o = runQvl(data, "C=" + tree.str(), {"index"}, {},
+                       {"strace", "-f", "-qq", "-o", trace, "-e", "trace=getdents64", "-e",
+                        "inject=getdents64:delay_enter=2000"});
+    if (o.code != 0 && o.err.find("ptrace") != std::string::npos)
+        GTEST_SKIP() << "tracing is not permitted here: " << o.err;
+    ASSERT_EQ(o.code, 0) << o.err;
+    EXPECT_EQ(o.out, "Done. (2040 dirs)\n");
+    std::ifstream in(trace);
+    std::set<std::string> threads; // each line begins with the thread's id
+    for (std::string line; std::getline(in, line);)
+        threads.insert(line.substr(0, line.find(' ')));
+    const unsigned cores = std::clamp(std::thread::hardware_concurrency(), 1u, 8u);
+    EXPECT_GT(threads.size(), std::max(cores, 7u)) << "folders listed by " << threads.size() << " threads";
 }
