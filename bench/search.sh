@@ -2,8 +2,9 @@
 # Whole-process qvl find, warm cache, each beside its yardstick in the same run:
 #   on the 200,000-folder tree of run.sh (directories only): a rare needle against
 #   plocate -i -b on the same folders, and a needle with no hit against `true`;
-#   on a ten-million-folder store from qvl_genstore: exact, rare, absent, a "%"/"_"
-#   pattern with no hit and the count of a needle with about 3 million hits.
+#   on a ten-million-folder store from qvl_genstore: exact (with and without a hit), rare,
+#   absent, "%"/"_" patterns with no hit (runs of three bytes, which the blocks' grams
+#   can rule out, and of two, which they cannot) and the count of about 3 million hits.
 # Given the build folder of another version (with qvl and qvl_genstore built), its times are
 # printed beside, each version reading an index it wrote itself (the layout may differ).
 # Usage: bench/search.sh [WORKDIR] [BASELINE_BUILD]   (default /tmp/qvl-bench)
@@ -73,6 +74,8 @@ header
 row "qvl find -e belbelne (exact)" "find -e belbelne"
 row "qvl find belbelne (rare)" "find belbelne"
 row "qvl find zzzqqq (no hit)" "find zzzqqq"
+row "qvl find -e zzzqqq (exact, no hit)" "find -e zzzqqq"
 row "qvl find qqq%_zzz (pattern, no hit)" "find qqq%_zzz"
+row "qvl find qq%_zz (pattern, no hit, runs too short for grams)" "find qq%_zz"
 row "qvl find -c ta (the count of 3 million hits)" "find -c ta"
 } | tee "$work/search.md"

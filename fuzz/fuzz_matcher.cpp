@@ -1,7 +1,9 @@
 // The search text against a block of names: every hit the scan gives, and only those,
-// must be what a plain reference matcher says.
+// must be what a plain reference matcher says; a block with a hit is never ruled out by
+// its grams.
 #include "../tests/LikeReference.h"
 #include "search/Pattern.h"
+#include "store/SearchIndex.h"
 #include "text/TextFold.h"
 
 #include <algorithm>
@@ -61,5 +63,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
                 std::abort();
     if (got != want || (!want.empty() && !matcher.mayMatch(names.data(), names.size())))
         std::abort();
+    if (!want.empty()) {
+        const std::string grams = qvl::store::buildGrams(names);
+        for (std::string_view run : matcher.literals())
+            for (size_t i = 0; i + 3 <= run.size(); ++i) {
+                const uint64_t hash = qvl::store::gramHash(run.substr(i, 3));
+                if (!qvl::store::partMayContain(qvl::store::filterPartOf(grams, qvl::store::filterPart(hash)),
+                                                hash))
+                    std::abort();
+            }
+    }
     return 0;
 }

@@ -196,6 +196,9 @@ struct IndexWriter::Impl {
     BlockBuilder blocks;
     int64_t rows = 0;
     int64_t blockCount = 0;
+    // Blocks whose filter parts are still to be written: a batch of about 1.5 MB.
+    static constexpr size_t kPartsBatch = 256;
+    std::vector<std::pair<int64_t, Block>> pendingParts;
 
     std::string flushBlock() {
         Block block = blocks.take();
@@ -212,7 +215,18 @@ struct IndexWriter::Impl {
             .bind(5, static_cast<int64_t>(rowsSum(block.view())));
         if (insertBlock->step() != SQLITE_DONE)
             return insertBlock->error();
-        return putParts(*insertFilter, id, block);
+        Block parts;
+        parts.filter = std::move(block.filter);
+        parts.grams = std::move(block.grams);
+        pendingParts.emplace_back(id, std::move(parts));
+        return pendingParts.size() < kPartsBatch ? std::string() : flushParts();
+    }
+
+    // The filter parts of the blocks written since the last call, part by part.
+    std::string flushParts() {
+        std::string err = putParts(*insertFilter, pendingParts);
+        pendingParts.clear();
+        return err;
     }
 };
 
@@ -279,6 +293,8 @@ std::string IndexWriter::finish() {
     std::string err;
     if (!m->blocks.empty())
         err = m->flushBlock();
+    if (err.empty())
+        err = m->flushParts();
     if (err.empty()) {
         Stmt meta(m->db, "UPDATE qvlMeta SET Value = ? WHERE Key = 'rows'");
         meta.bind(1, m->rows);

@@ -158,11 +158,10 @@ std::string putPart(Stmt& insert, unsigned part, int64_t block, const Block& fil
     return insert.step() == SQLITE_DONE ? std::string() : insert.error();
 }
 
-// Version 3 to 4: each block's filter is built again from its names, and its grams (checked against
-// their sum first: a filter built from damaged names would hide rows).
+// Version 3 to 4: each block's filter is built again from its names, and its grams with
+// it. The names are checked against their sum first: a filter built from damaged names
+// would hide rows.
 std::string cutFilters(const Db& db) {
-    // Each part is written for all blocks before the next, so that the rows go in in key
-    // order and fill their pages.
     std::vector<std::pair<int64_t, Block>> filters;
     {
         Stmt names(db, "SELECT Block, Names, NamesSum FROM qvlNames ORDER BY Block");
@@ -183,10 +182,8 @@ std::string cutFilters(const Db& db) {
     if (!err.empty())
         return err;
     Stmt insert(db, "INSERT INTO qvlParts VALUES (?,?,?)");
-    for (unsigned p = 0; p < kStoredParts; ++p)
-        for (const auto& [block, parts] : filters)
-            if (err = putPart(insert, p, block, parts); !err.empty())
-                return err;
+    if (err = putParts(insert, filters); !err.empty())
+        return err;
     return db.exec("DROP TABLE qvlFilters; PRAGMA user_version = 4;");
 }
 
@@ -196,6 +193,14 @@ std::string putParts(Stmt& insert, int64_t block, const Block& filters) {
     for (unsigned p = 0; p < kStoredParts; ++p)
         if (std::string err = putPart(insert, p, block, filters); !err.empty())
             return err;
+    return {};
+}
+
+std::string putParts(Stmt& insert, const std::vector<std::pair<int64_t, Block>>& blocks) {
+    for (unsigned p = 0; p < kStoredParts; ++p)
+        for (const auto& [block, filters] : blocks)
+            if (std::string err = putPart(insert, p, block, filters); !err.empty())
+                return err;
     return {};
 }
 

@@ -9,6 +9,8 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <utility>
+#include <vector>
 
 namespace qvl::store {
 
@@ -109,10 +111,16 @@ inline constexpr const char* kCreateParts =
 // Stores the parts of a block's filter and grams with `insert`, a prepared
 // "INSERT [OR REPLACE] INTO qvlParts VALUES (?,?,?)". "" or the error.
 std::string putParts(Stmt& insert, int64_t block, const Block& filters);
+// The same for blocks in order, part by part: each part's rows go in one after the other,
+// touching a page per part rather than 128 pages per block. A writer of many blocks does
+// this in batches; block by block, the pages SQLite keeps (2 MB) could not hold the 128
+// places it writes to, and each row went through a page written out and read back.
+std::string putParts(Stmt& insert, const std::vector<std::pair<int64_t, Block>>& blocks);
 
 // Brings an index file of an earlier version with stored blocks up to this one, in a
-// transaction of its own: version 2 gets its names moved into qvlNames, version 3 its
-// filters cut into parts. Any other file is left as it is. "" or the error.
+// transaction of its own: version 2 gets its names moved into qvlNames; versions 2 and
+// 3 get filters in parts and grams, built from the names. Any other file is left as it
+// is. "" or the error.
 std::string upgradeBlocks(const Db& db);
 
 // The table of those times. Times comes last: a blob in the last column can be written
