@@ -3,7 +3,10 @@
 #include <algorithm>
 #include <array>
 #include <bit>
+#include <cstdlib>
 #include <cstring>
+#include <memory>
+#include <new>
 #include <utility>
 
 namespace qvl::store {
@@ -176,7 +179,15 @@ std::string buildGrams(std::string_view names) {
     // pass, and a needle passes only where each of its grams does. A bit for every three
     // bytes there are (2 MB, one set a thread) marks those seen; cleared again after, it
     // costs a few nanoseconds a gram, where sorting them was a sixth of writing an index.
-    thread_local std::vector<uint64_t> seen(uint64_t{1} << 18);
+    // From calloc, so that only the pages of grams that occur are ever given memory (a
+    // few hundred KB for names in one script).
+    struct Free {
+        void operator()(uint64_t* p) const { std::free(p); }
+    };
+    thread_local const std::unique_ptr<uint64_t[], Free> seen(
+        static_cast<uint64_t*>(std::calloc(size_t{1} << 18, sizeof(uint64_t))));
+    if (!seen)
+        throw std::bad_alloc();
     std::vector<uint32_t> codes;
     eachName(names, [&](std::string_view name) {
         for (size_t i = 0; i + 3 <= name.size(); ++i) {
