@@ -139,17 +139,21 @@ private:
             listing.clear();
             int err = 0;
             Timing timing = Timing::None;
-            if (!reuse(task, listing)) {
-                const bool timed = ++listed % kSampleEvery == 0 && m_growing.load(std::memory_order_relaxed);
-                const int64_t cpu = timed ? platform::threadCpuNanos() : -1;
-                const Clock::time_point wall = Clock::now();
+            // An unchanged folder of an update is only looked at, not listed; that waits
+            // for the disk as much, so it is timed all the same.
+            const bool timed = ++listed % kSampleEvery == 0 && m_growing.load(std::memory_order_relaxed);
+            const int64_t cpu = timed ? platform::threadCpuNanos() : -1;
+            const Clock::time_point wall = Clock::now();
+            const bool reused = reuse(task, listing);
+            if (!reused)
                 err = m_root.listSubdirs(task.relPath, buffer, &Listing::onSubdir, &listing, &listing.time);
-                if (cpu >= 0) {
-                    const int64_t waited =
-                        std::chrono::duration_cast<std::chrono::nanoseconds>(Clock::now() - wall).count() -
-                        (platform::threadCpuNanos() - cpu);
-                    timing = waited > kWaitedNanos ? Timing::Waited : Timing::Quick;
-                }
+            if (cpu >= 0) {
+                const int64_t waited =
+                    std::chrono::duration_cast<std::chrono::nanoseconds>(Clock::now() - wall).count() -
+                    (platform::threadCpuNanos() - cpu);
+                timing = waited > kWaitedNanos ? Timing::Waited : Timing::Quick;
+            }
+            if (!reused) {
                 listing.sort();
                 matchOld(task, listing);
             }
