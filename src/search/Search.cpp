@@ -79,6 +79,10 @@ struct Plan {
     std::string dbConnect;
 };
 
+// One part of the filters or grams of a range of blocks, keyed part then block.
+constexpr const char* kPartsSql =
+    "SELECT Key, Bits, Sum FROM qvlParts WHERE Key BETWEEN ?1 AND ?2 ORDER BY Key";
+
 // Searches pieces of the index: one per thread, each with a connection of its own.
 class Scanner {
 public:
@@ -91,7 +95,7 @@ public:
     std::string prepare() {
         m_blocks = std::make_unique<Stmt>(
             db, m_plan.byFilter
-                    ? "SELECT Key, Bits, Sum FROM qvlParts WHERE Key BETWEEN ?1 AND ?2 ORDER BY Key"
+                    ? kPartsSql
                     : "SELECT Block, Names, NamesSum FROM qvlNames WHERE Block BETWEEN ?1 AND ?2 ORDER BY "
                       "Block");
         // A containing search has the names from the first statement already, and its
@@ -102,8 +106,7 @@ public:
                       " LEFT JOIN qvlNames n ON n.Block = b.Block WHERE b.Block = ?1"
                     : "SELECT Ends, Drives, Paths, RowsSum FROM qvlBlocks WHERE Block = ?");
         if (!m_plan.grams.empty())
-            m_parts = std::make_unique<Stmt>(
-                db, "SELECT Key, Bits, Sum FROM qvlParts WHERE Key BETWEEN ?1 AND ?2 ORDER BY Key");
+            m_parts = std::make_unique<Stmt>(db, kPartsSql);
         if (!m_blocks->ok())
             return m_blocks->error();
         if (m_parts && !m_parts->ok())
@@ -135,12 +138,14 @@ public:
             }
             return;
         }
+        // Stored blocks are numbered 0..kMaxBlockNumber, the most a part's key has room for.
+        first = std::max<int64_t>(first, 0);
+        last = std::min(last, store::kMaxBlockNumber);
+        if (first > last)
+            return;
         if (m_plan.byFilter) {
-            first = std::max<int64_t>(first, 0);
-            last = std::min(last, store::kMaxBlockNumber);
-            if (first <= last)
-                scanStored(store::partKey(m_plan.exactPart, first), store::partKey(m_plan.exactPart, last),
-                           out, stop);
+            scanStored(store::partKey(m_plan.exactPart, first), store::partKey(m_plan.exactPart, last), out,
+                       stop);
             return;
         }
         if (m_plan.grams.empty() || !passingBlocks(first, last, out)) {
@@ -168,10 +173,6 @@ private:
     bool passingBlocks(int64_t first, int64_t last, Piece& out) {
         m_seen.clear();
         m_pass.clear();
-        first = std::max<int64_t>(first, 0);
-        last = std::min(last, store::kMaxBlockNumber);
-        if (first > last)
-            return false;
         Stmt& parts = *m_parts;
         for (size_t k = 0; k < m_plan.grams.size(); ++k) {
             const auto& [part, hashes] = m_plan.grams[k];
