@@ -272,4 +272,58 @@ TEST(Update, UpgradesAnIndexOfTheLastVersions) {
     }
 }
 
+// Blocks that split in the same place, update after update, use up the numbers between
+// their neighbours; then every block is numbered anew, its names, rows and filter parts
+// moved together. Searches that read the parts (exact, and containing by grams) must
+// still find what a full index finds.
+TEST(Update, SplitsInOnePlaceUntilTheBlocksAreNumberedAnew) {
+    TempDir data, tree;
+    const fs::path root = tree.path() / "r";
+    for (const char* rel : {"a/same", "hot", "z/same"})
+        test::makeDirs(root, rel);
+    for (int i = 0; i < 5000; ++i) // blocks after hot/, whose numbers bound its splits
+        fs::create_directory(root / "z" / ("n" + std::to_string(i)));
+    const std::vector<std::string> roots = {root.string()};
+    ASSERT_EQ(test::indexFolders(data.path(), roots).error, "");
+    const std::string file = (data.path() / "Files.dat").string();
+    auto blockNumbers = [&] {
+        store::Db db;
+        EXPECT_EQ(db.open(file, store::Db::Mode::ReadOnly), "");
+        store::Stmt s(db, "SELECT Block FROM qvlBlocks ORDER BY Block");
+        std::vector<int64_t> numbers;
+        while (s.step() == SQLITE_ROW)
+            numbers.push_back(s.integer(0));
+        return numbers;
+    };
+    // Splits number new blocks between their neighbours, below the last block's number;
+    // numbering anew spreads all of them, past it.
+    const int64_t lastAtFirst = blockNumbers().back();
+    bool numberedAnew = false;
+    for (int round = 10; round < 40 && !numberedAnew; ++round) {
+        // Each round's names sort after the last round's, into the last block of hot/; long,
+        // so that a few hundred fill blocks.
+        for (int i = 0; i < 700; ++i)
+            fs::create_directory(
+                root / "hot" /
+                ("r" + std::to_string(round) + "x" + std::to_string(i) + std::string(60, 'p')));
+        indexer::UpdateResult r = update(data.path(), roots);
+        ASSERT_EQ(r.error, "") << "round " << round;
+        numberedAnew = blockNumbers().back() > lastAtFirst;
+    }
+    ASSERT_TRUE(numberedAnew) << "the splits never ran out of numbers";
+    TempDir fresh;
+    ASSERT_EQ(test::indexFolders(fresh.path(), roots).error, "");
+    const std::string full = (fresh.path() / "Files.dat").string();
+    for (const auto& q : {test::query("same", search::ExactSearch),
+                          test::query("r11x7" + std::string(60, 'p'), search::ExactSearch),
+                          test::query("r12x24"), test::query("x249")}) {
+        search::SearchError e = search::SearchError::None;
+        const std::vector<std::string> got = test::searchPaths(file, q, &e);
+        EXPECT_FALSE(got.empty()) << q.text;
+        EXPECT_EQ(got, test::searchPaths(full, q)) << q.text;
+        EXPECT_EQ(e, search::SearchError::None);
+    }
+    expectSameAsFullIndex(data.path(), roots);
+}
+
 } // namespace qvl

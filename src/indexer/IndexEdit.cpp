@@ -181,33 +181,42 @@ struct IndexEditor::Impl {
     }
 
     // Spreads the block numbers kGap apart, keeping their order, so that a block that
-    // splits has room for the numbers of its new neighbours. Moved to negative numbers
-    // first, so that no move lands on a number still taken.
+    // splits has room for the numbers of its new neighbours. Each table is moved in one
+    // statement through a map of old to new numbers, to negative numbers first, so that no
+    // move lands on a number still taken. A part's key keeps its part above the block.
     std::string renumber() {
-        struct Table {
-            const char* name;
-            const char* key;
-            unsigned parts;
-        };
-        for (const Table& t : {Table{"qvlNames", "Block", 1}, Table{"qvlBlocks", "Block", 1},
-                               Table{"qvlParts", "Key", store::kStoredParts}}) {
-            Stmt move(db, std::string("UPDATE ") + t.name + " SET " + t.key + " = ? WHERE " + t.key + " = ?");
-            for (unsigned p = 0; p < t.parts; ++p)
-                for (size_t i = 0; i < blocks.size(); ++i) {
-                    const int64_t to = static_cast<int64_t>(i + 1) * kGap;
-                    if (to > store::kMaxBlockNumber)
-                        return "block number out of range";
-                    move.reset();
-                    move.bind(1, -store::partKey(p, to)).bind(2, store::partKey(p, blocks[i].id));
-                    if (move.step() != SQLITE_DONE)
-                        return move.error();
-                }
-            std::string err = db.exec((std::string("UPDATE ") + t.name + " SET " + t.key + " = -" + t.key +
-                                       " WHERE " + t.key + " < 0")
-                                          .c_str());
-            if (!err.empty())
-                return err;
+        if (static_cast<int64_t>(blocks.size()) > store::kMaxBlockNumber / kGap)
+            return "block number out of range";
+        std::string err = db.exec(
+            "CREATE TEMP TABLE IF NOT EXISTS qvlMove (OldBlock INTEGER PRIMARY KEY, NewBlock INTEGER);"
+            " DELETE FROM qvlMove;");
+        if (!err.empty())
+            return err;
+        {
+            Stmt map(db, "INSERT INTO qvlMove (OldBlock, NewBlock) VALUES (?, ?)");
+            for (size_t i = 0; i < blocks.size(); ++i) {
+                map.reset();
+                map.bind(1, blocks[i].id).bind(2, static_cast<int64_t>(i + 1) * kGap);
+                if (map.step() != SQLITE_DONE)
+                    return map.error();
+            }
         }
+        const std::string mask = std::to_string(store::kMaxBlockNumber);
+        const std::string moves[] = {
+            "UPDATE qvlNames SET Block = -(SELECT NewBlock FROM qvlMove WHERE OldBlock = Block)"
+            " WHERE Block IN (SELECT OldBlock FROM qvlMove)",
+            "UPDATE qvlBlocks SET Block = -(SELECT NewBlock FROM qvlMove WHERE OldBlock = Block)"
+            " WHERE Block IN (SELECT OldBlock FROM qvlMove)",
+            "UPDATE qvlParts SET Key = -((Key & ~" + mask +
+                ") | (SELECT NewBlock FROM qvlMove WHERE OldBlock = (Key & " + mask + "))) WHERE (Key & " +
+                mask + ") IN (SELECT OldBlock FROM qvlMove)",
+            "UPDATE qvlNames SET Block = -Block WHERE Block < 0",
+            "UPDATE qvlBlocks SET Block = -Block WHERE Block < 0",
+            "UPDATE qvlParts SET Key = -Key WHERE Key < 0",
+            "DELETE FROM qvlMove"};
+        for (const std::string& sql : moves)
+            if (!(err = db.exec(sql.c_str())).empty())
+                return err;
         for (size_t i = 0; i < blocks.size(); ++i)
             blocks[i].id = static_cast<int64_t>(i + 1) * kGap;
         return {};
