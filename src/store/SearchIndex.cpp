@@ -249,17 +249,6 @@ void PathDecoder::reset(std::string_view paths) {
     m_pathRow = SIZE_MAX;
 }
 
-bool PathDecoder::parse(Entry& entry) {
-    size_t shared, rest;
-    size_t previous = m_entries.empty() ? 0 : m_entries.back().length;
-    if (!getVarint(m_in, shared) || !getVarint(m_in, rest) || shared > previous || rest > m_in.size())
-        return false;
-    entry = {static_cast<uint32_t>(shared), static_cast<uint32_t>(m_in.data() - m_all.data()),
-             static_cast<uint32_t>(shared + rest)};
-    m_in.remove_prefix(rest);
-    return true;
-}
-
 bool PathDecoder::next(std::string_view& path) {
     size_t shared, rest;
     if (!getVarint(m_in, shared) || !getVarint(m_in, rest) || shared > m_path.size() || rest > m_in.size())
@@ -274,11 +263,33 @@ bool PathDecoder::next(std::string_view& path) {
 bool PathDecoder::at(size_t row, std::string_view& path) {
     if (m_all.size() > UINT32_MAX || (m_pathRow != SIZE_MAX && row < m_pathRow))
         return false;
-    while (m_entries.size() <= row) {
-        Entry entry;
-        if (!parse(entry))
-            return false;
-        m_entries.push_back(entry);
+    if (m_entries.size() <= row) {
+        // The rows before it parsed in one tight loop: a search's first hit in a block is
+        // on average a thousand rows in, and the lengths nearly always take a byte each.
+        const auto* p = reinterpret_cast<const unsigned char*>(m_in.data());
+        const auto* end = p + m_in.size();
+        const auto* base = reinterpret_cast<const unsigned char*>(m_all.data());
+        size_t previous = m_entries.empty() ? 0 : m_entries.back().length;
+        while (m_entries.size() <= row) {
+            size_t shared, rest;
+            if (end - p >= 2 && p[0] < 0x80 && p[1] < 0x80) {
+                shared = p[0];
+                rest = p[1];
+                p += 2;
+            } else {
+                std::string_view in(reinterpret_cast<const char*>(p), static_cast<size_t>(end - p));
+                if (!getVarint(in, shared) || !getVarint(in, rest))
+                    return false;
+                p = reinterpret_cast<const unsigned char*>(in.data());
+            }
+            if (shared > previous || rest > static_cast<size_t>(end - p))
+                return false;
+            previous = shared + rest;
+            m_entries.push_back({static_cast<uint32_t>(shared), static_cast<uint32_t>(p - base),
+                                 static_cast<uint32_t>(previous)});
+            p += rest;
+        }
+        m_in = std::string_view(reinterpret_cast<const char*>(p), static_cast<size_t>(end - p));
     }
     // Spelt out from the back: the row's own bytes, then each row before it gives the
     // bytes from where it shares with its own predecessor up to what is still missing,

@@ -108,7 +108,6 @@ private:
     struct Entry {
         uint32_t shared, rest, length; // rest: offset of the row's own bytes in m_all
     };
-    bool parse(Entry& entry);
 
     std::string_view m_all, m_in;
     std::string m_path;
