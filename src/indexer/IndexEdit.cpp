@@ -201,22 +201,21 @@ struct IndexEditor::Impl {
                     return map.error();
             }
         }
+        // A block's number is the low bits of every key (all of it in the first two tables).
         const std::string mask = std::to_string(store::kMaxBlockNumber);
-        const std::string moves[] = {
-            "UPDATE qvlNames SET Block = -(SELECT NewBlock FROM qvlMove WHERE OldBlock = Block)"
-            " WHERE Block IN (SELECT OldBlock FROM qvlMove)",
-            "UPDATE qvlBlocks SET Block = -(SELECT NewBlock FROM qvlMove WHERE OldBlock = Block)"
-            " WHERE Block IN (SELECT OldBlock FROM qvlMove)",
-            "UPDATE qvlParts SET Key = -((Key & ~" + mask +
-                ") | (SELECT NewBlock FROM qvlMove WHERE OldBlock = (Key & " + mask + "))) WHERE (Key & " +
-                mask + ") IN (SELECT OldBlock FROM qvlMove)",
-            "UPDATE qvlNames SET Block = -Block WHERE Block < 0",
-            "UPDATE qvlBlocks SET Block = -Block WHERE Block < 0",
-            "UPDATE qvlParts SET Key = -Key WHERE Key < 0",
-            "DELETE FROM qvlMove"};
-        for (const std::string& sql : moves)
-            if (!(err = db.exec(sql.c_str())).empty())
-                return err;
+        for (const auto& [table, key] : {std::pair{"qvlNames", "Block"}, std::pair{"qvlBlocks", "Block"},
+                                         std::pair{"qvlParts", "Key"}}) {
+            const std::string k = key, set = std::string("UPDATE ") + table + " SET " + k + " = -";
+            const std::string block = "(" + k + " & " + mask + ")";
+            for (const std::string& sql : {set + "((" + k + " & ~" + mask +
+                                               ") | (SELECT NewBlock FROM qvlMove WHERE OldBlock = " + block +
+                                               ")) WHERE " + block + " IN (SELECT OldBlock FROM qvlMove)",
+                                           set + k + " WHERE " + k + " < 0"})
+                if (!(err = db.exec(sql.c_str())).empty())
+                    return err;
+        }
+        if (!(err = db.exec("DELETE FROM qvlMove")).empty())
+            return err;
         for (size_t i = 0; i < blocks.size(); ++i)
             blocks[i].id = static_cast<int64_t>(i + 1) * kGap;
         return {};

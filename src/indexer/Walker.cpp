@@ -143,7 +143,7 @@ private:
             // for the disk as much, so it is timed all the same.
             const bool timed = ++listed % kSampleEvery == 0 && m_growing.load(std::memory_order_relaxed);
             const int64_t cpu = timed ? platform::threadCpuNanos() : -1;
-            const Clock::time_point wall = Clock::now();
+            const Clock::time_point wall = timed ? Clock::now() : Clock::time_point{};
             const bool reused = reuse(task, listing);
             if (!reused)
                 err = m_root.listSubdirs(task.relPath, buffer, &Listing::onSubdir, &listing, &listing.time);
