@@ -42,7 +42,8 @@ run: deps build
 # The Debian package, from a release build of its own for /usr: $(DEB_BUILD)/quorvel_*.deb.
 package: deps
 	@test -f $(DEB_BUILD)/build.ninja || cmake -S . -B $(DEB_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=Release \
-	    -DCMAKE_INSTALL_PREFIX=/usr -DQVL_BUILD_TESTS=OFF -DQVL_BUILD_BENCH=OFF
+	    -DCMAKE_INSTALL_PREFIX=/usr -DQVL_BUILD_TESTS=OFF -DQVL_BUILD_BENCH=OFF \
+	    -DQVL_LINK_WHOLE_CLI=OFF
 	cmake --build $(DEB_BUILD) -j $(JOBS)
 	cd $(DEB_BUILD) && cpack -G DEB
 
