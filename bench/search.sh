@@ -29,7 +29,8 @@ big="$work/data-10m"
 
 ms() { # median of a command in ms, whole process
     hyperfine -N -i --style none -w 5 -r "${runs:-40}" --export-json "$work/one.json" "$1" >/dev/null 2>&1
-    python3 -c "import json,sys; print('%.1f' % (json.load(open(sys.argv[1]))['results'][0]['median'] * 1000))" "$work/one.json"
+    python3 -c "import json,sys; print('%.*f' % (int(sys.argv[2]), json.load(open(sys.argv[1]))['results'][0]['median'] * 1000))" \
+        "$work/one.json" "${digits:-1}"
 }
 row() { # label, command with QVL_* set by the caller
     local now before=""
@@ -68,8 +69,8 @@ echo
 # after the other drift with it: the ratio is taken round by round, the two in turn.
 ratios=()
 for _ in 1 2 3 4 5 6 7; do
-    a=$(runs=20 ms "$qvl find belbelne")
-    b=$(runs=20 ms "plocate -d $work/dirs.plocate.db -i -b belbelne")
+    a=$(runs=20 digits=3 ms "$qvl find belbelne")
+    b=$(runs=20 digits=3 ms "plocate -d $work/dirs.plocate.db -i -b belbelne")
     ratios+=("$(python3 -c "print('%.2f' % ($a / $b))")")
 done
 echo "Rare needle against plocate, 7 rounds of 20 runs each taken in turn: median ratio" \
