@@ -67,8 +67,8 @@ row "qvl find zzzqqq (no hit)" "find zzzqqq"
 echo
 # This machine's speed drifts by a third from minute to minute, and two medians taken one
 # after the other drift with it: the ratio is taken round by round, the two in turn. Each
-# round warms up for 20 runs, as a process started right after another program's runs is
-# slower for its first few (qvl more so than plocate).
+# round warms up for 20 runs and times 100: a short burst of qvl runs often stays about a
+# fifth slower than a long one spends most of its time at (plocate's runs vary less).
 ratios=()
 for _ in 1 2 3 4 5 6 7; do
     a=$(w=20 runs=100 digits=3 ms "$qvl find belbelne")
