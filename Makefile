@@ -9,7 +9,8 @@ ARGS ?=
 
 # Debian 12 packages the build and the tests need.
 PACKAGES = g++ cmake ninja-build pkg-config libsqlite3-dev libgtest-dev qt6-base-dev libxcb1-dev \
-    librsvg2-bin dpkg-dev file fonts-dejavu-core fonts-wine fonts-liberation fonts-noto-color-emoji strace
+    librsvg2-bin dpkg-dev file fonts-dejavu-core fonts-wine fonts-liberation fonts-noto-color-emoji strace \
+    xvfb xdotool
 
 .PHONY: all build test run deps clean format package
 

@@ -75,7 +75,10 @@ void frmMain::tFlash_Timer() {
 void frmMain::setTitleColors(bool focused) {
     ARGradient1->setColor(static_cast<int>(focused ? bgr(64, 64, 64) : bgr(0, 0, 0)));
     ARGradient1->setFinColor(static_cast<int>(focused ? bgr(224, 224, 224) : bgr(0, 0, 255)));
-    QCoreApplication::processEvents();
+    // The focus moves here in the middle of a mouse press (a click on a control that takes
+    // no focus gives it to the window), so the yield leaves input events queued: run then,
+    // the release of that click was handled before its press and the click was lost.
+    QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
 }
 
 void frmMain::focusInEvent(QFocusEvent* event) {
@@ -112,7 +115,8 @@ void frmMain::PositionShadows() {
     const int offset = px(100), strip = px(100);
     m_shadowX->setGeometry(g.x() + g.width(), g.y() + offset, strip, g.height());
     m_shadowY->setGeometry(g.x() + offset, g.y() + g.height(), g.width() - offset, strip);
-    QCoreApplication::processEvents();
+    // Called while a drag's mouse moves are handled: input waits its turn (see setTitleColors).
+    QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
 }
 
 void frmMain::SyncShadows() {

@@ -1,0 +1,65 @@
+#!/usr/bin/env bash
+# A click on Find after typing runs a search, every time: the real window on a virtual X
+# screen, driven through the X server's input path (xdotool's XTest pointer and keys), as
+# a user does it: click the box, Ctrl+A, type, move onto Find, a fifth of a second, click.
+# Each click must add its text to the history; a click that runs no search fails the test.
+#   find-clicks.sh QUORVEL QVL [CLICKS]
+set -euo pipefail
+quorvel=$1 qvl=$2 clicks=${3:-20}
+work=$(mktemp -d /tmp/qvl-clicks.XXXXXX)
+xvfb= app=
+cleanup() {
+    [ -z "$app" ] || kill "$app" 2>/dev/null || true
+    [ -z "$xvfb" ] || kill "$xvfb" 2>/dev/null || true
+    wait 2>/dev/null || true
+    rm -rf "$work"
+}
+trap cleanup EXIT
+fail() { echo "find-clicks: $*" >&2; exit 1; }
+
+# Waits up to `seconds` for a command to succeed, running it again each time; false once
+# the time is up.
+waitFor() {
+    local seconds=$1 until
+    shift
+    until=$((SECONDS + seconds))
+    until "$@"; do
+        [ "$SECONDS" -lt "$until" ] || return 1
+        sleep 0.05
+    done
+}
+
+words=(alpha beta gamma delta omega)
+for w in "${words[@]}"; do mkdir -p "$work/tree/$w/sub"; done
+export HOME=$work/home XDG_CONFIG_HOME=$work/home/.config QVL_DATA_DIR=$work/data QVL_DRIVES="C=$work/tree"
+mkdir -p "$HOME"
+"$qvl" index C >/dev/null
+
+# The X server picks a free display and writes its number to the file.
+Xvfb -displayfd 3 -screen 0 1280x900x24 3>"$work/display" >/dev/null 2>&1 &
+xvfb=$!
+waitFor 30 test -s "$work/display" || fail "Xvfb did not start"
+export DISPLAY=:$(cat "$work/display")
+"$quorvel" >"$work/quorvel.log" 2>&1 &
+app=$!
+window() { xdotool search --onlyvisible --name '^Quorvel$' 2>/dev/null | head -1; }
+shown() { [ -n "$(window)" ]; }
+waitFor 60 shown || fail "the window did not show: $(cat "$work/quorvel.log")"
+eval "$(xdotool getwindowgeometry --shell "$(window)")"
+# The search box and the Find button, from the window's corner (its layout is fixed).
+box=($((X + 216)) $((Y + 190))) find=($((X + 396)) $((Y + 222)))
+
+entries() { "$qvl" history | wc -l; }
+searched() { [ "$(entries)" -ge "$1" ]; }
+for i in $(seq "$clicks"); do
+    word=${words[$((i % ${#words[@]}))]}
+    xdotool mousemove "${box[@]}" click 1
+    xdotool key ctrl+a
+    xdotool type --delay 20 "$word"
+    xdotool mousemove "${find[@]}"
+    sleep 0.2 # the user's pause before the click, not a wait for the program
+    xdotool click 1
+    waitFor 30 searched "$i" || fail "click $i of $clicks on Find ran no search (history: $(entries) entries)"
+    [ "$("$qvl" history | tail -1)" = "$word" ] || fail "click $i searched for '$("$qvl" history | tail -1)', not '$word'"
+done
+echo "find-clicks: $clicks of $clicks clicks on Find ran their search"
