@@ -8,6 +8,7 @@
 #include "ui/dialogs/Shape.h"
 
 #include <QCloseEvent>
+#include <QCoreApplication>
 #include <QEventLoop>
 #include <QKeyEvent>
 #include <QPointer>
@@ -21,7 +22,6 @@ frmHistorySearch::frmHistorySearch(app::AppState& state, QWidget* main, QLineEdi
     , m_searchBox(searchBox) {
     setObjectName("frmHistorySearch");
     setWindowTitle("History Search");
-    setAttribute(Qt::WA_DeleteOnClose);
     setFixedSize(ui::px(3960), ui::px(3360));
     const int w = width();
 
@@ -108,22 +108,34 @@ void frmHistorySearch::closeEvent(QCloseEvent* event) {
     m_closed = true;
     Timer1->stop();
     QWidget::closeEvent(event);
+    emit closed();
 }
 
 void frmHistorySearch::showModal(app::AppState& state, QWidget* main, QLineEdit* searchBox) {
     QPointer<frmHistorySearch> window = new frmHistorySearch(state, main, searchBox);
     window->SetPos();
     window->LoadList();
-    if (!window || window->m_closed)
-        return; // closed while loading: an empty history
+    if (!window || window->m_closed) { // closed while loading: an empty history
+        delete window;
+        return;
+    }
     window->setWindowModality(Qt::ApplicationModal);
     window->Timer1->start();
     window->show();
     window->activateWindow();
     window->lstHistory->setFocus();
     QEventLoop loop;
-    connect(window, &QObject::destroyed, &loop, &QEventLoop::quit);
+    connect(window, &frmHistorySearch::closed, &loop, &QEventLoop::quit);
     loop.exec();
+    if (!window)
+        return;
+    // Closed at once (Enter typed ahead), the window may still get the activation the
+    // system had queued for it when it was shown: deleted while it has it, Qt would later
+    // give the focus back to one of its deleted controls. So it lets that activation
+    // arrive, gives it back to the main window, and only then goes.
+    main->activateWindow();
+    QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+    delete window;
 }
 
 } // namespace qvl::search

@@ -29,6 +29,9 @@ public:
     QPushButton* Command1;
     QTimer* Timer1;
 
+signals:
+    void closed();
+
 public slots:
     void SetPos();
     void LoadList();
