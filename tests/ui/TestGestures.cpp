@@ -1,4 +1,5 @@
 // The quick menu, the keyboard map, the gestures, the splash and the section numbers.
+#include "Answer.h"
 #include "app/AppState.h"
 #include "ui/dialogs/ARGradient.h"
 #include "ui/dialogs/Shape.h"
@@ -70,10 +71,13 @@ private slots:
         QTest::mousePress(window.get(), Qt::RightButton, {}, QPoint(50, 300));
         QPointer<ui::frmQuickMenu> menu = qobject_cast<ui::frmQuickMenu*>(state->quickMenu.data());
         bool menuGoneDuringCommand = false;
-        QTimer::singleShot(100, this, [&] {
-            menuGoneDuringCommand = !state->quickMenu && (menu.isNull() || !menu->isVisible());
-            state->about->close();
-        });
+        test::Answer answer([this] { return state->about && state->about->isVisible(); },
+                            [&] {
+                                menuGoneDuringCommand =
+                                    !state->quickMenu && (menu.isNull() || !menu->isVisible());
+                                state->about->close();
+                            },
+                            "the about window");
         QTest::mouseClick(menu->Command[4], Qt::LeftButton); // "about", modal
         QVERIFY(menuGoneDuringCommand);
         QTRY_VERIFY(menu.isNull());

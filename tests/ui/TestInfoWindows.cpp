@@ -1,4 +1,5 @@
 // The setup window, the information windows and the data-access warning.
+#include "Answer.h"
 #include "RegistryWrite.h"
 #include "app/AppState.h"
 #include "app/frmSetup.h"
@@ -47,12 +48,14 @@ private slots:
         setup->chkEffects->setChecked(false);
         setup->chkExplorer->setChecked(false);
         QString notice;
-        QTimer::singleShot(100, this, [&] {
-            auto* n = qobject_cast<ui::frmMessage*>(state.notice.data());
-            QVERIFY(n);
-            notice = n->lblmsg1->text();
-            QTest::mouseClick(n->cmdMsgOk, Qt::LeftButton);
-        });
+        test::Answer answer(
+            [&] { return state.notice && state.notice->isVisible() && state.MessageWaiting != 0; },
+            [&] {
+                auto* n = qobject_cast<ui::frmMessage*>(state.notice.data());
+                notice = n->lblmsg1->text();
+                QTest::mouseClick(n->cmdMsgOk, Qt::LeftButton);
+            },
+            "the notice that the setup was saved");
         QTest::mouseClick(setup->cmdSave, Qt::LeftButton);
         QCOMPARE(notice, QString("Setup Saved"));
         QCOMPARE(state.ExplorerMode, int16_t(0));
@@ -141,26 +144,25 @@ private slots:
         test::setRegistryValue(platform::kHkeyLocalMachine, "SOFTWARE\\Microsoft\\DataAccess", "Version",
                                "2.10.4202");
         QString line;
-        QTimer::singleShot(100, this, [&] {
-            sys::frmMDAC* w = nullptr;
-            for (QWidget* top : QApplication::topLevelWidgets())
-                if (!w)
-                    w = qobject_cast<sys::frmMDAC*>(top);
-            QVERIFY(w);
-            line = w->lblMDACVer->text();
-            QTest::mouseClick(w->Command1, Qt::LeftButton);
-        });
-        sys::frmMDAC::showModal(state); // returns once closed
+        {
+            test::Answer answer([] { return test::shownWindow<sys::frmMDAC>() != nullptr; },
+                                [&] {
+                                    line = test::shownWindow<sys::frmMDAC>()->lblMDACVer->text();
+                                    QTest::mouseClick(test::shownWindow<sys::frmMDAC>()->Command1,
+                                                      Qt::LeftButton);
+                                },
+                                "the data-access warning");
+            sys::frmMDAC::showModal(state); // returns once closed
+        }
         QCOMPARE(line, QString("It is reported that your version is 2.1"));
 
         test::setRegistryValue(platform::kHkeyLocalMachine, "SOFTWARE\\Microsoft\\DataAccess", "Version", "");
-        QTimer::singleShot(100, this, [&] {
-            for (QWidget* top : QApplication::topLevelWidgets())
-                if (auto* w = qobject_cast<sys::frmMDAC*>(top)) {
-                    line = w->lblMDACVer->text();
-                    QTest::mouseClick(w->cmdOk, Qt::LeftButton);
-                }
-        });
+        test::Answer answer([] { return test::shownWindow<sys::frmMDAC>() != nullptr; },
+                            [&] {
+                                line = test::shownWindow<sys::frmMDAC>()->lblMDACVer->text();
+                                QTest::mouseClick(test::shownWindow<sys::frmMDAC>()->cmdOk, Qt::LeftButton);
+                            },
+                            "the data-access warning without a version");
         sys::frmMDAC::showModal(state);
         QCOMPARE(line, QString("It is reported that your version is 0"));
     }

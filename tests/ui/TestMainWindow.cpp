@@ -1,4 +1,5 @@
 // The main window: its load, the drive panel, the index run and the chrome.
+#include "Answer.h"
 #include "app/AppState.h"
 #include "ui/dialogs/Shape.h"
 #include "ui/dialogs/frmDialogMessage.h"
@@ -56,15 +57,18 @@ class TestMainWindow : public QObject {
 
     // Runs the index from the button, answering the question with `key`, then `after`.
     void runIndex(Qt::Key key, std::function<void()> after = {}) {
-        QTimer::singleShot(50, this, [this, key, after] {
-            auto* question = qobject_cast<ui::frmDialogMessage*>(state->question.data());
-            QVERIFY(question);
-            QCOMPARE(question->lblmsg1->text(), QString("Rescan Drives?"));
-            QTest::keyClick(question, key);
-            if (after)
-                after();
-        });
+        QString asked;
+        test::Answer answer([this] { return state->question && state->question->isVisible(); },
+                            [&] {
+                                auto* question = qobject_cast<ui::frmDialogMessage*>(state->question.data());
+                                asked = question->lblmsg1->text();
+                                QTest::keyClick(question, key);
+                                if (after)
+                                    after();
+                            },
+                            "the question before the index run");
         window->cmdScan_Click();
+        QCOMPARE(asked, QString("Rescan Drives?"));
     }
 
 private slots:

@@ -1,4 +1,5 @@
 // The notice and the error window, driven by keys and clicks.
+#include "Answer.h"
 #include "app/AppState.h"
 #include "ui/dialogs/Messages.h"
 #include "ui/dialogs/frmErrorMessage.h"
@@ -6,7 +7,6 @@
 #include "ui/dialogs/mdlLayeredWindow.h"
 
 #include <QPushButton>
-#include <QTimer>
 #include <QtTest>
 
 #include <functional>
@@ -16,8 +16,13 @@ using namespace qvl;
 class TestNotice : public QObject {
     Q_OBJECT
 
-    // Runs `action` on the open window once the waiting call below is in its wait.
-    void later(std::function<void()> action) { QTimer::singleShot(50, this, std::move(action)); }
+    // The window the waiting call shows, once it is on screen and the call waits for it.
+    template <typename W>
+    static std::function<bool()> waitingOn(const app::AppState& state, const QPointer<QWidget>& window) {
+        return [s = &state, w = &window] {
+            return qobject_cast<W*>(w->data()) && (*w)->isVisible() && s->MessageWaiting != 0;
+        };
+    }
 
 private slots:
     void init() {
@@ -38,18 +43,22 @@ private slots:
         QFETCH(int, modifiers);
         app::AppState state;
         state.StopRequested = true;
-        later([&] {
-            auto* notice = qobject_cast<ui::frmMessage*>(state.notice.data());
-            QVERIFY(notice && notice->isVisible());
-            QVERIFY(notice->cmdMsgOk->isVisible());
-            if (key == 0)
-                QTest::mouseClick(notice->cmdMsgOk, Qt::LeftButton);
-            else if (key == 1)
-                QTest::mouseClick(notice->cmdClose, Qt::LeftButton);
-            else
-                QTest::keyClick(notice, Qt::Key(key), Qt::KeyboardModifiers(modifiers));
-        });
+        bool okShown = false;
+        test::Answer answer(
+            waitingOn<ui::frmMessage>(state, state.notice),
+            [&] {
+                auto* notice = qobject_cast<ui::frmMessage*>(state.notice.data());
+                okShown = notice->cmdMsgOk->isVisible();
+                if (key == 0)
+                    QTest::mouseClick(notice->cmdMsgOk, Qt::LeftButton);
+                else if (key == 1)
+                    QTest::mouseClick(notice->cmdClose, Qt::LeftButton);
+                else
+                    QTest::keyClick(notice, Qt::Key(key), Qt::KeyboardModifiers(modifiers));
+            },
+            "the waiting notice");
         ui::ShowMessage(state, "Setup Saved", "", true, true);
+        QVERIFY(okShown);
         QCOMPARE(state.MessageWaiting, int16_t(0));
         QVERIFY(state.StopRequested); // a stop meant for an index run outlives a notice
         QTRY_VERIFY(state.notice.isNull());
@@ -72,10 +81,13 @@ private slots:
     void secondNoticeReplacesFirstAndReleasesItsWaiter() {
         app::AppState state;
         QPointer<QWidget> first;
-        later([&] {
-            first = state.notice;
-            ui::ShowMessage(state, "Second", "", false, false);
-        });
+        test::Answer answer(
+            waitingOn<ui::frmMessage>(state, state.notice),
+            [&] {
+                first = state.notice;
+                ui::ShowMessage(state, "Second", "", false, false);
+            },
+            "the first notice");
         ui::ShowMessage(state, "First", "", true, true);
         QTRY_VERIFY(first.isNull());
         QVERIFY(state.notice);
@@ -127,12 +139,15 @@ private slots:
     void errorWindowIgnoresEscapeButNotF12() {
         app::AppState state;
         bool escapeIgnored = false;
-        later([&] {
-            auto* error = qobject_cast<ui::frmErrorMessage*>(state.errorWindow.data());
-            QTest::keyClick(error, Qt::Key_Escape);
-            escapeIgnored = error->isVisible();
-            QTest::keyClick(error, Qt::Key_F12);
-        });
+        test::Answer answer(
+            waitingOn<ui::frmErrorMessage>(state, state.errorWindow),
+            [&] {
+                auto* error = qobject_cast<ui::frmErrorMessage*>(state.errorWindow.data());
+                QTest::keyClick(error, Qt::Key_Escape);
+                escapeIgnored = error->isVisible();
+                QTest::keyClick(error, Qt::Key_F12);
+            },
+            "the error window");
         ui::ShowErrorMessage(state, "Error", "Wrong Criteria", true, true);
         QVERIFY(escapeIgnored);
         QTRY_VERIFY(state.errorWindow.isNull());
@@ -142,13 +157,19 @@ private slots:
         app::AppState state;
         ui::ShowErrorMessage(state, "Error", "first", false, false);
         QPointer<QWidget> first = state.errorWindow;
-        later([&] {
-            auto* error = qobject_cast<ui::frmErrorMessage*>(state.errorWindow.data());
-            QCOMPARE(error->lblmsg2->text(), QString("second"));
-            QVERIFY(error->lblTitle->text().isEmpty());
-            QTest::mouseClick(error->cmdMsgOk, Qt::LeftButton);
-        });
+        QString shown, title = "?";
+        test::Answer answer(
+            waitingOn<ui::frmErrorMessage>(state, state.errorWindow),
+            [&] {
+                auto* error = qobject_cast<ui::frmErrorMessage*>(state.errorWindow.data());
+                shown = error->lblmsg2->text();
+                title = error->lblTitle->text();
+                QTest::mouseClick(error->cmdMsgOk, Qt::LeftButton);
+            },
+            "the error window shown again");
         ui::ShowErrorMessage(state, "Error", "second", true, true);
+        QCOMPARE(shown, QString("second"));
+        QVERIFY(title.isEmpty());
         QCOMPARE(first.data(), state.errorWindow.data() ? state.errorWindow.data() : first.data());
         QTRY_VERIFY(state.errorWindow.isNull());
     }

@@ -1,4 +1,5 @@
 // The question window: answers by key and click, kinds, colours.
+#include "Answer.h"
 #include "app/AppState.h"
 #include "ui/Twips.h"
 #include "ui/dialogs/ARGradient.h"
@@ -7,7 +8,6 @@
 #include "ui/dialogs/mdlLayeredWindow.h"
 
 #include <QApplication>
-#include <QTimer>
 #include <QtTest>
 
 #include <functional>
@@ -20,11 +20,10 @@ class TestQuestion : public QObject {
     app::AppState state;
 
     int16_t ask(int16_t kind, std::function<void(ui::frmDialogMessage*)> answer, bool alert = false) {
-        QTimer::singleShot(50, this, [this, answer] {
-            auto* q = qobject_cast<ui::frmDialogMessage*>(state.question.data());
-            QVERIFY(q && q->isVisible());
-            answer(q);
-        });
+        test::Answer reply(
+            [this] { return state.question && state.question->isVisible(); },
+            [this, answer] { answer(qobject_cast<ui::frmDialogMessage*>(state.question.data())); },
+            "the question");
         return ui::ShowDialogMessage(state, "Rescan Drives?", "", "Quorvel", kind, true, alert);
     }
 
