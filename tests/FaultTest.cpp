@@ -156,7 +156,8 @@ std::string slurp(const fs::path& file) {
 // `inChild` runs after the fork, before exec (limits, another user). With `wrapper`, that
 // program runs qvl: wrapper..., qvl, args...
 Outcome runQvl(const TempDir& data, const std::string& drives, std::vector<std::string> args,
-               const std::function<void()>& inChild = {}, std::vector<std::string> wrapper = {}) {
+               const std::function<void()>& inChild = {}, std::vector<std::string> wrapper = {},
+               std::string binary = QVL_BINARY) {
     const fs::path out = data.path() / "out.txt", err = data.path() / "err.txt";
     pid_t child = fork();
     if (child == 0) {
@@ -173,12 +174,12 @@ Outcome runQvl(const TempDir& data, const std::string& drives, std::vector<std::
         std::vector<char*> argv;
         for (std::string& w : wrapper)
             argv.push_back(w.data());
-        argv.push_back(const_cast<char*>(QVL_BINARY));
+        argv.push_back(binary.data());
         for (std::string& a : args)
             argv.push_back(a.data());
         argv.push_back(nullptr);
         if (wrapper.empty())
-            execv(QVL_BINARY, argv.data());
+            execv(binary.c_str(), argv.data());
         else
             execvp(argv[0], argv.data());
         _exit(127);
@@ -329,13 +330,24 @@ TEST(Faults, UnreadableFoldersAreCountedAndNamed) {
                                      fs::perms::others_read | fs::perms::others_exec);
     fs::permissions(tree.path() / "locked", fs::perms::none);
     const bool root = geteuid() == 0;
+    // Root reads every folder, so it runs qvl as nobody, from a copy that nobody may start
+    // wherever the build folder is (a checkout in a private folder, say).
+    TempDir bin;
+    std::string binary = QVL_BINARY;
     if (root) {
         ASSERT_EQ(chown(data.str().c_str(), 65534, 65534), 0);
+        fs::permissions(bin.path(), fs::perms::owner_all | fs::perms::others_read | fs::perms::others_exec);
+        binary = (bin.path() / "qvl").string();
+        fs::copy_file(QVL_BINARY, binary);
+        fs::copy_file(QVL_TEMPLATE, bin.path() / "fresh.dat");
     }
-    Outcome o = runQvl(data, "C=" + tree.str(), {"index"}, [&] {
-        if (root && (setgroups(0, nullptr) != 0 || setgid(65534) != 0 || setuid(65534) != 0))
-            _exit(126); // drop to nobody: root reads every folder
-    });
+    Outcome o = runQvl(
+        data, "C=" + tree.str(), {"index"},
+        [&] {
+            if (root && (setgroups(0, nullptr) != 0 || setgid(65534) != 0 || setuid(65534) != 0))
+                _exit(126);
+        },
+        {}, binary);
     fs::permissions(tree.path() / "locked", fs::perms::owner_all);
     ASSERT_EQ(o.code, 0) << o.err;
     EXPECT_EQ(o.out, "Done. (3 dirs)\n"); // open, open/inside, locked
