@@ -1,5 +1,7 @@
 #include "search/ResultsPane.h"
 
+#include "ui/Widgets.h"
+
 #include <QApplication>
 #include <QClipboard>
 #include <QKeyEvent>
@@ -16,8 +18,9 @@ namespace {
 const QColor kHeaderColor(17, 17, 187); // 0xBB1111 with red in the low byte
 constexpr int kMargin = 4;
 
+// What a row looks like on screen: see ui::shownText. A copy takes the exact text.
 QString decode(std::string_view bytes) {
-    return QString::fromUtf8(bytes.data(), static_cast<qsizetype>(bytes.size()));
+    return ui::shownText(bytes);
 }
 
 } // namespace
@@ -273,7 +276,7 @@ QString ResultsPane::selectedText() const {
         return {};
     QString text;
     for (int64_t i = std::min(m_anchor, m_current); i <= std::max(m_anchor, m_current); ++i)
-        text += decode(row(static_cast<size_t>(i))) + '\n';
+        text += QString::fromUtf8(row(static_cast<size_t>(i))) + '\n';
     return text;
 }
 

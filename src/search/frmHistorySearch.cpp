@@ -74,8 +74,11 @@ void frmHistorySearch::LoadList() {
         ui::ShowErrorMessage(m_state, "Can't show history", "Please Re Index your drives", true, true);
         return;
     }
-    for (const std::string& text : texts)
-        lstHistory->addItem(QString::fromStdString(text));
+    for (const std::string& text : texts) {
+        // Shown with its control characters visible; chosen, the text as it was typed.
+        auto* item = new QListWidgetItem(ui::shownText(text), lstHistory);
+        item->setData(Qt::UserRole, QString::fromStdString(text));
+    }
     lblInfo->setText(QString::number(texts.size()) + " History search strings");
     if (texts.empty())
         close(); // nothing to choose from: the window is never seen
@@ -90,7 +93,7 @@ void frmHistorySearch::ClearList() {
 
 void frmHistorySearch::chooseEntry() {
     QListWidgetItem* item = lstHistory->currentItem();
-    m_searchBox->setText(item && item->isSelected() ? item->text() : QString());
+    m_searchBox->setText(item && item->isSelected() ? item->data(Qt::UserRole).toString() : QString());
     close();
 }
 

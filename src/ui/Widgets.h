@@ -5,12 +5,20 @@
 #include <QFont>
 #include <QLabel>
 #include <QRect>
+#include <QString>
+
+#include <string_view>
 
 class QPushButton;
 
 namespace qvl::ui {
 
 class ARGradient;
+
+// A name or path from the disk as a window shows it: UTF-8 decoded, bytes that are not
+// UTF-8 as U+FFFD, and control characters as visible glyphs (the control pictures, U+2400
+// on, for C0 and DEL; U+FFFD for C1), never as codes a control would act on.
+QString shownText(std::string_view bytes);
 
 // Loads the faces the windows name where the system has them, names stand-ins for the
 // missing ones and, from then on, fits every window's captions as it shows. makeFont

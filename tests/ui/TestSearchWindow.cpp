@@ -268,6 +268,25 @@ private slots:
         QCOMPARE(opened.size(), size_t(1));
         QCOMPARE(opened[0].first, odd + "/"); // byte for byte
 
+        // A name with control characters shows them as visible glyphs, never as codes,
+        // and is opened and copied as it is.
+        const std::string title = one.toStdString() + "/a\x1b]0;PWNED\x07z";
+        QVERIFY(::mkdir(title.c_str(), 0755) == 0);
+        indexer::runIndex({data.path().toStdString(), QVL_TEMPLATE}, catalogue(), "CD", stop);
+        search("PWNED");
+        QCOMPARE(window->rTxt1->rowCount(), size_t(1));
+        const QString shown = pane->lineText(0);
+        QVERIFY(std::none_of(shown.begin(), shown.end(), [](QChar c) { return c.unicode() < 0x20; }));
+        QVERIFY2(shown.contains(QChar(0x241B)) && shown.contains(QChar(0x2407)), qPrintable(shown));
+        QTest::keyClick(pane, Qt::Key_A, Qt::ControlModifier);
+        QTest::keyClick(pane, Qt::Key_C, Qt::ControlModifier);
+        QCOMPARE(QApplication::clipboard()->text().toStdString(), title + "/\n");
+        QTest::keyClick(pane, Qt::Key_Return);
+        QCOMPARE(opened.back().first, title + "/");
+        const QString opening = window->txtDir->text();
+        QVERIFY(std::none_of(opening.begin(), opening.end(), [](QChar c) { return c.unicode() < 0x20; }));
+        std::filesystem::remove(title);
+
         search("windows", true);
         QTest::keyClick(pane, Qt::Key_A, Qt::ControlModifier);
         QTest::keyClick(pane, Qt::Key_C, Qt::ControlModifier);

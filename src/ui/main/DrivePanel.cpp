@@ -1,5 +1,7 @@
 #include "ui/main/DrivePanel.h"
 
+#include "ui/Widgets.h"
+
 #include "ui/Twips.h"
 
 namespace qvl::ui {
@@ -69,8 +71,7 @@ void DrivePanel::describe(const indexer::DriveCatalogue& catalogue) {
         if (b && d.usable()) {
             // The type, then the folder the letter stands for, which a letter alone does
             // not tell where the system has no drive letters of its own.
-            b->setToolTip(
-                QString("%1 (%2)").arg(indexer::driveTypeText(d.type), QString::fromStdString(d.root)));
+            b->setToolTip(QString("%1 (%2)").arg(indexer::driveTypeText(d.type), shownText(d.root)));
             b->setEnabled(true);
         }
     }

@@ -3,6 +3,7 @@
 // the current folder and the outcome through queued calls, so it stays live.
 #include "store/IndexStore.h"
 #include "ui/Twips.h"
+#include "ui/Widgets.h"
 #include "ui/dialogs/Messages.h"
 #include "ui/dialogs/Shape.h"
 #include "ui/main/frmMain.h"
@@ -120,7 +121,7 @@ void frmMain::cmdScan_Click() {
             this, [this, letter] { m_drives.walkEnded(letter); }, Qt::QueuedConnection);
     };
     callbacks.progress = [this](const std::string& path, int64_t) {
-        QString text = QString::fromStdString(path);
+        QString text = shownText(path);
         QMetaObject::invokeMethod(
             this, [this, text] { lblSearchPath->setText(text); }, Qt::QueuedConnection);
     };

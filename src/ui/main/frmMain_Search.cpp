@@ -6,6 +6,7 @@
 #include "search/Search.h"
 #include "search/frmHistorySearch.h"
 #include "store/IndexStore.h"
+#include "ui/Widgets.h"
 #include "ui/dialogs/ClickLabel.h"
 #include "ui/dialogs/Messages.h"
 #include "ui/dialogs/frmMessage.h"
@@ -33,8 +34,11 @@ void yield() {
 // The window's one line says what to do; the log gets what is wrong, with the file.
 void showIndexUnreadable(app::AppState& state, const search::SearchService& search) {
     qWarning("%s", search.message().c_str());
-    ShowErrorMessage(state, search.error() == search::SearchError::Damaged ? "Index damaged" : "No index",
-                     "Index the drives again to rebuild it.", true, true);
+    if (search.error() == search::SearchError::Untrusted)
+        ShowErrorMessage(state, "Index not trusted", "Others may change it: see the log.", true, true);
+    else
+        ShowErrorMessage(state, search.error() == search::SearchError::Damaged ? "Index damaged" : "No index",
+                         "Index the drives again to rebuild it.", true, true);
 }
 
 } // namespace
@@ -243,7 +247,7 @@ void frmMain::OpenExplorer(int64_t row) {
     if (row < 0 || static_cast<size_t>(row) >= rTxt1->rowCount())
         return;
     std::string folder(rTxt1->row(static_cast<size_t>(row)));
-    txtDir->setText(QString::fromStdString(folder));
+    txtDir->setText(shownText(folder));
     std::string failed = m_state.openFolder(folder, m_state.ExplorerMode == 1);
     if (!failed.empty())
         ShowErrorMessage(m_state, "Cannot open the folder", QString::fromStdString(failed), true, false);
