@@ -8,6 +8,8 @@
 #include <csignal>
 #include <fcntl.h>
 #include <fstream>
+#include <iconv.h>
+#include <pty.h>
 #include <sstream>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -152,4 +154,116 @@ TEST_F(Cli, UpdateAndWatchNeedAnIndexAndKeepItsHistory) {
     EXPECT_EQ(qvl({"update", "Q"}), 2);
     EXPECT_NE(err.str().find("no drive Q: to update"), std::string::npos) << err.str();
     EXPECT_EQ(qvl({"update", "C", "D"}), 2); // one list of letters
+}
+
+namespace {
+
+// What a shell makes of `quoted`: the bytes it stands for.
+std::string shellReads(const std::string& quoted) {
+    TempDir dir;
+    const fs::path script = dir.path() / "read.sh", out = dir.path() / "out";
+    { std::ofstream(script, std::ios::binary) << "printf %s " << quoted << " > '" << out.string() << "'\n"; }
+    EXPECT_EQ(std::system(("bash '" + script.string() + "'").c_str()), 0) << quoted;
+    return test::slurp(out);
+}
+
+// Whether a terminal would show `text` without acting on any of it: valid UTF-8 and no
+// control character but the line's end.
+bool harmless(std::string_view text) {
+    for (size_t i = 0; i < text.size(); ++i) {
+        const auto c = static_cast<unsigned char>(text[i]);
+        if ((c < 0x20 && c != '\n') || c == 0x7F ||
+            (c == 0xC2 && i + 1 < text.size() && static_cast<unsigned char>(text[i + 1]) < 0xA0))
+            return false;
+    }
+    // Valid UTF-8, as the C library's converter judges it.
+    iconv_t check = iconv_open("UTF-8", "UTF-8");
+    std::string in(text), out(text.size() * 4 + 4, '\0');
+    char *from = in.data(), *to = out.data();
+    size_t left = in.size(), room = out.size();
+    const bool valid = iconv(check, &from, &left, &to, &room) != static_cast<size_t>(-1) && left == 0;
+    iconv_close(check);
+    return valid;
+}
+
+} // namespace
+
+// To a terminal, a name that would act on it (a title set, the screen cleared, a CSI of
+// its own) or that is not UTF-8 is quoted so that a shell reads it back to the very
+// bytes; every other name, -N, -0 and a pipe get the bytes as they are.
+TEST_F(Cli, NamesThatWouldActOnATerminalAreQuotedForIt) {
+    const std::vector<std::string> odd = {
+        "a\x1b]0;PWNED\x07"
+        "b",
+        "clear\x1b[2Jme",
+        "bad\xff\xfe",
+        "c1\xc2\x9b"
+        "31m",
+        "it's\ttabbed",
+        "new\nline",
+        "del\x7f",
+    };
+    const std::vector<std::string> plain = {"caf\xc3\xa9 it's", "photos 2019", "\xf0\x9f\x93\xb7 camera"};
+    for (const std::string& name : odd)
+        test::makeDirs(tree.path(), "Docs/" + name);
+    for (const std::string& name : plain)
+        test::makeDirs(tree.path(), "Docs/" + name);
+    ASSERT_EQ(qvl({"index", "C"}), 0) << err.str();
+
+    context.outputIsTerminal = true;
+    for (const std::string& name : odd) {
+        const std::string path = tree.str() + "/Docs/" + name + "/";
+        ASSERT_EQ(qvl({"find", "-e", name}), 0) << name;
+        const std::string line = out.str();
+        EXPECT_TRUE(harmless(line)) << line;
+        ASSERT_FALSE(line.empty());
+        EXPECT_EQ(shellReads(line.substr(0, line.size() - 1)), path) << line;
+        ASSERT_EQ(qvl({"find", "-N", "-e", name}), 0);
+        EXPECT_EQ(out.str(), path + "\n");
+        ASSERT_EQ(qvl({"find", "--literal", "-0", "-e", name}), 0);
+        EXPECT_EQ(out.str(), path + '\0');
+        ASSERT_EQ(qvl({"find", "-0", "-e", name}), 0);
+        EXPECT_EQ(out.str(), path + '\0');
+    }
+    for (const std::string& name : plain) {
+        ASSERT_EQ(qvl({"find", "-e", name}), 0);
+        EXPECT_EQ(out.str(), tree.str() + "/Docs/" + name + "/\n");
+    }
+    EXPECT_EQ(qvl({"find", "-e", "clear\x1b[2Jme"}), 0);
+    EXPECT_EQ(out.str(), "'" + tree.str() + "/Docs/clear'$'\\033''[2Jme/'\n");
+
+    const std::string typed = "x\x1b[2J";
+    ASSERT_EQ(search::AddSearchHistory(store::BuildConnectString(context.location), typed), "");
+    ASSERT_EQ(qvl({"history"}), 0);
+    EXPECT_EQ(out.str(), "'x'$'\\033''[2J'\n");
+    ASSERT_EQ(qvl({"history", "-N"}), 0);
+    EXPECT_EQ(out.str(), typed + "\n");
+
+    context.outputIsTerminal = false; // a pipe or a file
+    ASSERT_EQ(qvl({"find", "-e", odd[0]}), 0);
+    EXPECT_EQ(out.str(), tree.str() + "/Docs/" + odd[0] + "/\n");
+    ASSERT_EQ(qvl({"history"}), 0);
+    EXPECT_EQ(out.str(), typed + "\n");
+}
+
+// The program itself tells a terminal from a pipe: run on a pseudo-terminal, it quotes.
+TEST_F(Cli, QvlItselfTellsATerminalFromAPipe) {
+    test::makeDirs(tree.path(), "Docs/a\x1b]0;PWNED\x07z");
+    ASSERT_EQ(qvl({"index", "C"}), 0);
+    int master = -1;
+    pid_t child = forkpty(&master, nullptr, nullptr, nullptr);
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        setenv("QVL_DATA_DIR", data.str().c_str(), 1);
+        execl(QVL_BINARY, QVL_BINARY, "find", "PWNED", static_cast<char*>(nullptr));
+        _exit(127);
+    }
+    std::string shown;
+    char buffer[4096];
+    for (ssize_t n; (n = read(master, buffer, sizeof buffer)) > 0;)
+        shown.append(buffer, static_cast<size_t>(n));
+    close(master);
+    waitpid(child, nullptr, 0);
+    EXPECT_NE(shown.find("/Docs/a'$'\\033'']0;PWNED'$'\\a''z/'"), std::string::npos) << shown;
+    EXPECT_EQ(shown.find('\x1b'), std::string::npos) << shown;
 }

@@ -6,6 +6,8 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
 using namespace qvl::indexer;
 
 TEST(DriveCatalogue, ParsesDriveList) {
@@ -18,6 +20,13 @@ TEST(DriveCatalogue, ParsesDriveList) {
     EXPECT_EQ(c.drives()[1].letter, 'E'); // kept in letter order
     EXPECT_EQ(c.find('z')->type, DriveRemote);
     EXPECT_EQ(c.find('D'), nullptr);
+
+    // A root relative to the current folder is made whole: "-rf" stored as given became
+    // rows "-rf/sub/" that the file manager took for an option.
+    ASSERT_EQ(c.parse("C=-rf;D=rel/./x/"), "");
+    const std::string here = std::filesystem::current_path().string();
+    EXPECT_EQ(c.find('C')->root, here + "/-rf");
+    EXPECT_EQ(c.find('D')->root, here + "/rel/x");
 }
 
 TEST(DriveCatalogue, RejectsMalformedListsWithAReason) {

@@ -23,6 +23,9 @@
 
 namespace fs = std::filesystem;
 using namespace qvl;
+using qvl::test::Outcome;
+using qvl::test::runQvl;
+using qvl::test::slurp;
 using qvl::test::TempDir;
 
 namespace {
@@ -142,57 +145,6 @@ TEST(Faults, DamagedBlocksAreReportedNeverCrashOrGiveWrongRows) {
 
 namespace {
 
-struct Outcome {
-    int code = -1;
-    std::string out, err;
-};
-
-std::string slurp(const fs::path& file) {
-    std::ifstream in(file, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), {}};
-}
-
-// Runs qvl in a child process on the store in `data` with the drives `drives`;
-// `inChild` runs after the fork, before exec (limits, another user). With `wrapper`, that
-// program runs qvl: wrapper..., qvl, args...
-Outcome runQvl(const TempDir& data, const std::string& drives, std::vector<std::string> args,
-               const std::function<void()>& inChild = {}, std::vector<std::string> wrapper = {},
-               std::string binary = QVL_BINARY) {
-    const fs::path out = data.path() / "out.txt", err = data.path() / "err.txt";
-    pid_t child = fork();
-    if (child == 0) {
-        setenv("QVL_DATA_DIR", data.str().c_str(), 1);
-        setenv("QVL_DRIVES", drives.c_str(), 1);
-        int o = open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0666);
-        int e = open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0666);
-        dup2(o, 1);
-        dup2(e, 2);
-        close(o);
-        close(e);
-        if (inChild)
-            inChild();
-        std::vector<char*> argv;
-        for (std::string& w : wrapper)
-            argv.push_back(w.data());
-        argv.push_back(binary.data());
-        for (std::string& a : args)
-            argv.push_back(a.data());
-        argv.push_back(nullptr);
-        if (wrapper.empty())
-            execv(binary.c_str(), argv.data());
-        else
-            execvp(argv[0], argv.data());
-        _exit(127);
-    }
-    int status = 0;
-    waitpid(child, &status, 0);
-    Outcome result;
-    result.code = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-    result.out = slurp(out);
-    result.err = slurp(err);
-    return result;
-}
-
 struct OldIndex {
     TempDir tree, data;
     std::string drives;
@@ -301,12 +253,19 @@ TEST(Faults, KilledWritersLeaveAWholeIndexAndTheNextCleansUp) {
             int devnull = open("/dev/null", O_WRONLY);
             dup2(devnull, 1);
             dup2(devnull, 2);
+            umask(022); // what it makes is the user's alone all the same
             execl(QVL_BINARY, QVL_BINARY, "index", static_cast<char*>(nullptr));
             _exit(127);
         }
         usleep(1000 * (rng() % 150));
         kill(child, SIGKILL);
         waitpid(child, nullptr, 0);
+        // What a killed run leaves (its copy of the index, its scratch file of folders,
+        // the lock) names the same folders as the index: none of it is readable by others.
+        for (const fs::directory_entry& e : fs::directory_iterator(s.data.path()))
+            EXPECT_EQ(fs::status(e.path()).permissions() & (fs::perms::group_all | fs::perms::others_all),
+                      fs::perms::none)
+                << e.path();
         search::SearchError error;
         EXPECT_EQ(test::searchPaths((s.data.path() / "Files.dat").string(),
                                     test::query("d1", search::ExactSearch), &error)

@@ -93,29 +93,6 @@ TEST_F(SearchDifferential, DriveScopeKeepsOnlyThoseDrives) {
     EXPECT_EQ(error, search::SearchError::WrongCriteria);
 }
 
-namespace {
-
-// An index of `count` folders written straight through the writer, fast enough for
-// hundreds of thousands: /r/dNNN/eNNNNNN/.
-std::string writeBigIndex(const std::filesystem::path& data, int count) {
-    std::filesystem::copy_file(QVL_TEMPLATE, data / "Files.dat");
-    store::IndexWriter writer;
-    EXPECT_EQ(writer.open(data / "Files.dat"), "");
-    for (int d = 0; d < count / 1000; ++d) {
-        std::string parent = "/r/d" + std::to_string(1000 + d) + "/";
-        EXPECT_EQ(writer.add('C', parent, "d" + std::to_string(1000 + d), "d" + std::to_string(1000 + d)),
-                  "");
-        for (int e = 0; e < 999; ++e) {
-            std::string name = "e" + std::to_string(100000 + d * 1000 + e);
-            EXPECT_EQ(writer.add('C', parent + name + "/", name, name), "");
-        }
-    }
-    EXPECT_EQ(writer.finish(), "");
-    return (data / "Files.dat").string();
-}
-
-} // namespace
-
 // Blocks whose names are made of different letters, so that most blocks lack most of a
 // needle's three-byte runs and are skipped unread: what is skipped must never hold a hit,
 // for a plain text or for a pattern's runs between wildcards.
@@ -163,7 +140,7 @@ TEST(SearchGrams, SkippedBlocksNeverHoldAHit) {
 
 TEST(SearchService, HandsOverEveryHitInOrderToASlowReaderAndStopsWhenCanceled) {
     TempDir data;
-    const std::string db = writeBigIndex(data.path(), 100000);
+    const std::string db = test::writeBigIndex(data.path(), 100000);
     const std::vector<std::string> expected = test::searchPaths(db, test::query("e1"));
     ASSERT_GT(expected.size(), 70000u); // more than the service holds back for a slow reader
 

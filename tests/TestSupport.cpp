@@ -3,13 +3,17 @@
 #include "search/Pattern.h"
 #include "text/TextFold.h"
 
+#include <gtest/gtest.h>
+
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <fcntl.h>
+#include <fstream>
 #include <iterator>
 #include <stdexcept>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 namespace fs = std::filesystem;
@@ -67,6 +71,23 @@ std::vector<std::string> findDirs(const std::string& root) {
             dirs.push_back(path);
     }
     return dirs;
+}
+
+std::string writeBigIndex(const fs::path& data, int count) {
+    fs::copy_file(QVL_TEMPLATE, data / "Files.dat");
+    store::IndexWriter writer;
+    EXPECT_EQ(writer.open(data / "Files.dat"), "");
+    for (int d = 0; d < count / 1000; ++d) {
+        std::string parent = "/r/d" + std::to_string(1000 + d) + "/";
+        EXPECT_EQ(writer.add('C', parent, "d" + std::to_string(1000 + d), "d" + std::to_string(1000 + d)),
+                  "");
+        for (int e = 0; e < 999; ++e) {
+            std::string name = "e" + std::to_string(100000 + d * 1000 + e);
+            EXPECT_EQ(writer.add('C', parent + name + "/", name, name), "");
+        }
+    }
+    EXPECT_EQ(writer.finish(), "");
+    return (data / "Files.dat").string();
 }
 
 store::StoreLocation storeIn(const fs::path& dataDir) {
@@ -293,6 +314,49 @@ std::string indexDiffersFromDisk(const fs::path& dataDir, const fs::path& root) 
     for (const std::string& p : missing)
         text += " " + p;
     return text;
+}
+
+std::string slurp(const fs::path& file) {
+    std::ifstream in(file, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), {}};
+}
+
+Outcome runQvl(const TempDir& data, const std::string& drives, std::vector<std::string> args,
+               const std::function<void()>& inChild, std::vector<std::string> wrapper, std::string binary) {
+    TempDir output; // apart from the data folder, which a test may make anyone's
+    const fs::path out = output.path() / "out.txt", err = output.path() / "err.txt";
+    pid_t child = fork();
+    if (child == 0) {
+        setenv("QVL_DATA_DIR", data.str().c_str(), 1);
+        setenv("QVL_DRIVES", drives.c_str(), 1);
+        int o = open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0666);
+        int e = open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0666);
+        dup2(o, 1);
+        dup2(e, 2);
+        close(o);
+        close(e);
+        if (inChild)
+            inChild();
+        std::vector<char*> argv;
+        for (std::string& w : wrapper)
+            argv.push_back(w.data());
+        argv.push_back(binary.data());
+        for (std::string& a : args)
+            argv.push_back(a.data());
+        argv.push_back(nullptr);
+        if (wrapper.empty())
+            execv(binary.c_str(), argv.data());
+        else
+            execvp(argv[0], argv.data());
+        _exit(127);
+    }
+    int status = 0;
+    waitpid(child, &status, 0);
+    Outcome result;
+    result.code = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+    result.out = slurp(out);
+    result.err = slurp(err);
+    return result;
 }
 
 } // namespace qvl::test

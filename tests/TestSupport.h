@@ -7,6 +7,7 @@
 #include "store/IndexStore.h"
 
 #include <filesystem>
+#include <functional>
 #include <random>
 #include <string>
 #include <vector>
@@ -34,6 +35,10 @@ void makeDeepChain(const std::filesystem::path& root, int depth, const std::stri
 // What `find ROOT -mindepth 1 -type d` lists, less everything at or below a name that
 // begins with a period, each with a trailing separator.
 std::vector<std::string> findDirs(const std::string& root);
+
+// An index of `count` folders (a multiple of 1,000) written straight through the writer,
+// fast enough for hundreds of thousands: /r/dNNNN/eNNNNNN/. Gives the index file.
+std::string writeBigIndex(const std::filesystem::path& data, int count);
 
 // A store in `dataDir`, using the build's template.
 store::StoreLocation storeIn(const std::filesystem::path& dataDir);
@@ -80,6 +85,20 @@ private:
     std::mt19937 m_rng;
     int m_serial = 0;
 };
+
+// What a run of qvl gave: its exit status (128 + the signal when one ended it), its output
+// and its error output.
+struct Outcome {
+    int code = -1;
+    std::string out, err;
+};
+std::string slurp(const std::filesystem::path& file);
+// Runs qvl in a child process on the store in `data` with the drives `drives`;
+// `inChild` runs after the fork, before exec (limits, another user, the environment).
+// With `wrapper`, that program runs qvl: wrapper..., qvl, args...
+Outcome runQvl(const TempDir& data, const std::string& drives, std::vector<std::string> args,
+               const std::function<void()>& inChild = {}, std::vector<std::string> wrapper = {},
+               std::string binary = QVL_BINARY);
 
 // "" when the index in dataDir holds exactly the folders findDirs(root) lists; else the
 // folders one has and the other has not.

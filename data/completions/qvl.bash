@@ -18,7 +18,7 @@ _qvl() {
         mapfile -t COMPREPLY < <(compgen -W "$(_qvl_letters)" -- "${cur^^}")
         ;;
     history)
-        ((COMP_CWORD == 2)) && mapfile -t COMPREPLY < <(compgen -W '--clear' -- "$cur")
+        ((COMP_CWORD >= 2)) && mapfile -t COMPREPLY < <(compgen -W '-N --clear' -- "$cur")
         ;;
     find)
         if [[ $prev == -d ]]; then
@@ -26,7 +26,7 @@ _qvl() {
         elif [[ $prev == -l ]]; then
             COMPREPLY=()
         elif [[ $cur == -* ]]; then
-            mapfile -t COMPREPLY < <(compgen -W '-e -d -0 -c -l' -- "$cur")
+            mapfile -t COMPREPLY < <(compgen -W '-e -d -0 -c -l -N' -- "$cur")
         else
             # Past searches, each one word however many blanks it holds.
             local text

@@ -17,6 +17,7 @@ complete -c qvl -n "not __fish_seen_subcommand_from $commands" -l help -d 'Print
 complete -c qvl -n "not __fish_seen_subcommand_from $commands" -l version -d 'Print the version'
 complete -c qvl -n "__fish_seen_subcommand_from index update watch" -a '(__qvl_letters)' -d Drive
 complete -c qvl -n "__fish_seen_subcommand_from history" -l clear -d 'Empty the search history'
+complete -c qvl -n "__fish_seen_subcommand_from find history" -s N -l literal -d 'Print paths as they are, also to a terminal'
 complete -c qvl -n "__fish_seen_subcommand_from find" -s e -d 'The name is exactly TEXT'
 complete -c qvl -n "__fish_seen_subcommand_from find" -s d -x -a '(__qvl_letters)' -d 'Only on those drives'
 complete -c qvl -n "__fish_seen_subcommand_from find" -s 0 -d 'A NUL after each path'

@@ -2,12 +2,14 @@
 #include "app/Main.h"
 #include "indexer/Watch.h"
 #include "platform/Display.h"
+#include "store/DataFolder.h"
 #include "store/IndexStore.h"
 #include "ui/Widgets.h"
 #include "ui/main/frmMain.h"
 
 #include <QApplication>
 #include <QIcon>
+#include <QMessageBox>
 
 #include <atomic>
 #include <cstdio>
@@ -28,6 +30,13 @@ int main(int argc, char** argv) {
     QApplication::setWindowIcon(QIcon::fromTheme("org.quorvel.Quorvel"));
 
     qvl::store::StoreLocation location = qvl::store::locateStore();
+    // A data folder someone else may change holds nothing to trust: said, and nothing read.
+    if (std::string refused = qvl::store::checkDataFolder(location.dataDir, /*create=*/false);
+        !refused.empty()) {
+        std::fprintf(stderr, "quorvel: %s\n", refused.c_str());
+        QMessageBox::critical(nullptr, "Quorvel", QString::fromStdString(refused));
+        return 2;
+    }
     qvl::indexer::DriveCatalogue catalogue;
     std::string problem = catalogue.load(qvl::store::indexedDrives(qvl::store::BuildConnectString(location)));
     if (!problem.empty()) {
@@ -41,6 +50,8 @@ int main(int argc, char** argv) {
     qvl::app::AppState state;
     auto window = qvl::app::Main(state, std::move(catalogue), commandLine,
                                  qvl::store::BuildConnectString(location), location.templateFile.string());
+    for (const std::string& note : qvl::store::takeNotes())
+        std::fprintf(stderr, "quorvel: %s\n", note.c_str());
 
     // While the program runs, the index follows the disks by itself, on a thread of its
     // own that the windows never wait for; a qvl watch on the same data folder has it.

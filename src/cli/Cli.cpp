@@ -6,6 +6,7 @@
 #include "indexer/Watch.h"
 #include "search/History.h"
 #include "search/SearchService.h"
+#include "store/DataFolder.h"
 
 #include <cctype>
 #include <chrono>
@@ -29,16 +30,95 @@ constexpr const char* kUsage = R"(usage:
                                      history stays
   qvl watch [LETTERS]                update, then keep the index of those drives up to date as
                                      folders come and go, until Ctrl+C
-  qvl find [-e] [-d LETTERS] [-0] [-c] [-l N] TEXT
+  qvl find [-e] [-d LETTERS] [-0] [-c] [-l N] [-N] TEXT
                                      folders whose name contains TEXT (-e: is exactly TEXT),
                                      case ignored, "%" and "_" as wildcards; -d: only on those
                                      drives; prints each folder's full path, one per line
                                      (-0: NUL after each); -c: only how many; -l: stop
-                                     after N folders
-  qvl history [--clear]              the search history, oldest first, or empty it
+                                     after N folders; -N: print paths as they are (below)
+  qvl history [-N] [--clear]         the search history, oldest first, or empty it
   qvl --help | --version
 Exit status of find: 0 folders found, 1 none found, 2 error.
+To a terminal, a path or text with control characters or bytes that are not UTF-8 is
+shown quoted the way a shell reads it back ('a'$'\033''b'), so that it cannot act on
+the terminal; -N (--literal) prints it as it is. To a pipe or a file, and with -0,
+everything goes out byte for byte.
 )";
+
+// The length of the character at `i` when a terminal shows it as itself: valid UTF-8 and
+// not a control (C0, DEL or C1); 0 when it is not.
+size_t shownAsItself(std::string_view s, size_t i) {
+    const auto b = [&](size_t k) { return static_cast<unsigned char>(s[k]); };
+    const unsigned c = b(i);
+    if (c < 0x80)
+        return c >= 0x20 && c != 0x7F ? 1 : 0;
+    size_t n = c >= 0xC2 && c <= 0xDF ? 2 : c >= 0xE0 && c <= 0xEF ? 3 : c >= 0xF0 && c <= 0xF4 ? 4 : 0;
+    if (n == 0 || i + n > s.size())
+        return 0;
+    for (size_t k = 1; k < n; ++k)
+        if ((b(i + k) & 0xC0) != 0x80)
+            return 0;
+    const unsigned second = b(i + 1);
+    if ((c == 0xE0 && second < 0xA0) || (c == 0xED && second > 0x9F) || (c == 0xF0 && second < 0x90) ||
+        (c == 0xF4 && second > 0x8F))
+        return 0; // overlong, a surrogate, or past U+10FFFF
+    if (c == 0xC2 && second < 0xA0)
+        return 0; // U+0080 to U+009F, the C1 controls (0x9B starts a sequence on some terminals)
+    return n;
+}
+
+// `text` as a terminal may show it: unchanged when every character shows as itself, else
+// quoted as GNU ls quotes for a shell: runs of such characters in '...', the other bytes
+// in $'...' (\t, \n and the like by name, the rest in octal), which a shell reads back
+// to the very bytes.
+std::string forTerminal(std::string_view text) {
+    size_t i = 0;
+    while (i < text.size()) {
+        size_t n = shownAsItself(text, i);
+        if (n == 0)
+            break;
+        i += n;
+    }
+    if (i == text.size())
+        return std::string(text);
+    std::string out;
+    for (i = 0; i < text.size();) {
+        if (shownAsItself(text, i) > 0) {
+            out += '\'';
+            for (size_t n; i < text.size() && (n = shownAsItself(text, i)) > 0; i += n)
+                out += text[i] == '\'' ? std::string("'\\''") : std::string(text.substr(i, n));
+            out += '\'';
+        } else {
+            out += "$'";
+            for (; i < text.size() && shownAsItself(text, i) == 0; ++i) {
+                const auto c = static_cast<unsigned char>(text[i]);
+                const char* named = c == '\a'   ? "\\a"
+                                    : c == '\b' ? "\\b"
+                                    : c == '\t' ? "\\t"
+                                    : c == '\n' ? "\\n"
+                                    : c == '\v' ? "\\v"
+                                    : c == '\f' ? "\\f"
+                                    : c == '\r' ? "\\r"
+                                                : nullptr;
+                char octal[8];
+                std::snprintf(octal, sizeof octal, "\\%03o", c);
+                out += named ? named : octal;
+            }
+            out += '\'';
+        }
+    }
+    return out;
+}
+
+// Prints `text` and a newline, quoted for a terminal unless `literal`.
+void printLine(std::ostream& out, std::string_view text, bool quote) {
+    if (quote) {
+        out << forTerminal(text) << '\n';
+    } else {
+        out.write(text.data(), static_cast<std::streamsize>(text.size()));
+        out.put('\n');
+    }
+}
 
 int usageError(std::ostream& err, const std::string& why) {
     err << "qvl: " << why << "\n" << kUsage;
@@ -67,7 +147,8 @@ int drivesCommand(std::ostream& out, std::ostream& err, const CliContext& contex
     for (const indexer::Drive& d : catalogue.drives()) {
         const char* text = indexer::driveTypeText(d.type);
         const char* none = d.type == indexer::DriveNoRootDir ? "(not mounted)" : "(not indexed)";
-        out << d.letter << ":\t" << (*text ? text : none) << "\t" << d.root << "\n";
+        out << d.letter << ":\t" << (*text ? text : none) << "\t";
+        printLine(out, d.root, context.outputIsTerminal);
     }
     return 0;
 }
@@ -242,7 +323,7 @@ int findCommand(const std::vector<std::string>& args, std::ostream& out, std::os
                 const CliContext& context) {
     search::SearchQuery query;
     char terminator = '\n';
-    bool haveText = false, countOnly = false;
+    bool haveText = false, countOnly = false, literal = false;
     uint64_t limit = UINT64_MAX;
     for (size_t i = 1; i < args.size(); ++i) {
         const std::string& a = args[i];
@@ -252,6 +333,8 @@ int findCommand(const std::vector<std::string>& args, std::ostream& out, std::os
             terminator = '\0';
         } else if (a == "-c") {
             countOnly = true;
+        } else if (a == "-N" || a == "--literal") {
+            literal = true;
         } else if (a == "-l") {
             if (++i == args.size() || args[i].empty() ||
                 args[i].find_first_not_of("0123456789") != std::string::npos || args[i].size() > 18)
@@ -281,9 +364,11 @@ int findCommand(const std::vector<std::string>& args, std::ostream& out, std::os
     search::SearchService service;
     if (service.start(store::BuildConnectString(context.location), query) != search::SearchError::None)
         return searchFailed(service, err);
+    const bool quote = context.outputIsTerminal && !literal && terminator == '\n';
     search::SearchService::Batch batch;
     uint64_t found = 0;
-    while (found < limit && service.take(batch, std::chrono::milliseconds(100))) {
+    // A write that failed (a full disk) ends the listing: the caller reports it.
+    while (found < limit && out && service.take(batch, std::chrono::milliseconds(100))) {
         for (size_t i = 0; i < batch.size(); ++i) {
             std::string_view path = batch.path(i);
             if (found == limit)
@@ -291,8 +376,12 @@ int findCommand(const std::vector<std::string>& args, std::ostream& out, std::os
             ++found;
             if (countOnly)
                 continue;
-            out.write(path.data(), static_cast<std::streamsize>(path.size()));
-            out.put(terminator);
+            if (quote) {
+                printLine(out, path, true);
+            } else {
+                out.write(path.data(), static_cast<std::streamsize>(path.size()));
+                out.put(terminator);
+            }
         }
     }
     service.cancel(); // past the limit the scan need not go on
@@ -307,7 +396,16 @@ int findCommand(const std::vector<std::string>& args, std::ostream& out, std::os
 int historyCommand(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
                    const CliContext& context) {
     const std::string db = store::BuildConnectString(context.location);
-    if (args.size() == 2 && args[1] == "--clear") {
+    bool literal = false, clear = false;
+    for (size_t i = 1; i < args.size(); ++i) {
+        if (args[i] == "-N" || args[i] == "--literal")
+            literal = true;
+        else if (args[i] == "--clear")
+            clear = true;
+        else
+            return usageError(err, "history takes only -N and --clear");
+    }
+    if (clear) {
         std::string problem = search::clearSearchHistory(db);
         if (!problem.empty()) {
             err << "qvl: cannot clear the history: " << problem << "\n";
@@ -315,8 +413,6 @@ int historyCommand(const std::vector<std::string>& args, std::ostream& out, std:
         }
         return 0;
     }
-    if (args.size() != 1)
-        return usageError(err, "history takes only --clear");
     std::vector<std::string> texts;
     std::string problem = search::listSearchHistory(db, texts);
     if (!problem.empty()) {
@@ -324,8 +420,30 @@ int historyCommand(const std::vector<std::string>& args, std::ostream& out, std:
         return 2;
     }
     for (const std::string& t : texts)
-        out << t << "\n";
+        printLine(out, t, context.outputIsTerminal && !literal);
     return 0;
+}
+
+} // namespace
+
+namespace {
+
+int runCommand(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
+               const CliContext& context) {
+    const std::string& command = args[0];
+    if (command == "drives" && args.size() == 1)
+        return drivesCommand(out, err, context);
+    if (command == "index")
+        return indexCommand(args, out, err, context);
+    if (command == "update")
+        return updateCommand(args, out, err, context);
+    if (command == "watch")
+        return watchCommand(args, out, err, context);
+    if (command == "find")
+        return findCommand(args, out, err, context);
+    if (command == "history")
+        return historyCommand(args, out, err, context);
+    return usageError(err, "unknown command: " + command);
 }
 
 } // namespace
@@ -343,19 +461,17 @@ int run(const std::vector<std::string>& args, std::ostream& out, std::ostream& e
         out << "qvl " << QVL_VERSION << "\n";
         return 0;
     }
-    if (command == "drives" && args.size() == 1)
-        return drivesCommand(out, err, context);
-    if (command == "index")
-        return indexCommand(args, out, err, context);
-    if (command == "update")
-        return updateCommand(args, out, err, context);
-    if (command == "watch")
-        return watchCommand(args, out, err, context);
-    if (command == "find")
-        return findCommand(args, out, err, context);
-    if (command == "history")
-        return historyCommand(args, out, err, context);
-    return usageError(err, "unknown command: " + command);
+    // Before anything in the data folder is read: a folder someone else may change holds
+    // nothing to trust (a planted journal, lock or index).
+    if (std::string refused = store::checkDataFolder(context.location.dataDir, /*create=*/false);
+        !refused.empty()) {
+        err << "qvl: " << refused << "\n";
+        return 2;
+    }
+    const int code = runCommand(args, out, err, context);
+    for (const std::string& note : store::takeNotes())
+        err << "qvl: " << note << "\n";
+    return code;
 }
 
 } // namespace qvl::cli

@@ -14,6 +14,7 @@ struct CliContext {
     store::StoreLocation location;
     std::atomic<bool>* StopRequested = nullptr; // set by Ctrl+C
     bool progressToTerminal = false;            // stderr is a terminal: show index progress
+    bool outputIsTerminal = false;              // stdout is a terminal: quote what it must not act on
 };
 
 // Runs the command in `args` (without the program name); returns the exit code:

@@ -80,7 +80,7 @@ SpilledTree& SpilledTree::operator=(SpilledTree&& other) noexcept {
 
 std::string SpilledTree::open(const std::filesystem::path& file) {
     m_path = file;
-    m_file = std::fopen(file.string().c_str(), "w+b");
+    m_file = platform::openPrivateFile(file); // it names every folder, like the index
     if (!m_file)
         return m_error =
                    "Cannot create the index in " + file.parent_path().string() + ": " + std::strerror(errno);

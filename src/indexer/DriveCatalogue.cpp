@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <filesystem>
 
 namespace qvl::indexer {
 
@@ -38,6 +39,25 @@ void DriveCatalogue::add(Drive drive) {
                                [](const Drive& a, const Drive& b) { return a.letter < b.letter; });
     m_drives.insert(at, std::move(drive));
 }
+
+namespace {
+
+// A root given relative to the current folder, made whole: stored as it was given, a root
+// "-rf" gave rows "-rf/sub/" that a file manager took for an option.
+std::string absoluteRoot(std::string_view root) {
+    const bool absolute = root[0] == '/' || root[0] == '\\' ||
+                          (root.size() >= 3 && root[1] == ':' && (root[2] == '\\' || root[2] == '/'));
+    if (absolute)
+        return std::string(root);
+    std::error_code ec;
+    std::filesystem::path whole = (std::filesystem::current_path(ec) / std::string(root)).lexically_normal();
+    std::string text = whole.string();
+    if (text.size() > 1 && (text.back() == '/' || text.back() == '\\'))
+        text.pop_back();
+    return text;
+}
+
+} // namespace
 
 std::string DriveCatalogue::parse(std::string_view list) {
     m_drives.clear();
@@ -82,7 +102,7 @@ std::string DriveCatalogue::parse(std::string_view list) {
         if (root.empty())
             return fail("the root folder is missing");
         seen += letter;
-        add({letter, type, std::string(root)});
+        add({letter, type, absoluteRoot(root)});
     }
     return {};
 }

@@ -1,6 +1,7 @@
 #include "indexer/IndexRun.h"
 
 #include "indexer/IndexEdit.h"
+#include "store/Sqlite.h"
 
 #include <algorithm>
 #include <chrono>
@@ -31,12 +32,37 @@ std::string IndexRunResult::unreadableText() const {
 namespace {
 
 // Makes `file` a fresh, empty index: a copy of the template, or the schema itself.
+// It is the user's alone from the start, as the index it becomes (the template is
+// readable by everyone).
 std::string startFromTemplate(const store::StoreLocation& location, const fs::path& file) {
     std::error_code ec;
-    if (fs::copy_file(location.templateFile, file, ec))
+    if (fs::copy_file(location.templateFile, file, ec)) {
+        platform::makePrivate(file);
         return {};
+    }
     fs::remove(file, ec); // a copy cut short by a full disk
-    return store::createEmptyDatabase(file);
+    std::string err = store::createEmptyDatabase(file);
+    platform::makePrivate(file);
+    return err;
+}
+
+// A rollback journal beside the index, left by a writer killed in mid-change, belongs to
+// that file: once the new index took its name, the next reader would play it back into
+// the new one. So before the new file goes into place the old one is rolled back (this run
+// holds the writers' lock, so the journal is no live writer's); a journal that may not be
+// trusted is not played back but removed, with the file it came with about to go.
+std::string settleJournal(const fs::path& dbFile) {
+    const fs::path journal = dbFile.string() + "-journal";
+    std::error_code ec;
+    if (!fs::exists(journal, ec))
+        return {};
+    store::Db old;
+    if (old.open(dbFile.string(), store::Db::Mode::ReadOnly).empty() && !fs::exists(journal, ec))
+        return {};
+    old.close();
+    if (!fs::remove(journal, ec) && ec)
+        return "cannot remove " + journal.string() + ": " + ec.message();
+    return {};
 }
 
 } // namespace
@@ -200,6 +226,8 @@ IndexRunResult runIndex(const store::StoreLocation& location, const DriveCatalog
         err = writeIndexFile(building, trees, walked, walksStopped ? nullptr : &StopRequested,
                              callbacks.progress);
         std::error_code renamed;
+        if (err.empty())
+            err = settleJournal(dbFile);
         if (err.empty())
             fs::rename(building, dbFile, renamed);
         if (!err.empty() || renamed)

@@ -58,10 +58,12 @@ public:
     std::string run() {
         std::error_code ec;
         std::filesystem::create_directories(m_options.location.dataDir, ec);
-        int locked =
-            m_watchLock.tryLock(m_options.location.dataDir / (std::string(store::DbFileName) + ".watch"));
+        int locked = m_watchLock.tryLock(store::watcherLockFile(m_options.location.dataDir));
         if (platform::FileLock::isBusy(locked))
             return kWatcherBusy;
+        if (platform::FileLock::isNotPlainFile(locked))
+            return "Cannot lock the index: " + store::watcherLockFile(m_options.location.dataDir).string() +
+                   " is a link or not a plain file";
         if (locked != 0)
             return "Cannot lock the index in " + m_options.location.dataDir.string() + ": " +
                    platform::FileLock::describe(locked);

@@ -4,6 +4,7 @@
 // Everything here is implemented once per system (Platform_posix.cpp, Platform_win32.cpp).
 
 #include <cstdint>
+#include <cstdio>
 #include <filesystem>
 #include <string>
 #include <string_view>
@@ -31,6 +32,29 @@ int64_t threadCpuNanos();
 // What tells one file from another at the same path: a file renamed over it has a new
 // identity. "" when the file cannot be read.
 std::string fileIdentity(const std::filesystem::path& file);
+
+// Who may use a file or folder, as the system tells it (links followed). On Windows the
+// rights are the ACLs a per-user folder passes on to what it holds, readable by its user
+// (and the system and administrators) alone: everything reads as private there.
+struct Ownership {
+    bool exists = false;
+    bool folder = false;
+    bool regular = false;     // a plain file: not a folder, FIFO, socket or device
+    bool mine = true;         // it belongs to the user this process runs as
+    bool othersWrite = false; // its group or other users may change it
+    bool othersRead = false;  // its group or other users may read it (a folder: list or enter it)
+    bool keepsModes = true;   // its file system keeps such rights (FAT, exFAT, NTFS and SMB do not)
+    unsigned mode = 0;        // the permission bits, for messages
+};
+Ownership ownership(const std::filesystem::path& path);
+// Makes a file (0600) or folder (0700) its owner's alone; false when that did not take.
+bool makePrivate(const std::filesystem::path& path);
+// Creates the folder `path` readable by this user alone, its parents as the system makes
+// them. 0, or the system's error number (EEXIST when something is there already).
+int createPrivateFolder(const std::filesystem::path& path);
+// Creates (or empties) a scratch file readable by this user alone, never through a
+// symbolic link, open for reading and writing; nullptr with errno set on failure.
+std::FILE* openPrivateFile(const std::filesystem::path& path);
 
 // Starts `program` (looked up on PATH) with `args`, passed byte for byte, and does not
 // wait for it. Returns "" once it runs, or why it could not be started.
@@ -121,7 +145,8 @@ private:
     bool m_kernelResolve = true;
 };
 
-// An advisory, exclusive lock on a file (created when missing), taken without waiting
+// An advisory, exclusive lock on a file (created when missing, readable by this user
+// alone, never through a symbolic link, and only a plain file), taken without waiting
 // and held until unlock() or destruction. The system lets go of it when the process
 // dies, so a killed holder never leaves it taken. Two objects conflict even within one
 // process. The lock file itself is never removed: removing it would let two writers
@@ -133,8 +158,10 @@ public:
     FileLock(const FileLock&) = delete;
     FileLock& operator=(const FileLock&) = delete;
 
-    // 0 once taken, else the system's error number; isBusy(it) when another holds it.
+    // 0 once taken, else the system's error number; isBusy(it) when another holds it,
+    // isNotPlainFile(it) when the name is a link or something other than a file.
     int tryLock(const std::filesystem::path& file);
+    static bool isNotPlainFile(int error);
     void unlock();
     static bool isBusy(int error);
     static std::string describe(int error) { return WalkRoot::describe(error); }

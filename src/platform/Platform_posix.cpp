@@ -11,6 +11,7 @@
 #include <fstream>
 #include <sys/file.h>
 #include <sys/stat.h>
+#include <sys/statfs.h>
 #include <sys/syscall.h>
 #include <sys/utsname.h>
 #include <sys/wait.h>
@@ -30,13 +31,117 @@ std::filesystem::path executableDir() {
     return ec ? std::filesystem::path() : exe.parent_path();
 }
 
+namespace {
+
+// The home folder /etc/passwd gives the user (getpwuid would need the C library's
+// shared parts at run time, which a statically linked qvl lacks); "" when none.
+std::string homeOfUser(uid_t uid) {
+    std::ifstream passwd("/etc/passwd");
+    for (std::string line; std::getline(passwd, line);) {
+        // name:password:uid:gid:comment:home:shell
+        size_t f[6], at = 0;
+        int n = 0;
+        for (; n < 6 && (at = line.find(':', at)) != std::string::npos; ++n)
+            f[n] = at++;
+        if (n < 6)
+            continue;
+        const std::string id = line.substr(f[1] + 1, f[2] - f[1] - 1);
+        if (id == std::to_string(uid)) {
+            std::string home = line.substr(f[4] + 1, f[5] - f[4] - 1);
+            return !home.empty() && home[0] == '/' ? home : std::string();
+        }
+    }
+    return {};
+}
+
+} // namespace
+
 std::filesystem::path userDataDir() {
+    // A relative XDG_DATA_HOME is to be ignored, and without HOME the system's record of
+    // the user says where the home is; without either there is no data folder (never a
+    // shared one such as /tmp, where another user could have made it first).
     std::string base = getEnv("XDG_DATA_HOME");
-    if (base.empty()) {
+    if (base.empty() || base[0] != '/') {
         std::string home = getEnv("HOME");
-        base = (home.empty() ? std::string("/tmp") : home) + "/.local/share";
+        if (home.empty() || home[0] != '/')
+            home = homeOfUser(::geteuid());
+        if (home.empty())
+            return {};
+        base = home + "/.local/share";
     }
     return std::filesystem::path(base) / "quorvel";
+}
+
+namespace {
+
+// File systems without Unix rights: whatever chmod is told, their mount options decide.
+bool keepsModes(const char* path) {
+    struct statfs fs;
+    if (::statfs(path, &fs) != 0)
+        return true;
+    switch (static_cast<unsigned long>(fs.f_type)) {
+    case 0x4d44:     // FAT
+    case 0x2011BAB0: // exFAT
+    case 0x5346544e: // NTFS (ntfs)
+    case 0x7366746e: // NTFS (ntfs3)
+    case 0xFF534D42: // CIFS
+    case 0xFE534D42: // SMB2
+    case 0x517B:     // SMB
+        return false;
+    default:
+        return true;
+    }
+}
+
+} // namespace
+
+Ownership ownership(const std::filesystem::path& path) {
+    Ownership o;
+    struct stat st;
+    if (::stat(path.c_str(), &st) != 0)
+        return o;
+    o.exists = true;
+    o.folder = S_ISDIR(st.st_mode);
+    o.regular = S_ISREG(st.st_mode);
+    o.mine = st.st_uid == ::geteuid();
+    o.othersWrite = (st.st_mode & (S_IWGRP | S_IWOTH)) != 0;
+    o.othersRead = (st.st_mode & (S_IRGRP | S_IROTH | S_IXGRP | S_IXOTH)) != 0;
+    o.keepsModes = keepsModes(path.c_str());
+    o.mode = st.st_mode & 07777;
+    return o;
+}
+
+bool makePrivate(const std::filesystem::path& path) {
+    struct stat st;
+    if (::stat(path.c_str(), &st) != 0)
+        return false;
+    const mode_t want = S_ISDIR(st.st_mode) ? 0700 : 0600;
+    if ((st.st_mode & 07777) == want)
+        return true;
+    return ::chmod(path.c_str(), want) == 0 && ::stat(path.c_str(), &st) == 0 && (st.st_mode & 07777) == want;
+}
+
+int createPrivateFolder(const std::filesystem::path& path) {
+    std::error_code ec;
+    if (path.has_parent_path())
+        std::filesystem::create_directories(path.parent_path(), ec);
+    if (::mkdir(path.c_str(), 0700) != 0)
+        return errno;
+    ::chmod(path.c_str(), 0700); // whatever the umask took away
+    return 0;
+}
+
+std::FILE* openPrivateFile(const std::filesystem::path& path) {
+    int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, 0600);
+    if (fd < 0)
+        return nullptr;
+    std::FILE* file = ::fdopen(fd, "w+b");
+    if (!file) {
+        int err = errno;
+        ::close(fd);
+        errno = err;
+    }
+    return file;
 }
 
 bool isWritableDir(const std::filesystem::path& dir) {
@@ -454,9 +559,18 @@ std::string WalkRoot::describe(int error) {
 
 int FileLock::tryLock(const std::filesystem::path& file) {
     unlock();
-    int fd = ::open(file.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
+    // Never through a link: one planted at the lock's name would have this user (or root)
+    // create or open any file. O_NONBLOCK: a FIFO there must not hang the open.
+    int fd = ::open(file.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK, 0600);
     if (fd < 0)
         return errno;
+    struct stat st;
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        ::close(fd);
+        return ELOOP;
+    }
+    if ((st.st_mode & 077) != 0 && st.st_uid == ::geteuid())
+        ::fchmod(fd, 0600); // a lock file of an earlier version
     if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
         int err = errno;
         ::close(fd);
@@ -474,6 +588,10 @@ void FileLock::unlock() {
 
 bool FileLock::isBusy(int error) {
     return error == EWOULDBLOCK || error == EAGAIN;
+}
+
+bool FileLock::isNotPlainFile(int error) {
+    return error == ELOOP;
 }
 
 } // namespace qvl::platform

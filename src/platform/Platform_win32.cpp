@@ -3,6 +3,7 @@
 #include "platform/Win32Text.h"
 
 #include <atomic>
+#include <cerrno>
 #include <cstdlib>
 #include <cwchar>
 
@@ -22,6 +23,34 @@ std::filesystem::path userDataDir() {
     if (base.empty())
         base = getEnv("APPDATA");
     return std::filesystem::path(toWide(base)) / L"Quorvel";
+}
+
+Ownership ownership(const std::filesystem::path& path) {
+    // The per-user folder's ACL (the user, the system and administrators) is passed on
+    // to everything made in it; nothing here reads the ACLs themselves.
+    Ownership o;
+    std::error_code ec;
+    const std::filesystem::file_status st = std::filesystem::status(path, ec);
+    o.exists = !ec && std::filesystem::exists(st);
+    o.folder = std::filesystem::is_directory(st);
+    o.regular = std::filesystem::is_regular_file(st);
+    return o;
+}
+
+bool makePrivate(const std::filesystem::path&) {
+    return true; // see ownership()
+}
+
+int createPrivateFolder(const std::filesystem::path& path) {
+    std::error_code ec;
+    if (std::filesystem::exists(path, ec))
+        return EEXIST;
+    std::filesystem::create_directories(path, ec);
+    return ec ? ec.value() : 0;
+}
+
+std::FILE* openPrivateFile(const std::filesystem::path& path) {
+    return _wfopen(longPath(path.wstring()).c_str(), L"w+b");
 }
 
 bool isWritableDir(const std::filesystem::path& dir) {
@@ -251,6 +280,10 @@ void FileLock::unlock() {
 
 bool FileLock::isBusy(int error) {
     return error == ERROR_LOCK_VIOLATION || error == ERROR_SHARING_VIOLATION;
+}
+
+bool FileLock::isNotPlainFile(int) {
+    return false;
 }
 
 std::string WalkRoot::describe(int error) {

@@ -612,7 +612,12 @@ SearchError SearchCursor::open(const std::string& dbConnect, const SearchQuery& 
         }
     }
     if (!err.empty()) {
+        const Db::Failure failure = db.failure();
         m->release();
+        if (failure == Db::Failure::Refused)
+            return m->fail(SearchError::Untrusted, err + ": the index is not read");
+        if (failure == Db::Failure::Foreign)
+            return m->fail(SearchError::Damaged, dbConnect + " is " + err);
         return m->fail(SearchError::Damaged, "The index " + dbConnect + " is damaged (" + err + ")");
     }
     m->start();

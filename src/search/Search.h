@@ -25,7 +25,7 @@ struct SearchHit {
     std::string_view directory;
 };
 
-enum class SearchError { None, WrongCriteria, NoIndex, Damaged };
+enum class SearchError { None, WrongCriteria, NoIndex, Damaged, Untrusted };
 
 class SearchCursor {
 public:
@@ -37,7 +37,8 @@ public:
     // Opens the search on the index at dbConnect. WrongCriteria: a search limited to
     // drives with no drive given; NoIndex: there is no index file; Damaged: the file is
     // not an index that can be read, or its contents fail their checks (also from
-    // next(), mid-search; rows given before were checked). The file is never changed.
+    // next(), mid-search; rows given before were checked); Untrusted: the file is not
+    // this user's alone (see store::Db::open). The file is never changed.
     SearchError open(const std::string& dbConnect, const SearchQuery& query);
     // The next hit; false at the end, on a read failure (then error() is set) or once
     // the cancel token is set.

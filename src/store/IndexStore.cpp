@@ -1,6 +1,7 @@
 #include "store/IndexStore.h"
 
 #include "platform/Platform.h"
+#include "store/DataFolder.h"
 #include "store/SearchIndex.h"
 #include "store/Sqlite.h"
 
@@ -152,26 +153,28 @@ bool watcherRuns(const fs::path& dataDir) {
 std::string WriterLock::acquire(const fs::path& dataDir) {
     m_dataDir = dataDir;
     m_busy = false;
-    std::error_code ec;
-    fs::create_directories(dataDir, ec);
-    if (ec)
-        return "Cannot create the data folder " + dataDir.string() + ": " + ec.message();
-    int err = m_lock.tryLock(dataDir / (std::string(DbFileName) + ".lock"));
+    if (std::string refused = checkDataFolder(dataDir, /*create=*/true); !refused.empty())
+        return refused;
+    const fs::path lockFile = dataDir / (std::string(DbFileName) + ".lock");
+    int err = m_lock.tryLock(lockFile);
     // A watcher holds the lock only while it writes a batch or catches up: that is
     // waited for, where another index run or update is not.
     const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(m_watcherWait);
     while (platform::FileLock::isBusy(err) && m_watcherWait > 0 && watcherRuns(dataDir) &&
            std::chrono::steady_clock::now() < until) {
         std::this_thread::sleep_for(std::chrono::milliseconds(20));
-        err = m_lock.tryLock(dataDir / (std::string(DbFileName) + ".lock"));
+        err = m_lock.tryLock(lockFile);
     }
     if (platform::FileLock::isBusy(err)) {
         m_busy = true;
         return kWriterBusy;
     }
+    if (platform::FileLock::isNotPlainFile(err))
+        return "Cannot lock the index: " + lockFile.string() + " is a link or not a plain file";
     if (err != 0)
         return "Cannot lock the index in " + dataDir.string() + ": " + platform::FileLock::describe(err);
     // Holding the lock, every temp file here belongs to a writer that died.
+    std::error_code ec;
     const std::string prefix = std::string(DbFileName) + ".";
     for (const fs::directory_entry& entry : fs::directory_iterator(dataDir, ec)) {
         std::string name = entry.path().filename().string();
@@ -238,6 +241,8 @@ std::string IndexWriter::open(const fs::path& file) {
     std::string err = m->db.open(file.string(), Db::Mode::ReadWrite);
     // The file is new and private until the run renames it into place, so it needs no
     // rollback journal; one transaction, synced once at the end.
+    if (err.empty())
+        m->db.trustOwnFile();
     if (err.empty())
         err = m->db.exec(
             ("PRAGMA journal_mode = OFF; PRAGMA synchronous = NORMAL; BEGIN;"

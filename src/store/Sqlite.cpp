@@ -1,5 +1,6 @@
 #include "store/Sqlite.h"
 
+#include "store/DataFolder.h"
 #include "store/SearchIndex.h"
 #include "text/TextFold.h"
 
@@ -35,6 +36,18 @@ void configureOnce() {
 std::string Db::open(const std::string& path, Mode mode) {
     close();
     configureOnce();
+    m_failure = Failure::None;
+    if (mode != Mode::Create) {
+        // Checked before SQLite opens it: a FIFO there would hang the open, and a file
+        // someone else may change could hold anything; so could a rollback journal beside
+        // it, which the open would play back into the index.
+        for (const std::string& file : {path, path + "-journal"}) {
+            if (std::string refused = checkIndexFile(file); !refused.empty()) {
+                m_failure = Failure::Refused;
+                return refused;
+            }
+        }
+    }
     int flags = mode == Mode::ReadOnly    ? SQLITE_OPEN_READONLY
                 : mode == Mode::ReadWrite ? SQLITE_OPEN_READWRITE
                                           : SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE;
@@ -46,12 +59,99 @@ std::string Db::open(const std::string& path, Mode mode) {
     }
     sqlite3_busy_timeout(m_db, 5000);
     sqlite3_create_collation(m_db, "QVLPATH", SQLITE_UTF8, nullptr, collatePaths);
+    // A file is data, never code: no SQL of its own (triggers, views, functions in its
+    // schema) runs, and no statement can write what SQLite keeps of its own.
+    sqlite3_db_config(m_db, SQLITE_DBCONFIG_DEFENSIVE, 1, nullptr);
+    sqlite3_db_config(m_db, SQLITE_DBCONFIG_TRUSTED_SCHEMA, 0, nullptr);
+    sqlite3_db_config(m_db, SQLITE_DBCONFIG_ENABLE_TRIGGER, 0, nullptr);
+    sqlite3_db_config(m_db, SQLITE_DBCONFIG_ENABLE_VIEW, 0, nullptr);
     if (mode == Mode::ReadOnly && !rolledBack(path)) {
         std::string message = "cannot roll back an unfinished change: " + describeError(m_db, 0);
         close();
         return message;
     }
+    if (mode != Mode::Create) {
+        bool foreign = false;
+        if (std::string wrong = checkSchema(foreign); !wrong.empty()) {
+            close();
+            if (!foreign)
+                return wrong; // unreadable: damaged
+            m_failure = Failure::Foreign;
+            return "not a Quorvel index (" + wrong + ")";
+        }
+    }
     return {};
+}
+
+void Db::trustOwnFile() const {
+    sqlite3_db_config(m_db, SQLITE_DBCONFIG_DEFENSIVE, 0, nullptr);
+}
+
+namespace {
+
+// The tables an index file may hold, each with every column it has had in some version
+// (qvlFilters and qvlBlocks' names are of earlier versions), and SQLite's own table for
+// the history's numbers.
+struct KnownTable {
+    std::string_view name;
+    std::vector<std::string_view> columns;
+};
+const KnownTable kKnownTables[] = {
+    {"tblDirs", {"DriveLetter", "FullDirectory", "Directory"}},
+    {"tblLastSearch", {"SearchID", "SearchDesc"}},
+    {"qvlNames", {"Block", "Names", "NamesSum"}},
+    {"qvlBlocks", {"Block", "Names", "NamesSum", "Ends", "Drives", "Paths", "RowsSum"}},
+    {"qvlFilters", {"Block", "Filter", "Sum"}},
+    {"qvlParts", {"Key", "Bits", "Sum"}},
+    {"qvlMeta", {"Key", "Value"}},
+    {"qvlDrives", {"Letter", "Root", "Identity"}},
+    {"qvlTimes", {"Letter", "Started", "Sum", "Times"}},
+    {"sqlite_sequence", {"name", "seq"}},
+};
+
+const KnownTable* knownTable(std::string_view name) {
+    for (const KnownTable& t : kKnownTables)
+        if (t.name == name)
+            return &t;
+    return nullptr;
+}
+
+} // namespace
+
+std::string Db::checkSchema(bool& foreign) const {
+    foreign = true;
+    bool haveRows = false;
+    {
+        Stmt entries(*this, "SELECT type, name, tbl_name FROM sqlite_schema");
+        int rc;
+        while ((rc = entries.step()) == SQLITE_ROW) {
+            const std::string_view type = entries.text(0), name = entries.text(1), table = entries.text(2);
+            // Only the indexes SQLite makes itself for a TEXT PRIMARY KEY.
+            const bool ours = type == "table" ? knownTable(name) != nullptr
+                                              : type == "index" && name.starts_with("sqlite_autoindex_") &&
+                                                    knownTable(table) != nullptr;
+            if (!ours)
+                return "it holds the " + std::string(type) + " " + std::string(name);
+            haveRows |= name == "tblDirs";
+        }
+        if (rc != SQLITE_DONE) {
+            foreign = false;
+            return entries.error();
+        }
+    }
+    if (!haveRows)
+        return "it has no table of folders";
+    Stmt columns(*this, "SELECT m.name, c.name, c.hidden FROM sqlite_schema m, pragma_table_xinfo(m.name) c"
+                        " WHERE m.type = 'table'");
+    int rc;
+    while ((rc = columns.step()) == SQLITE_ROW) {
+        const std::string_view table = columns.text(0), column = columns.text(1);
+        const std::vector<std::string_view>& known = knownTable(table)->columns;
+        if (columns.integer(2) != 0 || std::find(known.begin(), known.end(), column) == known.end())
+            return "its table " + std::string(table) + " has a column " + std::string(column);
+    }
+    foreign = false;
+    return rc == SQLITE_DONE ? std::string() : columns.error();
 }
 
 bool Db::rolledBack(const std::string& path) {

@@ -25,19 +25,33 @@ public:
 
     // Opens the database file; ReadOnly and ReadWrite never create it. Returns "" or the
     // reason it failed. Registers the path collation QVLPATH on the connection.
+    // ReadOnly and ReadWrite open only an index: a plain file of this user's that no one
+    // else may change (else refused() is true), holding the tables and columns an index of
+    // this or an earlier version holds and nothing else (no view, trigger or index of its
+    // own), read with SQLite's defensive flag on and its schema untrusted.
     std::string open(const std::string& path, Mode mode);
     void close();
     sqlite3* get() const { return m_db; }
+    // Why the last open failed, where it was the file's fault: Refused, a file this user
+    // may not trust; Foreign, a database that is not an index (see open).
+    enum class Failure { None, Refused, Foreign };
+    Failure failure() const { return m_failure; }
+    // For a private file this writer made itself from the template: allows what the
+    // defensive flag forbids (journal_mode OFF).
+    void trustOwnFile() const;
     // Runs one or more statements without results; "" or the error message.
     std::string exec(const char* sql) const;
-    std::string errorMessage() const { return describeError(m_db, 0); }
     // SQLite's message for the last error, with the system's reason where a system call
     // failed ("database or disk is full (No space left on device)").
     static std::string describeError(sqlite3* db, int callErrno);
 
 private:
     bool rolledBack(const std::string& path);
+    // "" when the file holds only what an index holds; `foreign` when it reads but holds
+    // something else, false when it cannot be read.
+    std::string checkSchema(bool& foreign) const;
     sqlite3* m_db = nullptr;
+    Failure m_failure = Failure::None;
 };
 
 class Stmt {
