@@ -103,12 +103,8 @@ QString shownText(std::string_view bytes) {
     QString text = QString::fromUtf8(bytes.data(), static_cast<qsizetype>(bytes.size()));
     for (QChar& c : text) {
         const char16_t u = c.unicode();
-        if (u < 0x20)
-            c = QChar(char16_t(0x2400 + u));
-        else if (u == 0x7F)
-            c = QChar(char16_t(0x2421));
-        else if (u >= 0x80 && u < 0xA0)
-            c = QChar(char16_t(0xFFFD));
+        if (u < 0x20 || (u >= 0x7F && u < 0xA0))
+            c = QChar::ReplacementCharacter;
     }
     return text;
 }

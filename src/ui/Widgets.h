@@ -15,9 +15,10 @@ namespace qvl::ui {
 
 class ARGradient;
 
-// A name or path from the disk as a window shows it: UTF-8 decoded, bytes that are not
-// UTF-8 as U+FFFD, and control characters as visible glyphs (the control pictures, U+2400
-// on, for C0 and DEL; U+FFFD for C1), never as codes a control would act on.
+// A name or path from the disk as a window shows it: UTF-8 decoded, and bytes that are
+// not UTF-8 and control characters (C0, DEL, C1) as the replacement glyph U+FFFD, never
+// as codes a control would act on. (The control pictures, U+2400 on, drew as empty boxes
+// in Tahoma; every face the windows use has U+FFFD.)
 QString shownText(std::string_view bytes);
 
 // Loads the faces the windows name where the system has them, names stand-ins for the
