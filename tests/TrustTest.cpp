@@ -278,7 +278,8 @@ TEST(Trust, LinksAndFilesThatAreNotFilesAreNeverFollowed) {
 
 // A file with SQL of its own is data to refuse, not code to run: a trigger that would
 // empty the folders on the next search, views standing in for the tables (a view named
-// qvlMeta had the search spin for ever), a table or index of its own, a computed column.
+// qvlMeta had the search spin for ever), a table or index of its own, a computed column,
+// a CHECK that would run as the history is written.
 TEST(Trust, AFileWithSqlOfItsOwnIsNotAnIndexAndRunsNothing) {
     struct Case {
         const char* what;
@@ -295,9 +296,13 @@ TEST(Trust, AFileWithSqlOfItsOwnIsNotAnIndexAndRunsNothing) {
         {"a view for the meta table",
          "DROP TABLE qvlMeta; CREATE VIEW qvlMeta AS SELECT 'rows' AS Key, 1 AS Value;", "the view qvlMeta"},
         {"an index of its own", "CREATE INDEX byName ON tblDirs (Directory);", "the index byName"},
+        {"a check of its own",
+         "DROP TABLE tblLastSearch; CREATE TABLE tblLastSearch (SearchID INTEGER PRIMARY KEY AUTOINCREMENT,"
+         " SearchDesc TEXT CHECK (length(SearchDesc) < 1000));",
+         "computes a value (CHECK)"},
         {"a computed column",
          "ALTER TABLE tblLastSearch ADD COLUMN Extra TEXT GENERATED ALWAYS AS (upper(SearchDesc)) VIRTUAL;",
-         "column Extra"},
+         "computes a value (GENERATED)"},
     };
     for (const Case& c : cases) {
         Indexed s;
