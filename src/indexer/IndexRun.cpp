@@ -4,7 +4,10 @@
 #include "store/Sqlite.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <chrono>
+#include <cstdio>
+#include <cstring>
 #include <filesystem>
 
 namespace qvl::indexer {
@@ -32,20 +35,30 @@ std::string IndexRunResult::unreadableText() const {
 namespace {
 
 // Makes `file` a fresh, empty index: a copy of the template, or the schema itself.
-// It is the user's alone from the start, as the index it becomes (the template is
-// readable by everyone).
+// The copy is the user's alone from its first byte, as the index it becomes (the template
+// is readable by everyone): it is made 0600 before anything is written to it.
 std::string startFromTemplate(const store::StoreLocation& location, const fs::path& file) {
-    std::error_code ec;
-    if (fs::copy_file(location.templateFile, file, ec)) {
-        platform::makePrivate(file);
+    std::FILE* out = platform::openPrivateFile(file);
+    if (!out)
+        return "Cannot create the index in " + file.parent_path().string() + ": " + std::strerror(errno);
+    std::FILE* in = std::fopen(location.templateFile.string().c_str(), "rb");
+    bool copied = in != nullptr;
+    char buffer[1 << 16];
+    for (size_t n; copied && (n = std::fread(buffer, 1, sizeof buffer, in)) > 0;)
+        copied = std::fwrite(buffer, 1, n, out) == n;
+    copied = copied && !std::ferror(in) && std::fflush(out) == 0;
+    if (in)
+        std::fclose(in);
+    if (copied) {
+        std::fclose(out);
         return {};
     }
-    fs::remove(file, ec); // a copy cut short by a full disk
-    std::string err = store::createEmptyDatabase(file);
-    platform::makePrivate(file);
-    return err;
+    // No template (or a copy cut short by a full disk): the schema itself, in the same file.
+    std::fclose(out);
+    if (std::FILE* emptied = platform::openPrivateFile(file))
+        std::fclose(emptied);
+    return store::createEmptyDatabase(file);
 }
-
 // A rollback journal beside the index, left by a writer killed in mid-change, belongs to
 // that file: once the new index took its name, the next reader would play it back into
 // the new one. So before the new file goes into place the old one is rolled back (this run

@@ -83,7 +83,7 @@ std::string BuildConnectString(const StoreLocation& location) {
 
 std::string createEmptyDatabase(const fs::path& file) {
     std::error_code ec;
-    if (fs::exists(file, ec))
+    if (fs::exists(file, ec) && fs::file_size(file, ec) != 0)
         return "already exists: " + file.string();
     Db db;
     std::string err = db.open(file.string(), Db::Mode::Create);

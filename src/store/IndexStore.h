@@ -36,7 +36,8 @@ StoreLocation locateStore();
 // DbConnect: what every operation opens, the full path of Files.dat.
 std::string BuildConnectString(const StoreLocation& location);
 
-// Writes an empty index database with the schema at `file`, which must not exist yet.
+// Writes an empty index database with the schema at `file`, which must not exist yet or
+// be empty (then it keeps its access rights).
 // Returns "" or the reason it failed.
 std::string createEmptyDatabase(const std::filesystem::path& file);
 

@@ -42,10 +42,18 @@ waitFor 30 test -s "$work/display" || fail "Xvfb did not start"
 export DISPLAY=:$(cat "$work/display")
 "$quorvel" >"$work/quorvel.log" 2>&1 &
 app=$!
-window() { xdotool search --onlyvisible --name '^Quorvel$' 2>/dev/null | head -1; }
-shown() { [ -n "$(window)" ]; }
-waitFor 60 shown || fail "the window did not show: $(cat "$work/quorvel.log")"
-eval "$(xdotool getwindowgeometry --shell "$(window)")"
+# The main window, once shown: the "Loading" notice before it bears the same name, so it
+# is told by its size (553 by 520), and its geometry read from the same window.
+mainWindow() {
+    local id
+    for id in $(xdotool search --onlyvisible --name '^Quorvel$' 2>/dev/null); do
+        geometry=$(xdotool getwindowgeometry --shell "$id" 2>/dev/null) || continue
+        eval "$geometry"
+        [ "${WIDTH:-0}" -gt 500 ] && return 0
+    done
+    return 1
+}
+waitFor 60 mainWindow || fail "the window did not show: $(cat "$work/quorvel.log")"
 # The search box and the Find button, from the window's corner (its layout is fixed).
 box=($((X + 216)) $((Y + 190))) find=($((X + 396)) $((Y + 222)))
 
