@@ -5,9 +5,9 @@
 // presses Stop after 300 ms and records how long until the walk ended (the drive box is
 // unticked) and until the window shows "Canceled.".
 #include "GapMeter.h"
-#include "app/AppState.h"
+#include "ui/UiState.h"
 #include "ui/dialogs/frmDialogMessage.h"
-#include "ui/dialogs/mdlLayeredWindow.h"
+#include "ui/kit/mdlLayeredWindow.h"
 #include "ui/main/frmMain.h"
 
 #include <QApplication>
@@ -28,7 +28,7 @@ int main(int argc, char** argv) {
     }
     QApplication app(argc, argv);
     QTemporaryDir data;
-    app::AppState state;
+    ui::UiState state;
     state.DbConnect = data.filePath("Files.dat").toStdString();
     state.TemplateFile = (QCoreApplication::applicationDirPath() + "/fresh.dat").toStdString();
     QFile::copy(QString::fromStdString(state.TemplateFile), data.filePath("Files.dat")); // not a first run

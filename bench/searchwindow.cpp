@@ -7,8 +7,8 @@
 // With STOP_MS, F9 is pressed that long after Enter, and the time from F9 to the end of
 // the search is reported too.
 #include "GapMeter.h"
-#include "app/AppState.h"
-#include "search/ResultsPane.h"
+#include "ui/UiState.h"
+#include "ui/main/ResultsPane.h"
 #include "ui/main/frmMain.h"
 
 #include <QApplication>
@@ -27,7 +27,7 @@ namespace {
 // Notes the time of the first paint of the pane that shows rows.
 class FirstPaint : public QObject {
 public:
-    FirstPaint(search::ResultsPane* pane, QElapsedTimer& clock)
+    FirstPaint(ui::ResultsPane* pane, QElapsedTimer& clock)
         : m_pane(pane)
         , m_clock(clock) {}
     qint64 at = -1;
@@ -40,7 +40,7 @@ protected:
     }
 
 private:
-    search::ResultsPane* m_pane;
+    ui::ResultsPane* m_pane;
     QElapsedTimer& m_clock;
 };
 
@@ -52,7 +52,7 @@ int main(int argc, char** argv) {
         return 2;
     }
     QApplication app(argc, argv);
-    app::AppState state;
+    ui::UiState state;
     state.DbConnect = QDir(argv[1]).filePath("Files.dat").toStdString();
     indexer::DriveCatalogue catalogue;
     catalogue.add({'C', indexer::DriveFixed, "/bench"});

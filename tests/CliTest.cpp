@@ -1,7 +1,7 @@
 #include "TestSupport.h"
 
 #include "cli/Cli.h"
-#include "search/History.h"
+#include "store/History.h"
 
 #include <gtest/gtest.h>
 
@@ -140,7 +140,7 @@ TEST_F(Cli, UpdateAndWatchNeedAnIndexAndKeepItsHistory) {
     EXPECT_NE(err.str().find("'qvl index' makes one"), std::string::npos) << err.str();
 
     ASSERT_EQ(qvl({"index"}), 0);
-    ASSERT_EQ(search::AddSearchHistory(store::BuildConnectString(context.location), "src"), "");
+    ASSERT_EQ(store::AddSearchHistory(store::BuildConnectString(context.location), "src"), "");
     test::makeDirs(tree.path(), "Docs/src/new");
     fs::remove_all(tree.path() / "Work/tools");
     EXPECT_EQ(qvl({"update", "C"}), 0) << err.str();
@@ -233,7 +233,7 @@ TEST_F(Cli, NamesThatWouldActOnATerminalAreQuotedForIt) {
     EXPECT_EQ(out.str(), "'" + tree.str() + "/Docs/clear'$'\\033''[2Jme/'\n");
 
     const std::string typed = "x\x1b[2J";
-    ASSERT_EQ(search::AddSearchHistory(store::BuildConnectString(context.location), typed), "");
+    ASSERT_EQ(store::AddSearchHistory(store::BuildConnectString(context.location), typed), "");
     ASSERT_EQ(qvl({"history"}), 0);
     EXPECT_EQ(out.str(), "'x'$'\\033''[2J'\n");
     ASSERT_EQ(qvl({"history", "-N"}), 0);

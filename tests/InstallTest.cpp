@@ -2,7 +2,7 @@
 // the bash completion offers what `qvl drives` and `qvl history` say.
 #include "TestSupport.h"
 
-#include "search/History.h"
+#include "store/History.h"
 
 #include <gtest/gtest.h>
 
@@ -106,7 +106,7 @@ TEST(Install, BashCompletionOffersCommandsLettersAndPastSearches) {
     test::indexFolders(data.path(), {tree.str()});
     std::string db = (data.path() / "Files.dat").string();
     for (const char* text : {"Bob's Files", "photo%2019", "photos"})
-        ASSERT_EQ(search::AddSearchHistory(db, text), "");
+        ASSERT_EQ(store::AddSearchHistory(db, text), "");
 
     auto complete = [&](const std::string& words, int cword) {
         fs::path script = fs::path(QVL_SOURCE_DIR) / "data" / "completions" / "qvl.bash";

@@ -1,7 +1,7 @@
 #include "TestSupport.h"
 
-#include "search/History.h"
 #include "search/SearchService.h"
+#include "store/History.h"
 #include "store/IndexStore.h"
 #include "text/TextFold.h"
 
@@ -265,7 +265,7 @@ TEST_F(ParallelSearch, EndsEarlyWhenLeftOrCanceled) {
     EXPECT_TRUE(cursor.canceled());
     EXPECT_EQ(cursor.error(), search::SearchError::None);
     EXPECT_LT(got, all / 2);
-    EXPECT_EQ(search::AddSearchHistory(db(), "lorem"), ""); // the file is let go at once
+    EXPECT_EQ(store::AddSearchHistory(db(), "lorem"), ""); // the file is let go at once
 }
 
 TEST_F(ParallelSearch, DamageFarInTheIndexComesAfterEveryHitBeforeIt) {

@@ -1,6 +1,6 @@
 #include "TestSupport.h"
 
-#include "search/History.h"
+#include "store/History.h"
 #include "store/SearchIndex.h"
 
 #include <gtest/gtest.h>
@@ -54,7 +54,7 @@ TEST(Store, TextIsBoundNeverPastedIntoStatements) {
     EXPECT_EQ(test::searchPaths(s.db, test::query("x'); DELETE FROM tblDirs; --")).size(), 0u);
     EXPECT_EQ(test::searchPaths(s.db, test::query("bob's")),
               std::vector<std::string>{s.tree.str() + "/Bob's Files/"});
-    EXPECT_EQ(search::AddSearchHistory(s.db, "x'); DELETE FROM tblDirs; --"), "");
+    EXPECT_EQ(store::AddSearchHistory(s.db, "x'); DELETE FROM tblDirs; --"), "");
     EXPECT_EQ(store::CountRows(s.db, "tblDirs"), 5);
     EXPECT_TRUE(store::IndexHasRows(s.db));
 }
@@ -62,17 +62,17 @@ TEST(Store, TextIsBoundNeverPastedIntoStatements) {
 TEST(Store, HistoryKeepsEveryTextInOrderAndReindexEmptiesIt) {
     IndexedStore s;
     for (const char* t : {"abc", "Bob's", "abc", ""})
-        EXPECT_EQ(search::AddSearchHistory(s.db, t), "");
+        EXPECT_EQ(store::AddSearchHistory(s.db, t), "");
     std::vector<std::string> texts;
-    EXPECT_EQ(search::listSearchHistory(s.db, texts), "");
+    EXPECT_EQ(store::listSearchHistory(s.db, texts), "");
     EXPECT_EQ(texts, (std::vector<std::string>{"abc", "Bob's", "abc", ""}));
     EXPECT_EQ(store::CountRows(s.db, "tblLastSearch"), 4);
 
-    EXPECT_EQ(search::clearSearchHistory(s.db), "");
-    EXPECT_EQ(search::listSearchHistory(s.db, texts), "");
+    EXPECT_EQ(store::clearSearchHistory(s.db), "");
+    EXPECT_EQ(store::listSearchHistory(s.db, texts), "");
     EXPECT_TRUE(texts.empty());
 
-    search::AddSearchHistory(s.db, "kept until the next index");
+    store::AddSearchHistory(s.db, "kept until the next index");
     test::indexFolders(s.data.path(), {s.tree.str()});
     EXPECT_EQ(store::CountRows(s.db, "tblLastSearch"), 0);
 }
@@ -84,7 +84,7 @@ TEST(Store, FinishedSearchHoldsNoLockOnTheHistory) {
     search::SearchHit hit;
     while (cursor.next(hit)) {
     }
-    EXPECT_EQ(search::AddSearchHistory(s.db, "photos"), ""); // at once, not after a busy wait
+    EXPECT_EQ(store::AddSearchHistory(s.db, "photos"), ""); // at once, not after a busy wait
 }
 
 TEST(Store, GarbageFileIsReportedAndLeftAlone) {
@@ -96,7 +96,7 @@ TEST(Store, GarbageFileIsReportedAndLeftAlone) {
     test::searchPaths(db, test::query("x"), &error);
     EXPECT_EQ(error, search::SearchError::Damaged);
     std::vector<std::string> texts;
-    EXPECT_NE(search::listSearchHistory(db, texts), "");
+    EXPECT_NE(store::listSearchHistory(db, texts), "");
     EXPECT_EQ(store::CountRows(db, "tblDirs"), 0);
     EXPECT_EQ(fs::file_size(db), garbage.size());
 }
@@ -121,7 +121,7 @@ TEST(Store, MissingTemplateStillGivesAnIndex) {
         indexer::runIndex({data.path() / "sub", data.path() / "no-fresh.dat"}, catalogue, "C", stop);
     EXPECT_EQ(result.error, "");
     EXPECT_EQ(result.caption(), "Done. (1 dirs)");
-    EXPECT_EQ(search::AddSearchHistory((data.path() / "sub" / "Files.dat").string(), "works"), "");
+    EXPECT_EQ(store::AddSearchHistory((data.path() / "sub" / "Files.dat").string(), "works"), "");
 }
 
 TEST(Store, UnwritableDataFolderIsAnErrorNotDone) {

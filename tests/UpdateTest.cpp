@@ -5,7 +5,7 @@
 
 #include "indexer/IndexEdit.h"
 #include "indexer/Update.h"
-#include "search/History.h"
+#include "store/History.h"
 #include "store/Sqlite.h"
 
 #include <gtest/gtest.h>
@@ -72,7 +72,7 @@ TEST(Update, FollowsRandomChurnRowForRowAndKeepsTheHistory) {
     const std::vector<std::string> roots = {root.string()};
     ASSERT_EQ(test::indexFolders(data.path(), roots).error, "");
     const std::string db = (data.path() / "Files.dat").string();
-    ASSERT_EQ(search::AddSearchHistory(db, "kept search"), "");
+    ASSERT_EQ(store::AddSearchHistory(db, "kept search"), "");
 
     test::FolderChurn churn(root, outside.path(), 14);
     for (int round = 0; round < 12; ++round) {
@@ -87,7 +87,7 @@ TEST(Update, FollowsRandomChurnRowForRowAndKeepsTheHistory) {
     }
     expectSameAsFullIndex(data.path(), roots);
     std::vector<std::string> history;
-    ASSERT_EQ(search::listSearchHistory(db, history), "");
+    ASSERT_EQ(store::listSearchHistory(db, history), "");
     EXPECT_EQ(history, std::vector<std::string>{"kept search"});
 }
 

@@ -5,7 +5,7 @@
 
 #include "indexer/Update.h"
 #include "indexer/Watch.h"
-#include "search/History.h"
+#include "store/History.h"
 #include "store/Sqlite.h"
 
 #include <gtest/gtest.h>
@@ -92,7 +92,7 @@ TEST(Watch, FollowsRandomChurnAndAFullIndexUnderIt) {
                                  std::to_string(i));
     ASSERT_EQ(test::indexFolders(data.path(), {root.string()}).error, "");
     const std::string db = (data.path() / "Files.dat").string();
-    ASSERT_EQ(search::AddSearchHistory(db, "kept search"), "");
+    ASSERT_EQ(store::AddSearchHistory(db, "kept search"), "");
     test::makeDirs(root, "before the watch/starts"); // found by its first update
 
     RunningWatcher watcher(data.path(), root);
@@ -108,7 +108,7 @@ TEST(Watch, FollowsRandomChurnAndAFullIndexUnderIt) {
             << "round " << round << ::testing::PrintToString(watcher.log());
         if (round == 2) {
             std::vector<std::string> history;
-            ASSERT_EQ(search::listSearchHistory(db, history), "");
+            ASSERT_EQ(store::listSearchHistory(db, history), "");
             EXPECT_EQ(history, std::vector<std::string>{"kept search"});
         }
     }

@@ -1,10 +1,10 @@
 // quorvel, the desktop program.
-#include "app/Main.h"
+#include "app/Startup.h"
 #include "indexer/Watch.h"
-#include "platform/Display.h"
 #include "store/DataFolder.h"
 #include "store/IndexStore.h"
-#include "ui/Widgets.h"
+#include "ui/kit/Display.h"
+#include "ui/kit/Widgets.h"
 #include "ui/main/frmMain.h"
 
 #include <QApplication>
@@ -17,7 +17,7 @@
 
 int main(int argc, char** argv) {
     std::string why;
-    if (!qvl::platform::displayAvailable(why)) {
+    if (!qvl::ui::displayAvailable(why)) {
         std::fprintf(stderr, "quorvel: cannot open its window: %s.\nOn a text terminal, use qvl instead.\n",
                      why.c_str());
         return 1;
@@ -47,7 +47,7 @@ int main(int argc, char** argv) {
     QStringList args = QApplication::arguments().mid(1);
     QString commandLine = args.join(' ');
 
-    qvl::app::AppState state;
+    qvl::ui::UiState state;
     auto window = qvl::app::Main(state, std::move(catalogue), commandLine,
                                  qvl::store::BuildConnectString(location), location.templateFile.string());
     for (const std::string& note : qvl::store::takeNotes())

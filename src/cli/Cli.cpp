@@ -4,9 +4,9 @@
 #include "indexer/IndexRun.h"
 #include "indexer/Update.h"
 #include "indexer/Watch.h"
-#include "search/History.h"
 #include "search/SearchService.h"
 #include "store/DataFolder.h"
+#include "store/History.h"
 
 #include <cctype>
 #include <chrono>
@@ -406,7 +406,7 @@ int historyCommand(const std::vector<std::string>& args, std::ostream& out, std:
             return usageError(err, "history takes only -N and --clear");
     }
     if (clear) {
-        std::string problem = search::clearSearchHistory(db);
+        std::string problem = store::clearSearchHistory(db);
         if (!problem.empty()) {
             err << "qvl: cannot clear the history: " << problem << "\n";
             return 2;
@@ -414,7 +414,7 @@ int historyCommand(const std::vector<std::string>& args, std::ostream& out, std:
         return 0;
     }
     std::vector<std::string> texts;
-    std::string problem = search::listSearchHistory(db, texts);
+    std::string problem = store::listSearchHistory(db, texts);
     if (!problem.empty()) {
         err << "qvl: cannot read the history: " << problem << "\n";
         return 2;

@@ -1,4 +1,4 @@
-#include "sys/SystemChecks.h"
+#include "platform/SystemChecks.h"
 
 #include "platform/Platform.h"
 #include "platform/Registry.h"
@@ -7,7 +7,7 @@
 #include <cstdlib>
 #include <cstring>
 
-namespace qvl::sys {
+namespace qvl::platform {
 
 namespace {
 
@@ -60,4 +60,4 @@ std::string GetWindowsVersion() {
     return platform::systemVersionText();
 }
 
-} // namespace qvl::sys
+} // namespace qvl::platform

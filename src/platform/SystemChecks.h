@@ -3,7 +3,7 @@
 
 #include <string>
 
-namespace qvl::sys {
+namespace qvl::platform {
 
 inline constexpr double kMinimumDataAccessVersion = 2.5;
 
@@ -19,4 +19,4 @@ std::string formatVersion(double version);
 // The running system's name and version: "Linux (6.1) Build 0 #1 SMP ..." style.
 std::string GetWindowsVersion();
 
-} // namespace qvl::sys
+} // namespace qvl::platform

@@ -1,10 +1,10 @@
-#include "search/History.h"
+#include "store/History.h"
 
 #include "store/Sqlite.h"
 
 #include <filesystem>
 
-namespace qvl::search {
+namespace qvl::store {
 
 using store::Db;
 using store::Stmt;
@@ -53,4 +53,4 @@ std::string clearSearchHistory(const std::string& dbConnect) {
     return clear.step() == SQLITE_DONE ? std::string() : clear.error();
 }
 
-} // namespace qvl::search
+} // namespace qvl::store

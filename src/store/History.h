@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-namespace qvl::search {
+namespace qvl::store {
 
 // Appends `text` as it was typed. "" or the reason it could not be stored.
 std::string AddSearchHistory(const std::string& dbConnect, const std::string& text);
@@ -13,4 +13,4 @@ std::string listSearchHistory(const std::string& dbConnect, std::vector<std::str
 // Empties the history. "" or the reason it failed.
 std::string clearSearchHistory(const std::string& dbConnect);
 
-} // namespace qvl::search
+} // namespace qvl::store

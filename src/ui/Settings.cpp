@@ -1,8 +1,8 @@
-#include "app/Settings.h"
+#include "ui/Settings.h"
 
 #include <QSettings>
 
-namespace qvl::app {
+namespace qvl::ui {
 
 void LoadSettings(int16_t& explorerMode, int16_t& visualEffects) {
     QSettings settings(QSettings::NativeFormat, QSettings::UserScope, "QVL", "QVL");
@@ -27,4 +27,4 @@ bool SaveSettings(int16_t explorerMode, int16_t visualEffects) {
     return settings.status() == QSettings::NoError;
 }
 
-} // namespace qvl::app
+} // namespace qvl::ui

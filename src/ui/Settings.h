@@ -4,11 +4,11 @@
 
 #include <cstdint>
 
-namespace qvl::app {
+namespace qvl::ui {
 
 // Missing keys read as 1; a stored text that is not a 16-bit number makes both 1.
 void LoadSettings(int16_t& explorerMode, int16_t& visualEffects);
 // False when the store could not be written.
 bool SaveSettings(int16_t explorerMode, int16_t visualEffects);
 
-} // namespace qvl::app
+} // namespace qvl::ui

@@ -1,26 +1,26 @@
-#include "app/AppState.h"
+#include "ui/UiState.h"
 
-#include "platform/FolderOpener.h"
-#include "ui/dialogs/frmPic.h"
+#include "ui/kit/FolderOpener.h"
+#include "ui/kit/frmPic.h"
 
 #include <QDesktopServices>
 #include <QUrl>
 
 #include <cstdlib>
 
-namespace qvl::app {
+namespace qvl::ui {
 
-AppState::AppState()
+UiState::UiState()
     : endProgramNow([] { std::_Exit(0); })
-    , openFolder(platform::openFolder)
+    , openFolder(ui::openFolder)
     , openUrl([](const QString& url) { QDesktopServices::openUrl(QUrl(url)); }) {}
 
-AppState::~AppState() = default;
+UiState::~UiState() = default;
 
-ui::frmPic& AppState::pictures() {
+ui::frmPic& UiState::pictures() {
     if (!m_pictures)
         m_pictures = std::make_unique<ui::frmPic>();
     return *m_pictures;
 }
 
-} // namespace qvl::app
+} // namespace qvl::ui

@@ -16,13 +16,13 @@ namespace qvl::ui {
 class frmPic;
 }
 
-namespace qvl::app {
+namespace qvl::ui {
 
-struct AppState {
-    AppState();
-    ~AppState();
-    AppState(const AppState&) = delete;
-    AppState& operator=(const AppState&) = delete;
+struct UiState {
+    UiState();
+    ~UiState();
+    UiState(const UiState&) = delete;
+    UiState& operator=(const UiState&) = delete;
 
     // The two settings (1 on, 0 off).
     int16_t ExplorerMode = 1;
@@ -65,4 +65,4 @@ private:
     std::unique_ptr<ui::frmPic> m_pictures;
 };
 
-} // namespace qvl::app
+} // namespace qvl::ui

@@ -1,6 +1,6 @@
 // Opacity arithmetic and the fade sequences, with a driven clock.
-#include "app/AppState.h"
-#include "ui/dialogs/mdlLayeredWindow.h"
+#include "ui/UiState.h"
+#include "ui/kit/mdlLayeredWindow.h"
 
 #include <QtTest>
 
@@ -12,7 +12,7 @@ using namespace qvl;
 class TestFades : public QObject {
     Q_OBJECT
 
-    app::AppState state;
+    ui::UiState state;
     QWidget window;
     std::vector<int> applied;   // every alpha that reached the window
     std::deque<uint32_t> ticks; // what the clock answers, in order; then 0

@@ -1,9 +1,9 @@
 // The quick menu, the keyboard map, the gestures, the splash and the section numbers.
 #include "Answer.h"
-#include "app/AppState.h"
-#include "ui/dialogs/ARGradient.h"
-#include "ui/dialogs/Shape.h"
-#include "ui/dialogs/mdlLayeredWindow.h"
+#include "ui/UiState.h"
+#include "ui/kit/ARGradient.h"
+#include "ui/kit/Shape.h"
+#include "ui/kit/mdlLayeredWindow.h"
 #include "ui/main/frmMain.h"
 #include "ui/main/frmQuickMenu.h"
 #include "ui/main/frmSplash.h"
@@ -21,7 +21,7 @@ class TestGestures : public QObject {
     Q_OBJECT
 
     QTemporaryDir data;
-    std::unique_ptr<app::AppState> state;
+    std::unique_ptr<ui::UiState> state;
     std::unique_ptr<ui::frmMain> window;
 
     QList<int> colours() {
@@ -39,7 +39,7 @@ class TestGestures : public QObject {
 private slots:
     void init() {
         ui::layeredPlatform().applyAlpha = [](QWidget*, int) { return 0; };
-        state = std::make_unique<app::AppState>();
+        state = std::make_unique<ui::UiState>();
         state->DbConnect = QDir(data.path()).filePath("Files.dat").toStdString();
         QFile::copy(QVL_TEMPLATE, QString::fromStdString(state->DbConnect)); // not a first run
         window = std::make_unique<ui::frmMain>(*state, indexer::DriveCatalogue());

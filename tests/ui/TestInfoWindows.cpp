@@ -1,18 +1,18 @@
 // The setup window, the information windows and the data-access warning.
 #include "Answer.h"
 #include "RegistryWrite.h"
-#include "app/AppState.h"
-#include "app/frmSetup.h"
 #include "platform/Registry.h"
-#include "sys/frmMDAC.h"
-#include "ui/dialogs/ARGradient.h"
-#include "ui/dialogs/ClickLabel.h"
+#include "ui/UiState.h"
 #include "ui/dialogs/InfoWindows.h"
 #include "ui/dialogs/frmAbout.h"
 #include "ui/dialogs/frmAbout2.h"
 #include "ui/dialogs/frmDocument.h"
+#include "ui/dialogs/frmMDAC.h"
 #include "ui/dialogs/frmMessage.h"
-#include "ui/dialogs/mdlLayeredWindow.h"
+#include "ui/dialogs/frmSetup.h"
+#include "ui/kit/ARGradient.h"
+#include "ui/kit/ClickLabel.h"
+#include "ui/kit/mdlLayeredWindow.h"
 
 #include <QSettings>
 #include <QTemporaryDir>
@@ -39,9 +39,9 @@ private slots:
     }
 
     void setupSavesAndAppliesAtOnce() {
-        app::AppState state;
+        ui::UiState state;
         bool synced = false;
-        QPointer<app::frmSetup> setup = new app::frmSetup(state, [&] { synced = true; });
+        QPointer<ui::frmSetup> setup = new ui::frmSetup(state, [&] { synced = true; });
         setup->show();
         QVERIFY(setup->chkEffects->isChecked() && setup->chkExplorer->isChecked());
         QCOMPARE(setup->chkEffects->text(), QString("Enable Transparency Effects (Windows 2000+ only)"));
@@ -66,12 +66,12 @@ private slots:
         QCOMPARE(raw.value("Setup/VisualEffects").toString(), QString("0"));
 
         // Opened again it shows the saved values; Escape and X close without saving.
-        setup = new app::frmSetup(state, {});
+        setup = new ui::frmSetup(state, {});
         QVERIFY(!setup->chkEffects->isChecked());
         setup->chkEffects->setChecked(true);
         QTest::keyClick(setup, Qt::Key_Escape);
         QTRY_VERIFY(setup.isNull());
-        setup = new app::frmSetup(state, {});
+        setup = new ui::frmSetup(state, {});
         setup->chkExplorer->setChecked(true);
         QTest::mouseClick(setup->Command1, Qt::LeftButton);
         QTRY_VERIFY(setup.isNull());
@@ -80,7 +80,7 @@ private slots:
     }
 
     void aboutWithEffectsOffIsOpaqueAndItsTitleStillCreeps() {
-        app::AppState state;
+        ui::UiState state;
         state.VisualEffects = 0;
         ui::showAbout(state, false);
         auto* about = qobject_cast<ui::frmAbout*>(state.about.data());
@@ -96,7 +96,7 @@ private slots:
     }
 
     void aboutOpensTheCreditsAfterADoubleClick() {
-        app::AppState state;
+        ui::UiState state;
         ui::showAbout(state, false);
         QPointer<ui::frmAbout> about = qobject_cast<ui::frmAbout*>(state.about.data());
         QVERIFY(!about->lblCredits->isVisible());
@@ -109,7 +109,7 @@ private slots:
     }
 
     void titleRollRunsCardsOneToElevenThenZero() {
-        app::AppState state;
+        ui::UiState state;
         state.AuthorName = "QVL Team";
         ui::frmAbout2_sub roll(state);
         QCOMPARE(roll.lbl1->text(), QString("Quorvel"));
@@ -123,7 +123,7 @@ private slots:
     }
 
     void documentsCloseByAltF4AndFadeOnOk() {
-        app::AppState state;
+        ui::UiState state;
         ui::showHelp(state);
         QPointer<QWidget> help = state.help;
         QVERIFY(help &&
@@ -140,30 +140,30 @@ private slots:
     }
 
     void oldDataAccessVersionWarns() {
-        app::AppState state;
+        ui::UiState state;
         test::setRegistryValue(platform::kHkeyLocalMachine, "SOFTWARE\\Microsoft\\DataAccess", "Version",
                                "2.10.4202");
         QString line;
         {
-            test::Answer answer([] { return test::shownWindow<sys::frmMDAC>() != nullptr; },
+            test::Answer answer([] { return test::shownWindow<ui::frmMDAC>() != nullptr; },
                                 [&] {
-                                    line = test::shownWindow<sys::frmMDAC>()->lblMDACVer->text();
-                                    QTest::mouseClick(test::shownWindow<sys::frmMDAC>()->Command1,
+                                    line = test::shownWindow<ui::frmMDAC>()->lblMDACVer->text();
+                                    QTest::mouseClick(test::shownWindow<ui::frmMDAC>()->Command1,
                                                       Qt::LeftButton);
                                 },
                                 "the data-access warning");
-            sys::frmMDAC::showModal(state); // returns once closed
+            ui::frmMDAC::showModal(state); // returns once closed
         }
         QCOMPARE(line, QString("It is reported that your version is 2.1"));
 
         test::setRegistryValue(platform::kHkeyLocalMachine, "SOFTWARE\\Microsoft\\DataAccess", "Version", "");
-        test::Answer answer([] { return test::shownWindow<sys::frmMDAC>() != nullptr; },
+        test::Answer answer([] { return test::shownWindow<ui::frmMDAC>() != nullptr; },
                             [&] {
-                                line = test::shownWindow<sys::frmMDAC>()->lblMDACVer->text();
-                                QTest::mouseClick(test::shownWindow<sys::frmMDAC>()->cmdOk, Qt::LeftButton);
+                                line = test::shownWindow<ui::frmMDAC>()->lblMDACVer->text();
+                                QTest::mouseClick(test::shownWindow<ui::frmMDAC>()->cmdOk, Qt::LeftButton);
                             },
                             "the data-access warning without a version");
-        sys::frmMDAC::showModal(state);
+        ui::frmMDAC::showModal(state);
         QCOMPARE(line, QString("It is reported that your version is 0"));
     }
 };

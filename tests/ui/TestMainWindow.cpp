@@ -1,9 +1,9 @@
 // The main window: its load, the drive panel, the index run and the chrome.
 #include "Answer.h"
-#include "app/AppState.h"
-#include "ui/dialogs/Shape.h"
+#include "ui/UiState.h"
 #include "ui/dialogs/frmDialogMessage.h"
-#include "ui/dialogs/mdlLayeredWindow.h"
+#include "ui/kit/Shape.h"
+#include "ui/kit/mdlLayeredWindow.h"
 #include "ui/main/DrivePanel.h"
 #include "ui/main/frmMain.h"
 
@@ -22,7 +22,7 @@ class TestMainWindow : public QObject {
     Q_OBJECT
 
     QTemporaryDir tree, data;
-    std::unique_ptr<app::AppState> state;
+    std::unique_ptr<ui::UiState> state;
     std::unique_ptr<ui::frmMain> window;
     QStringList messageBoxes; // texts of the message boxes answered
 
@@ -34,7 +34,7 @@ class TestMainWindow : public QObject {
 
     // Loads a fresh window over drives C (fixed), D (CD-ROM), Z (network), A (removable).
     void load() {
-        state = std::make_unique<app::AppState>();
+        state = std::make_unique<ui::UiState>();
         state->DbConnect = QDir(data.path()).filePath("Files.dat").toStdString();
         state->TemplateFile = QVL_TEMPLATE;
         indexer::DriveCatalogue catalogue;

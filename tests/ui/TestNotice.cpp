@@ -1,10 +1,10 @@
 // The notice and the error window, driven by keys and clicks.
 #include "Answer.h"
-#include "app/AppState.h"
+#include "ui/UiState.h"
 #include "ui/dialogs/Messages.h"
 #include "ui/dialogs/frmErrorMessage.h"
 #include "ui/dialogs/frmMessage.h"
-#include "ui/dialogs/mdlLayeredWindow.h"
+#include "ui/kit/mdlLayeredWindow.h"
 
 #include <QPushButton>
 #include <QtTest>
@@ -18,7 +18,7 @@ class TestNotice : public QObject {
 
     // The window the waiting call shows, once it is on screen and the call waits for it.
     template <typename W>
-    static std::function<bool()> waitingOn(const app::AppState& state, const QPointer<QWidget>& window) {
+    static std::function<bool()> waitingOn(const ui::UiState& state, const QPointer<QWidget>& window) {
         return [s = &state, w = &window] {
             return qobject_cast<W*>(w->data()) && (*w)->isVisible() && s->MessageWaiting != 0;
         };
@@ -41,7 +41,7 @@ private slots:
     void waitingNoticeReturnsOnEveryWayOfClosing() {
         QFETCH(int, key);
         QFETCH(int, modifiers);
-        app::AppState state;
+        ui::UiState state;
         state.StopRequested = true;
         bool okShown = false;
         test::Answer answer(
@@ -65,7 +65,7 @@ private slots:
     }
 
     void singleLineSitsLowerAndNoWaitReturnsAtOnce() {
-        app::AppState state;
+        ui::UiState state;
         ui::ShowMessage(state, "Loading", "Please wait", false, false);
         auto* notice = qobject_cast<ui::frmMessage*>(state.notice.data());
         QVERIFY(notice && notice->isVisible());
@@ -79,7 +79,7 @@ private slots:
     }
 
     void secondNoticeReplacesFirstAndReleasesItsWaiter() {
-        app::AppState state;
+        ui::UiState state;
         QPointer<QWidget> first;
         test::Answer answer(
             waitingOn<ui::frmMessage>(state, state.notice),
@@ -96,7 +96,7 @@ private slots:
     }
 
     void timeoutCountsTicksFromLastActivation() {
-        app::AppState state;
+        ui::UiState state;
         ui::ShowMessage(state, "Index done", "", false, false, /*timeout=*/3);
         QPointer<ui::frmMessage> notice = qobject_cast<ui::frmMessage*>(state.notice.data());
         notice->Form_Activate();
@@ -115,7 +115,7 @@ private slots:
     }
 
     void transparencyWorksFollowsTheOpacityCall() {
-        app::AppState state;
+        ui::UiState state;
         ui::layeredPlatform().applyAlpha = [](QWidget*, int) { return 120; };
         ui::ShowMessage(state, "Loading", "", false, false);
         qobject_cast<ui::frmMessage*>(state.notice.data())->Form_Activate();
@@ -127,7 +127,7 @@ private slots:
     }
 
     void panicEndsTheProgram() {
-        app::AppState state;
+        ui::UiState state;
         bool ended = false;
         state.endProgramNow = [&] { ended = true; };
         ui::ShowMessage(state, "Working", "", false, false);
@@ -137,7 +137,7 @@ private slots:
     }
 
     void errorWindowIgnoresEscapeButNotF12() {
-        app::AppState state;
+        ui::UiState state;
         bool escapeIgnored = false;
         test::Answer answer(
             waitingOn<ui::frmErrorMessage>(state, state.errorWindow),
@@ -154,7 +154,7 @@ private slots:
     }
 
     void errorWindowIsReusedAndOkReleasesTheWait() {
-        app::AppState state;
+        ui::UiState state;
         ui::ShowErrorMessage(state, "Error", "first", false, false);
         QPointer<QWidget> first = state.errorWindow;
         QString shown, title = "?";

@@ -1,11 +1,11 @@
 // The question window: answers by key and click, kinds, colours.
 #include "Answer.h"
-#include "app/AppState.h"
-#include "ui/Twips.h"
-#include "ui/dialogs/ARGradient.h"
+#include "ui/UiState.h"
 #include "ui/dialogs/Messages.h"
 #include "ui/dialogs/frmDialogMessage.h"
-#include "ui/dialogs/mdlLayeredWindow.h"
+#include "ui/kit/ARGradient.h"
+#include "ui/kit/Twips.h"
+#include "ui/kit/mdlLayeredWindow.h"
 
 #include <QApplication>
 #include <QtTest>
@@ -17,7 +17,7 @@ using namespace qvl;
 class TestQuestion : public QObject {
     Q_OBJECT
 
-    app::AppState state;
+    ui::UiState state;
 
     int16_t ask(int16_t kind, std::function<void(ui::frmDialogMessage*)> answer, bool alert = false) {
         test::Answer reply(

@@ -1,15 +1,15 @@
 // Searching from the main window: the box and its keys, the results pane, opening a
 // folder, the history window and the start-up search.
 #include "Answer.h"
-#include "app/AppState.h"
 #include "indexer/IndexRun.h"
-#include "search/History.h"
-#include "search/ResultsPane.h"
-#include "search/frmHistorySearch.h"
+#include "store/History.h"
 #include "store/IndexStore.h"
-#include "ui/dialogs/ClickLabel.h"
+#include "ui/UiState.h"
 #include "ui/dialogs/frmErrorMessage.h"
-#include "ui/dialogs/mdlLayeredWindow.h"
+#include "ui/dialogs/frmHistorySearch.h"
+#include "ui/kit/ClickLabel.h"
+#include "ui/kit/mdlLayeredWindow.h"
+#include "ui/main/ResultsPane.h"
 #include "ui/main/frmMain.h"
 
 #include <QApplication>
@@ -36,7 +36,7 @@ class TestSearchWindow : public QObject {
 
     QTemporaryDir tree, data;
     QString one, two; // the roots of drives C and D
-    std::unique_ptr<app::AppState> state;
+    std::unique_ptr<ui::UiState> state;
     std::unique_ptr<ui::frmMain> window;
     std::vector<std::pair<std::string, bool>> opened; // folders handed to the opener
 
@@ -79,7 +79,7 @@ class TestSearchWindow : public QObject {
     }
 
     void load(const QString& commandLine = {}) {
-        state = std::make_unique<app::AppState>();
+        state = std::make_unique<ui::UiState>();
         state->DbConnect = QDir(data.path()).filePath("Files.dat").toStdString();
         state->TemplateFile = QVL_TEMPLATE;
         state->openFolder = [this](const std::string& folder, bool withTree) {
@@ -156,7 +156,7 @@ private slots:
         const std::string deep = "/" + std::string(70000, 'd') + "/";
         for (const std::string& p : {deep + "x/", deep + "x/", deep + "y/", deep + "y/z/"})
             paths.push_back(p);
-        search::ResultsPane pane;
+        ui::ResultsPane pane;
         pane.clear();
         for (const std::string& p : paths)
             pane.addRow(p, 1, false);
@@ -221,7 +221,7 @@ private slots:
         buildIndex();
         load();
         search("windows", true);
-        search::ResultsPane* pane = window->rTxt1;
+        ui::ResultsPane* pane = window->rTxt1;
         QVERIFY(pane->startsGroup(0) && !pane->startsGroup(1) && pane->startsGroup(2));
         QCOMPARE(pane->headerLength(0), size_t(one.size() + 1));     // the drive's root folder
         QCOMPARE(pane->lineText(1), tree.path() + "/one/windows/ "); // the path and one blank
@@ -262,7 +262,7 @@ private slots:
         load();
         search("bad");
         QCOMPARE(window->rTxt1->rowCount(), size_t(1));
-        search::ResultsPane* pane = window->rTxt1;
+        ui::ResultsPane* pane = window->rTxt1;
         QTest::mouseDClick(pane->viewport(), Qt::LeftButton, {},
                            QPoint(60, pane->lineTop(0) + pane->lineHeight() / 2)); // past the tag
         QCOMPARE(opened.size(), size_t(1));
@@ -304,14 +304,14 @@ private slots:
         QStringList entries;
         QString infoBefore = window->lblInfo->text();
         const auto historyShown = [this] {
-            auto* h = window->findChild<search::frmHistorySearch*>();
+            auto* h = window->findChild<ui::frmHistorySearch*>();
             return h && h->isVisible();
         };
         {
             test::Answer answer(
                 historyShown,
                 [&] {
-                    auto* h = window->findChild<search::frmHistorySearch*>();
+                    auto* h = window->findChild<ui::frmHistorySearch*>();
                     count = h->lblInfo->text();
                     for (int i = 0; i < h->lstHistory->count(); ++i)
                         entries << h->lstHistory->item(i)->text();
@@ -330,16 +330,15 @@ private slots:
             test::Answer answer(
                 historyShown,
                 [this] {
-                    QTest::mouseClick(window->findChild<search::frmHistorySearch*>()->cmdClear,
-                                      Qt::LeftButton);
+                    QTest::mouseClick(window->findChild<ui::frmHistorySearch*>()->cmdClear, Qt::LeftButton);
                 },
                 "the history window, to clear it");
             QTest::mouseClick(window->lblHistory, Qt::LeftButton);
         }
-        QTRY_VERIFY(!window->findChild<search::frmHistorySearch*>());
+        QTRY_VERIFY(!window->findChild<ui::frmHistorySearch*>());
         window->showSearchHistory(); // empty now: it closes while loading, nothing to answer
-        QVERIFY(!window->findChild<search::frmHistorySearch*>() ||
-                !window->findChild<search::frmHistorySearch*>()->isVisible());
+        QVERIFY(!window->findChild<ui::frmHistorySearch*>() ||
+                !window->findChild<ui::frmHistorySearch*>()->isVisible());
     }
 
     void stopEndsALongListingWithTheCountShown() {
@@ -366,7 +365,7 @@ private slots:
         load();
         const auto historyCount = [&] {
             std::vector<std::string> texts;
-            search::listSearchHistory(state->DbConnect, texts);
+            store::listSearchHistory(state->DbConnect, texts);
             return texts.size();
         };
         window->txtSearchString->setText("windows");
@@ -390,7 +389,7 @@ private slots:
         load();
         search("windows");
         QCOMPARE(hits().size(), 5);
-        search::ResultsPane* pane = window->rTxt1;
+        ui::ResultsPane* pane = window->rTxt1;
         pane->setFocus();
         QTest::keyClick(pane, Qt::Key_Down);
         QTest::keyClick(pane, Qt::Key_Down);
@@ -449,7 +448,7 @@ private slots:
         QCOMPARE(hits(), QStringList{"/one/windows/"});
         QVERIFY(window->lblInfo->text().startsWith("1 Matches."));
         std::vector<std::string> history;
-        search::listSearchHistory(state->DbConnect, history);
+        store::listSearchHistory(state->DbConnect, history);
         // The search that was cut short, then the new one.
         QCOMPARE(history, (std::vector<std::string>{"m", "windows"}));
     }

@@ -1,19 +1,19 @@
 // Every window's captions fit their controls, whatever face stands in for the fonts the
 // windows name: CTest runs this once with the metric-compatible faces and once with
 // DejaVu Sans alone (a fontconfig file of its own for each run).
-#include "app/AppState.h"
-#include "app/frmSetup.h"
 #include "indexer/DriveCatalogue.h"
-#include "search/frmHistorySearch.h"
-#include "sys/frmMDAC.h"
-#include "ui/Widgets.h"
-#include "ui/dialogs/WrapCheckBox.h"
+#include "ui/UiState.h"
 #include "ui/dialogs/frmAbout.h"
 #include "ui/dialogs/frmAbout2.h"
 #include "ui/dialogs/frmDialogMessage.h"
 #include "ui/dialogs/frmDocument.h"
 #include "ui/dialogs/frmErrorMessage.h"
+#include "ui/dialogs/frmHistorySearch.h"
+#include "ui/dialogs/frmMDAC.h"
 #include "ui/dialogs/frmMessage.h"
+#include "ui/dialogs/frmSetup.h"
+#include "ui/kit/Widgets.h"
+#include "ui/kit/WrapCheckBox.h"
 #include "ui/main/frmMain.h"
 #include "ui/main/frmPart.h"
 #include "ui/main/frmQuickMenu.h"
@@ -106,7 +106,7 @@ class TestTextFit : public QObject {
     Q_OBJECT
 
     QTemporaryDir settingsDir;
-    std::unique_ptr<app::AppState> state;
+    std::unique_ptr<ui::UiState> state;
     QStringList problems;
 
     void check(QWidget* window) {
@@ -118,7 +118,7 @@ class TestTextFit : public QObject {
 private slots:
     void initTestCase() {
         QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, settingsDir.path());
-        state = std::make_unique<app::AppState>();
+        state = std::make_unique<ui::UiState>();
         ui::installFonts();
         qInfo() << "faces:" << QFontDatabase::families();
     }
@@ -129,12 +129,12 @@ private slots:
         state->DbConnect = settingsDir.filePath("Files.dat").toStdString();
         auto main = std::make_unique<ui::frmMain>(*state, catalogue);
         check(main.get());
-        check(std::make_unique<app::frmSetup>(*state, [] {}).get());
+        check(std::make_unique<ui::frmSetup>(*state, [] {}).get());
         check(std::make_unique<ui::frmAbout>(*state).get());
         check(std::make_unique<ui::frmAbout2>(*state).get());
         check(std::make_unique<ui::frmDocument>(*state, ui::frmDocument::Kind::Help).get());
         check(std::make_unique<ui::frmDocument>(*state, ui::frmDocument::Kind::History).get());
-        check(std::make_unique<sys::frmMDAC>(*state).get());
+        check(std::make_unique<ui::frmMDAC>(*state).get());
         check(std::make_unique<ui::frmSplash>().get());
         check(std::make_unique<ui::frmQuickMenu>(*state, [](const QString&) {}).get());
         for (int number : {1, 2})

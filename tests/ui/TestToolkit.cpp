@@ -1,9 +1,9 @@
 // Settings, the gradient panel, the border sizer and the picture holder.
-#include "app/AppState.h"
-#include "app/Settings.h"
-#include "ui/Twips.h"
-#include "ui/dialogs/ARGradient.h"
-#include "ui/dialogs/frmPic.h"
+#include "ui/Settings.h"
+#include "ui/UiState.h"
+#include "ui/kit/ARGradient.h"
+#include "ui/kit/Twips.h"
+#include "ui/kit/frmPic.h"
 #include "ui/main/WindowChrome.h"
 
 #include <QSettings>
@@ -24,20 +24,20 @@ private slots:
 
     void settingsDefaultsRoundTripAndDamage() {
         int16_t explorer = 7, effects = 7;
-        app::LoadSettings(explorer, effects);
+        ui::LoadSettings(explorer, effects);
         QCOMPARE(explorer, int16_t(1)); // a fresh account: both on
         QCOMPARE(effects, int16_t(1));
 
-        app::SaveSettings(0, 0);
+        ui::SaveSettings(0, 0);
         QSettings raw(QSettings::NativeFormat, QSettings::UserScope, "QVL", "QVL");
         QCOMPARE(raw.value("Setup/ExplorerMode").toString(), QString("0"));
-        app::LoadSettings(explorer, effects);
+        ui::LoadSettings(explorer, effects);
         QCOMPARE(explorer, int16_t(0));
         QCOMPARE(effects, int16_t(0));
 
         raw.setValue("Setup/ExplorerMode", "sometimes"); // a word makes both 1
         raw.sync();
-        app::LoadSettings(explorer, effects);
+        ui::LoadSettings(explorer, effects);
         QCOMPARE(explorer, int16_t(1));
         QCOMPARE(effects, int16_t(1));
     }
@@ -87,7 +87,7 @@ private slots:
     }
 
     void pictureHolderHasEveryPicture() {
-        app::AppState state;
+        ui::UiState state;
         for (const char* name :
              {"cmdOk", "cmdCancel", "cmdSetup", "cmdIndex", "cmdStop1", "cmdHG", "cmdEmail", "cmdIE"})
             QVERIFY2(!state.pictures().picture(name).isNull(), name);

@@ -1,12 +1,12 @@
 // Shows one dialog so that it can be looked at (for screenshots under Xvfb):
 //   qvl_dialogdemo notice|wait|error|question|okcancel|alert|setup|about|help|history|mdac|credits
 #include "RegistryWrite.h"
-#include "app/AppState.h"
-#include "app/frmSetup.h"
 #include "platform/Registry.h"
-#include "sys/frmMDAC.h"
+#include "ui/UiState.h"
 #include "ui/dialogs/InfoWindows.h"
 #include "ui/dialogs/Messages.h"
+#include "ui/dialogs/frmMDAC.h"
+#include "ui/dialogs/frmSetup.h"
 
 #include <QApplication>
 #include <QTimer>
@@ -15,14 +15,14 @@ using namespace qvl;
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
-    app::AppState state;
+    ui::UiState state;
     QString what = argc > 1 ? argv[1] : "notice";
     QTimer::singleShot(0, [&] {
         state.AuthorName = "QVL Team";
         state.AuthorEmail = "quorvel@example.org";
         state.HomePageHost = "www.quorvel.org";
         if (what == "setup")
-            (new app::frmSetup(state, {}))->show();
+            (new ui::frmSetup(state, {}))->show();
         else if (what == "about")
             ui::showAbout(state, false);
         else if (what == "help")
@@ -34,7 +34,7 @@ int main(int argc, char** argv) {
         else if (what == "mdac") {
             test::setRegistryValue(platform::kHkeyLocalMachine, "SOFTWARE\\Microsoft\\DataAccess", "Version",
                                    "2.10.4202");
-            sys::frmMDAC::showModal(state);
+            ui::frmMDAC::showModal(state);
         } else if (what == "notice")
             ui::ShowMessage(state, "Loading", "Please wait", false, false);
         else if (what == "wait")

@@ -7,9 +7,9 @@
 #include "indexer/Watch.h"
 #include "platform/Platform.h"
 #include "platform/Registry.h"
-#include "search/History.h"
+#include "platform/SystemChecks.h"
 #include "search/Search.h"
-#include "sys/SystemChecks.h"
+#include "store/History.h"
 
 #include <gtest/gtest.h>
 
@@ -142,12 +142,12 @@ TEST(Windows, LinksAndJunctionsAreNotFollowed) {
 
 TEST(Windows, RegistryAndSystemVersion) {
     test::setRegistryValue(platform::kHkeyCurrentUser, "Software\\QVLTest", "Probe", "  from the test  ");
-    EXPECT_EQ(sys::RegReadString("HKEY_CURRENT_USER\\Software\\QVLTest", "Probe"), "from the test");
-    EXPECT_EQ(sys::RegReadString("HKEY_CURRENT_USER\\Software\\QVLTest", "Missing"), "");
-    EXPECT_EQ(sys::RegReadString("HKEY_NOWHERE\\Software\\QVLTest", "Probe"), "");
+    EXPECT_EQ(platform::RegReadString("HKEY_CURRENT_USER\\Software\\QVLTest", "Probe"), "from the test");
+    EXPECT_EQ(platform::RegReadString("HKEY_CURRENT_USER\\Software\\QVLTest", "Missing"), "");
+    EXPECT_EQ(platform::RegReadString("HKEY_NOWHERE\\Software\\QVLTest", "Probe"), "");
     test::setRegistryValue(platform::kHkeyCurrentUser, "Software\\QVLTest", "Probe", "");
 
-    std::string version = sys::GetWindowsVersion();
+    std::string version = platform::GetWindowsVersion();
     EXPECT_EQ(version.rfind("Windows", 0), 0u) << version;
     EXPECT_NE(version.find(") Build "), std::string::npos) << version;
 }
@@ -265,7 +265,7 @@ TEST(Windows, UpdateAndWatchFollowTheDisk) {
     const store::StoreLocation location{data.path, data.path / L"no-template.dat"};
     std::atomic<bool> stop{false};
     ASSERT_EQ(indexer::runIndex(location, catalogue, "C", stop).error, "");
-    ASSERT_EQ(search::AddSearchHistory(u8(data.path / L"Files.dat"), "kept"), "");
+    ASSERT_EQ(store::AddSearchHistory(u8(data.path / L"Files.dat"), "kept"), "");
 
     fs::create_directories(tree.path / L"new" / L"deeper");
     fs::rename(tree.path / L"windows2", tree.path / L"Apps" / L"moved");
@@ -317,6 +317,6 @@ TEST(Windows, UpdateAndWatchFollowTheDisk) {
     watcher.join();
     EXPECT_EQ(ended, "");
     std::vector<std::string> history;
-    ASSERT_EQ(search::listSearchHistory(u8(data.path / L"Files.dat"), history), "");
+    ASSERT_EQ(store::listSearchHistory(u8(data.path / L"Files.dat"), history), "");
     EXPECT_EQ(history, std::vector<std::string>{"kept"});
 }

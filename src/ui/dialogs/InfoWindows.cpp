@@ -22,17 +22,17 @@ template <class Make> QWidget* present(QPointer<QWidget>& slot, Make make) {
 
 } // namespace
 
-void showHelp(app::AppState& state) {
+void showHelp(ui::UiState& state) {
     present(state.help, [&] {
         return new frmDocument(state, frmDocument::Kind::Help, [&state] { showVersionHistory(state); });
     });
 }
 
-void showVersionHistory(app::AppState& state) {
+void showVersionHistory(ui::UiState& state) {
     present(state.versionHistory, [&] { return new frmDocument(state, frmDocument::Kind::History); });
 }
 
-void showAbout(app::AppState& state, bool modal) {
+void showAbout(ui::UiState& state, bool modal) {
     if (modal && !state.about) {
         auto* about = new frmAbout(state);
         about->setWindowModality(Qt::ApplicationModal);
@@ -46,7 +46,7 @@ void showAbout(app::AppState& state, bool modal) {
     }
 }
 
-void showCredits(app::AppState& state) {
+void showCredits(ui::UiState& state) {
     present(state.credits, [&] { return new frmAbout2(state); });
 }
 

@@ -2,14 +2,14 @@
 // Opening the information windows; each exists at most once and comes to the front
 // when it is open already.
 
-#include "app/AppState.h"
+#include "ui/UiState.h"
 
 namespace qvl::ui {
 
-void showHelp(app::AppState& state);
-void showVersionHistory(app::AppState& state);
+void showHelp(ui::UiState& state);
+void showVersionHistory(ui::UiState& state);
 // The about window; modal shows it and returns when it has closed.
-void showAbout(app::AppState& state, bool modal);
-void showCredits(app::AppState& state);
+void showAbout(ui::UiState& state, bool modal);
+void showCredits(ui::UiState& state);
 
 } // namespace qvl::ui

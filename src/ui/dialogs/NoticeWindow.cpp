@@ -1,15 +1,15 @@
 #include "ui/dialogs/NoticeWindow.h"
 
-#include "ui/Twips.h"
-#include "ui/Widgets.h"
-#include "ui/dialogs/ARGradient.h"
-#include "ui/dialogs/Shape.h"
+#include "ui/kit/ARGradient.h"
+#include "ui/kit/Shape.h"
+#include "ui/kit/Twips.h"
+#include "ui/kit/Widgets.h"
 
 #include <QCloseEvent>
 
 namespace qvl::ui {
 
-NoticeWindow::NoticeWindow(app::AppState& state, const char* name, QSize size, uint32_t stripEnd,
+NoticeWindow::NoticeWindow(ui::UiState& state, const char* name, QSize size, uint32_t stripEnd,
                            QColor line1Color)
     : QWidget(nullptr, Qt::Dialog | Qt::FramelessWindowHint)
     , m_state(state) {

@@ -3,7 +3,7 @@
 // drags the window, a title, an "X" button, two centred lines and an OK button, in a
 // thin frame without a caption bar. The window deletes itself when it closes.
 
-#include "app/AppState.h"
+#include "ui/UiState.h"
 
 #include <QLabel>
 #include <QPushButton>
@@ -29,10 +29,10 @@ public:
     QPushButton* cmdMsgOk;
 
 protected:
-    NoticeWindow(app::AppState& state, const char* name, QSize size, uint32_t stripEnd, QColor line1Color);
+    NoticeWindow(ui::UiState& state, const char* name, QSize size, uint32_t stripEnd, QColor line1Color);
     void closeEvent(QCloseEvent* event) override;
 
-    app::AppState& m_state;
+    ui::UiState& m_state;
 
 private:
     Shape* m_frame;

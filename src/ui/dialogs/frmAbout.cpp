@@ -1,15 +1,15 @@
 #include "ui/dialogs/frmAbout.h"
 
-#include "sys/SystemChecks.h"
-#include "ui/Twips.h"
-#include "ui/Widgets.h"
-#include "ui/dialogs/ARGradient.h"
-#include "ui/dialogs/ClickLabel.h"
+#include "platform/SystemChecks.h"
 #include "ui/dialogs/InfoWindows.h"
 #include "ui/dialogs/Messages.h"
-#include "ui/dialogs/Shape.h"
-#include "ui/dialogs/frmPic.h"
-#include "ui/dialogs/mdlLayeredWindow.h"
+#include "ui/kit/ARGradient.h"
+#include "ui/kit/ClickLabel.h"
+#include "ui/kit/Shape.h"
+#include "ui/kit/Twips.h"
+#include "ui/kit/Widgets.h"
+#include "ui/kit/frmPic.h"
+#include "ui/kit/mdlLayeredWindow.h"
 #include "ui/main/frmMain.h"
 
 #include <QApplication>
@@ -17,7 +17,7 @@
 
 namespace qvl::ui {
 
-frmAbout::frmAbout(app::AppState& state)
+frmAbout::frmAbout(ui::UiState& state)
     : QWidget(nullptr, Qt::Window | Qt::FramelessWindowHint)
     , m_state(state) {
     setObjectName("frmAbout");
@@ -76,8 +76,8 @@ frmAbout::frmAbout(app::AppState& state)
     cmdOk->setIcon(state.pictures().picture("cmdOk")); // SetPics
     lblEmail->setCursor(state.pictures().pointer("cmdEmail"));
     lblHomepage->setCursor(state.pictures().pointer("cmdIE"));
-    lblWinVer->setText(QString::fromStdString(sys::GetWindowsVersion()));
-    lblMDAC->setText(QString::fromStdString("MDAC v" + sys::formatVersion(sys::GetMDACVersion())));
+    lblWinVer->setText(QString::fromStdString(platform::GetWindowsVersion()));
+    lblMDAC->setText(QString::fromStdString("MDAC v" + platform::formatVersion(platform::GetMDACVersion())));
     SetTransparency(state, this, 0, false);
     lblVersion->setText(QString("v") + frmMain::kVersion);
     lblMyName->setText("Written By " + state.AuthorName);
@@ -89,18 +89,18 @@ frmAbout::frmAbout(app::AppState& state)
     connect(cmdOk, &QPushButton::clicked, this, &frmAbout::CloseForm);
     connect(cmdClose, &QPushButton::clicked, this, &frmAbout::closeAndEscape);
     connect(cmdHelp, &QPushButton::clicked, this, [this] {
-        app::AppState& s = m_state;
+        ui::UiState& s = m_state;
         close();
         showHelp(s);
     });
     connect(cmdHistory, &QPushButton::clicked, this, [this] {
-        app::AppState& s = m_state;
+        ui::UiState& s = m_state;
         close();
         showVersionHistory(s);
     });
     connect(Label1, &ClickLabel::doubleClicked, lblCredits, &QWidget::show);
     connect(lblCredits, &ClickLabel::doubleClicked, this, [this] {
-        app::AppState& s = m_state;
+        ui::UiState& s = m_state;
         close();
         showCredits(s);
     });

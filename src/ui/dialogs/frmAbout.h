@@ -3,7 +3,7 @@
 // to the help, the version history and (after a double-click on "About") the credits.
 // Its title colours creep every 50 ms; it fades in to 85 % on its first tick.
 
-#include "app/AppState.h"
+#include "ui/UiState.h"
 
 #include <QLabel>
 #include <QPushButton>
@@ -18,7 +18,7 @@ class ClickLabel;
 class frmAbout : public QWidget {
     Q_OBJECT
 public:
-    explicit frmAbout(app::AppState& state);
+    explicit frmAbout(ui::UiState& state);
 
     ARGradient* ARGradient1;
     QLabel *lblVersion, *lblMyName, *lblWinVer, *lblMDAC;
@@ -37,7 +37,7 @@ private:
     // Closes at once, then sends the Escape keystroke to the window active then.
     void closeAndEscape();
 
-    app::AppState& m_state;
+    ui::UiState& m_state;
     bool m_fadeInPending = true;
     uint32_t m_a = 0x400000, m_b = 0xC0C0C0;
 };

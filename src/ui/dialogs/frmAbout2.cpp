@@ -1,11 +1,11 @@
 #include "ui/dialogs/frmAbout2.h"
 
-#include "ui/Twips.h"
-#include "ui/Widgets.h"
-#include "ui/dialogs/ARGradient.h"
-#include "ui/dialogs/ClickLabel.h"
 #include "ui/dialogs/Messages.h"
-#include "ui/dialogs/mdlLayeredWindow.h"
+#include "ui/kit/ARGradient.h"
+#include "ui/kit/ClickLabel.h"
+#include "ui/kit/Twips.h"
+#include "ui/kit/Widgets.h"
+#include "ui/kit/mdlLayeredWindow.h"
 
 #include <QGuiApplication>
 #include <QScreen>
@@ -23,7 +23,7 @@ void paintBlack(QWidget* w, QColor color) {
 
 } // namespace
 
-frmAbout2_sub::frmAbout2_sub(app::AppState& state)
+frmAbout2_sub::frmAbout2_sub(ui::UiState& state)
     : QWidget(nullptr, Qt::Tool | Qt::FramelessWindowHint)
     , m_state(state) {
     setObjectName("frmAbout2_sub");
@@ -87,7 +87,7 @@ void frmAbout2_sub::AdvanceTitle() {
     FadeIn(m_state, this, 100, true);
 }
 
-frmAbout2::frmAbout2(app::AppState& state)
+frmAbout2::frmAbout2(ui::UiState& state)
     : QWidget(nullptr, Qt::Window | Qt::FramelessWindowHint)
     , m_state(state) {
     setObjectName("frmAbout2");

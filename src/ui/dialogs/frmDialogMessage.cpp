@@ -1,11 +1,11 @@
 #include "ui/dialogs/frmDialogMessage.h"
 
-#include "ui/Twips.h"
-#include "ui/Widgets.h"
-#include "ui/dialogs/ARGradient.h"
 #include "ui/dialogs/Messages.h"
-#include "ui/dialogs/frmPic.h"
-#include "ui/dialogs/mdlLayeredWindow.h"
+#include "ui/kit/ARGradient.h"
+#include "ui/kit/Twips.h"
+#include "ui/kit/Widgets.h"
+#include "ui/kit/frmPic.h"
+#include "ui/kit/mdlLayeredWindow.h"
 
 #include <QCloseEvent>
 #include <QKeyEvent>
@@ -36,7 +36,7 @@ QPushButton* button(QWidget* parent, const char* name, const char* text, int lef
 
 } // namespace
 
-frmDialogMessage::frmDialogMessage(app::AppState& state)
+frmDialogMessage::frmDialogMessage(ui::UiState& state)
     : QWidget(nullptr, Qt::Dialog | Qt::FramelessWindowHint)
     , m_state(state) {
     setObjectName("frmDialogMessage");

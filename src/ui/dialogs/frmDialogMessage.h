@@ -3,8 +3,8 @@
 // Yes and No. Each answer sets DialogAnswer and closes the window with a fade; a close
 // by the window manager counts as No. Asked through ShowDialogMessage.
 
-#include "app/AppState.h"
-#include "ui/dialogs/ClickLabel.h"
+#include "ui/UiState.h"
+#include "ui/kit/ClickLabel.h"
 
 #include <QLabel>
 #include <QPushButton>
@@ -18,7 +18,7 @@ class frmDialogMessage : public QWidget {
     Q_OBJECT
 public:
     // Fades in to 90 % before it is first shown, then centres itself.
-    explicit frmDialogMessage(app::AppState& state);
+    explicit frmDialogMessage(ui::UiState& state);
 
     // Turns the three top strips red.
     void makeRed();
@@ -40,7 +40,7 @@ protected:
     void paintEvent(QPaintEvent* event) override;
 
 private:
-    app::AppState& m_state;
+    ui::UiState& m_state;
     bool m_answered = false;
 };
 

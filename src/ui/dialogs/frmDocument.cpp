@@ -1,20 +1,20 @@
 #include "ui/dialogs/frmDocument.h"
 
-#include "ui/Twips.h"
-#include "ui/Widgets.h"
-#include "ui/dialogs/ARGradient.h"
-#include "ui/dialogs/ClickLabel.h"
 #include "ui/dialogs/Documents.h"
 #include "ui/dialogs/Messages.h"
-#include "ui/dialogs/Shape.h"
-#include "ui/dialogs/frmPic.h"
-#include "ui/dialogs/mdlLayeredWindow.h"
+#include "ui/kit/ARGradient.h"
+#include "ui/kit/ClickLabel.h"
+#include "ui/kit/Shape.h"
+#include "ui/kit/Twips.h"
+#include "ui/kit/Widgets.h"
+#include "ui/kit/frmPic.h"
+#include "ui/kit/mdlLayeredWindow.h"
 
 #include <QKeyEvent>
 
 namespace qvl::ui {
 
-frmDocument::frmDocument(app::AppState& state, Kind kind, std::function<void()> showHistory)
+frmDocument::frmDocument(ui::UiState& state, Kind kind, std::function<void()> showHistory)
     : QWidget(nullptr, Qt::Window | Qt::FramelessWindowHint)
     , m_state(state) {
     const bool help = kind == Kind::Help;

@@ -3,7 +3,7 @@
 // rich-text view under a title strip, with OK, the mail and homepage links, minimise and
 // close. Which one is chosen at construction.
 
-#include "app/AppState.h"
+#include "ui/UiState.h"
 
 #include <QPushButton>
 #include <QTextBrowser>
@@ -21,7 +21,7 @@ class frmDocument : public QWidget {
 public:
     enum class Kind { Help, History };
     // `showHistory` opens the version history (the help window's button).
-    frmDocument(app::AppState& state, Kind kind, std::function<void()> showHistory = {});
+    frmDocument(ui::UiState& state, Kind kind, std::function<void()> showHistory = {});
 
     QTextBrowser* RichTextBox1;
     QToolButton* cmdOk;
@@ -33,7 +33,7 @@ protected:
     void keyPressEvent(QKeyEvent* event) override;
 
 private:
-    app::AppState& m_state;
+    ui::UiState& m_state;
 };
 
 } // namespace qvl::ui

@@ -1,14 +1,14 @@
 #include "ui/dialogs/frmErrorMessage.h"
 
-#include "ui/Twips.h"
-#include "ui/dialogs/mdlLayeredWindow.h"
+#include "ui/kit/Twips.h"
+#include "ui/kit/mdlLayeredWindow.h"
 
 #include <QCoreApplication>
 #include <QKeyEvent>
 
 namespace qvl::ui {
 
-frmErrorMessage::frmErrorMessage(app::AppState& state)
+frmErrorMessage::frmErrorMessage(ui::UiState& state)
     : NoticeWindow(state, "frmErrorMessage", QSize(324, 116), bgr(255, 0, 0), QColor(128, 0, 0)) {
     connect(cmdMsgOk, &QPushButton::clicked, this, &frmErrorMessage::cmdMsgOk_Click);
     connect(cmdClose, &QPushButton::clicked, this, &QWidget::close);

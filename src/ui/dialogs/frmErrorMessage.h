@@ -9,7 +9,7 @@ namespace qvl::ui {
 class frmErrorMessage : public NoticeWindow {
     Q_OBJECT
 public:
-    explicit frmErrorMessage(app::AppState& state);
+    explicit frmErrorMessage(ui::UiState& state);
 
 public slots:
     void cmdMsgOk_Click();

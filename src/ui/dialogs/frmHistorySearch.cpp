@@ -1,11 +1,11 @@
-#include "search/frmHistorySearch.h"
+#include "ui/dialogs/frmHistorySearch.h"
 
-#include "search/History.h"
-#include "ui/Twips.h"
-#include "ui/Widgets.h"
-#include "ui/dialogs/ARGradient.h"
+#include "store/History.h"
 #include "ui/dialogs/Messages.h"
-#include "ui/dialogs/Shape.h"
+#include "ui/kit/ARGradient.h"
+#include "ui/kit/Shape.h"
+#include "ui/kit/Twips.h"
+#include "ui/kit/Widgets.h"
 
 #include <QCloseEvent>
 #include <QCoreApplication>
@@ -13,9 +13,9 @@
 #include <QKeyEvent>
 #include <QPointer>
 
-namespace qvl::search {
+namespace qvl::ui {
 
-frmHistorySearch::frmHistorySearch(app::AppState& state, QWidget* main, QLineEdit* searchBox)
+frmHistorySearch::frmHistorySearch(ui::UiState& state, QWidget* main, QLineEdit* searchBox)
     : QWidget(main, Qt::Dialog | Qt::FramelessWindowHint)
     , m_state(state)
     , m_main(main)
@@ -69,7 +69,7 @@ void frmHistorySearch::SetPos() {
 
 void frmHistorySearch::LoadList() {
     std::vector<std::string> texts;
-    std::string failed = listSearchHistory(m_state.DbConnect, texts);
+    std::string failed = store::listSearchHistory(m_state.DbConnect, texts);
     if (!failed.empty()) {
         ui::ShowErrorMessage(m_state, "Can't show history", "Please Re Index your drives", true, true);
         return;
@@ -85,7 +85,7 @@ void frmHistorySearch::LoadList() {
 }
 
 void frmHistorySearch::ClearList() {
-    std::string failed = clearSearchHistory(m_state.DbConnect);
+    std::string failed = store::clearSearchHistory(m_state.DbConnect);
     if (!failed.empty()) // the list stays as it is on disk, and the user is told why
         ui::ShowErrorMessage(m_state, "History not cleared", QString::fromStdString(failed), true, false);
     LoadList();
@@ -114,7 +114,7 @@ void frmHistorySearch::closeEvent(QCloseEvent* event) {
     emit closed();
 }
 
-void frmHistorySearch::showModal(app::AppState& state, QWidget* main, QLineEdit* searchBox) {
+void frmHistorySearch::showModal(ui::UiState& state, QWidget* main, QLineEdit* searchBox) {
     QPointer<frmHistorySearch> window = new frmHistorySearch(state, main, searchBox);
     window->SetPos();
     window->LoadList();
@@ -141,4 +141,4 @@ void frmHistorySearch::showModal(app::AppState& state, QWidget* main, QLineEdit*
     delete window;
 }
 
-} // namespace qvl::search
+} // namespace qvl::ui

@@ -3,7 +3,7 @@
 // into the main window's search box. Modal; it keeps its place beside the main window,
 // and closes at once when the history is empty.
 
-#include "app/AppState.h"
+#include "ui/UiState.h"
 
 #include <QLabel>
 #include <QLineEdit>
@@ -12,16 +12,16 @@
 #include <QTimer>
 #include <QWidget>
 
-namespace qvl::search {
+namespace qvl::ui {
 
 class frmHistorySearch : public QWidget {
     Q_OBJECT
 public:
     // `main`: the window it follows; `searchBox`: where a chosen text goes.
-    frmHistorySearch(app::AppState& state, QWidget* main, QLineEdit* searchBox);
+    frmHistorySearch(ui::UiState& state, QWidget* main, QLineEdit* searchBox);
 
     // Opens the window modally and returns when it has closed.
-    static void showModal(app::AppState& state, QWidget* main, QLineEdit* searchBox);
+    static void showModal(ui::UiState& state, QWidget* main, QLineEdit* searchBox);
 
     QListWidget* lstHistory;
     QLabel* lblInfo;
@@ -44,9 +44,9 @@ protected:
 
 private:
     bool m_closed = false;
-    app::AppState& m_state;
+    ui::UiState& m_state;
     QWidget* m_main;
     QLineEdit* m_searchBox;
 };
 
-} // namespace qvl::search
+} // namespace qvl::ui

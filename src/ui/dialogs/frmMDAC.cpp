@@ -1,26 +1,26 @@
-#include "sys/frmMDAC.h"
+#include "ui/dialogs/frmMDAC.h"
 
-#include "sys/SystemChecks.h"
-#include "ui/Twips.h"
-#include "ui/Widgets.h"
-#include "ui/dialogs/ARGradient.h"
-#include "ui/dialogs/ClickLabel.h"
+#include "platform/SystemChecks.h"
 #include "ui/dialogs/Messages.h"
-#include "ui/dialogs/Shape.h"
-#include "ui/dialogs/frmPic.h"
-#include "ui/dialogs/mdlLayeredWindow.h"
+#include "ui/kit/ARGradient.h"
+#include "ui/kit/ClickLabel.h"
+#include "ui/kit/Shape.h"
+#include "ui/kit/Twips.h"
+#include "ui/kit/Widgets.h"
+#include "ui/kit/frmPic.h"
+#include "ui/kit/mdlLayeredWindow.h"
 #include "ui/main/WindowChrome.h"
 
 #include <QEventLoop>
 #include <QPointer>
 
-namespace qvl::sys {
+namespace qvl::ui {
 
 namespace {
 constexpr const char* kDownloadPage = "https://www.microsoft.com/download/";
 }
 
-frmMDAC::frmMDAC(app::AppState& state)
+frmMDAC::frmMDAC(ui::UiState& state)
     : QWidget(nullptr, Qt::Window | Qt::FramelessWindowHint)
     , m_state(state) {
     using ui::makeFont;
@@ -76,11 +76,11 @@ frmMDAC::frmMDAC(app::AppState& state)
     ui::SetTransparency(state, this, 90, false);
     ui::FrameBorder(this);
     ui::CenterForm(this);
-    lblMDACVer->setText(
-        QString::fromStdString("It is reported that your version is " + formatVersion(GetMDACVersion())));
+    lblMDACVer->setText(QString::fromStdString("It is reported that your version is " +
+                                               platform::formatVersion(platform::GetMDACVersion())));
 }
 
-void frmMDAC::showModal(app::AppState& state) {
+void frmMDAC::showModal(ui::UiState& state) {
     QPointer<frmMDAC> window = new frmMDAC(state);
     window->setWindowModality(Qt::ApplicationModal);
     window->show();
@@ -89,4 +89,4 @@ void frmMDAC::showModal(app::AppState& state) {
     loop.exec();
 }
 
-} // namespace qvl::sys
+} // namespace qvl::ui

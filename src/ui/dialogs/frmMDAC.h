@@ -1,7 +1,7 @@
 #pragma once
 // The warning shown at start-up when the data-access components are older than 2.5.
 
-#include "app/AppState.h"
+#include "ui/UiState.h"
 
 #include <QLabel>
 #include <QPushButton>
@@ -12,14 +12,14 @@ namespace qvl::ui {
 class ClickLabel;
 }
 
-namespace qvl::sys {
+namespace qvl::ui {
 
 class frmMDAC : public QWidget {
     Q_OBJECT
 public:
-    explicit frmMDAC(app::AppState& state);
+    explicit frmMDAC(ui::UiState& state);
     // Shows the window modally; returns when it has closed, by any of its three ways.
-    static void showModal(app::AppState& state);
+    static void showModal(ui::UiState& state);
 
     QLabel* lblMDACVer;
     ui::ClickLabel* lblMDACUrl;
@@ -27,7 +27,7 @@ public:
     QPushButton *Command1, *cmdMinimize;
 
 private:
-    app::AppState& m_state;
+    ui::UiState& m_state;
 };
 
-} // namespace qvl::sys
+} // namespace qvl::ui

@@ -1,8 +1,8 @@
 #include "ui/dialogs/frmMessage.h"
 
-#include "ui/Twips.h"
-#include "ui/Widgets.h"
-#include "ui/dialogs/mdlLayeredWindow.h"
+#include "ui/kit/Twips.h"
+#include "ui/kit/Widgets.h"
+#include "ui/kit/mdlLayeredWindow.h"
 
 #include <QCloseEvent>
 #include <QCoreApplication>
@@ -10,7 +10,7 @@
 
 namespace qvl::ui {
 
-frmMessage::frmMessage(app::AppState& state)
+frmMessage::frmMessage(ui::UiState& state)
     : NoticeWindow(state, "frmMessage", QSize(325, 117), bgr(74, 94, 159), QColor(0, 0, 64)) {
     lblPanic = new ClickLabel("PANIC!", this);
     lblPanic->setObjectName("lblPanic");

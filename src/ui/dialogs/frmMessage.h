@@ -2,8 +2,8 @@
 // The notice: information and "please wait" texts, optionally waiting for OK, closing
 // itself after MessageTimeout one-second ticks. Shown through ShowMessage.
 
-#include "ui/dialogs/ClickLabel.h"
 #include "ui/dialogs/NoticeWindow.h"
+#include "ui/kit/ClickLabel.h"
 
 #include <QTimer>
 
@@ -12,7 +12,7 @@ namespace qvl::ui {
 class frmMessage : public NoticeWindow {
     Q_OBJECT
 public:
-    explicit frmMessage(app::AppState& state);
+    explicit frmMessage(ui::UiState& state);
 
     ClickLabel* lblPanic;
     QTimer* msgTimer;

@@ -1,23 +1,23 @@
-#include "app/frmSetup.h"
+#include "ui/dialogs/frmSetup.h"
 
-#include "app/Settings.h"
-#include "ui/Twips.h"
-#include "ui/Widgets.h"
-#include "ui/dialogs/ARGradient.h"
+#include "ui/Settings.h"
 #include "ui/dialogs/Messages.h"
-#include "ui/dialogs/Shape.h"
-#include "ui/dialogs/frmPic.h"
-#include "ui/dialogs/mdlLayeredWindow.h"
+#include "ui/kit/ARGradient.h"
+#include "ui/kit/Shape.h"
+#include "ui/kit/Twips.h"
+#include "ui/kit/Widgets.h"
+#include "ui/kit/frmPic.h"
+#include "ui/kit/mdlLayeredWindow.h"
 #include "ui/main/WindowChrome.h"
 
 #include <QKeyEvent>
 #include <QSettings>
 
-namespace qvl::app {
+namespace qvl::ui {
 
 using ui::pxRect;
 
-frmSetup::frmSetup(AppState& state, std::function<void()> syncShadows)
+frmSetup::frmSetup(UiState& state, std::function<void()> syncShadows)
     : QWidget(nullptr, Qt::Window | Qt::FramelessWindowHint)
     , m_state(state)
     , m_syncShadows(std::move(syncShadows)) {
@@ -113,4 +113,4 @@ void frmSetup::keyPressEvent(QKeyEvent* event) {
         QWidget::keyPressEvent(event);
 }
 
-} // namespace qvl::app
+} // namespace qvl::ui

@@ -1,8 +1,8 @@
 #pragma once
 // The setup window: the two settings as check boxes, written back on Save.
 
-#include "app/AppState.h"
-#include "ui/dialogs/WrapCheckBox.h"
+#include "ui/UiState.h"
+#include "ui/kit/WrapCheckBox.h"
 
 #include <QPushButton>
 #include <QToolButton>
@@ -10,13 +10,13 @@
 
 #include <functional>
 
-namespace qvl::app {
+namespace qvl::ui {
 
 class frmSetup : public QWidget {
     Q_OBJECT
 public:
     // `syncShadows` brings the main window's shadows in line after a save.
-    frmSetup(AppState& state, std::function<void()> syncShadows);
+    frmSetup(UiState& state, std::function<void()> syncShadows);
 
     ui::WrapCheckBox* chkEffects;
     ui::WrapCheckBox* chkExplorer;
@@ -31,8 +31,8 @@ protected:
     void keyPressEvent(QKeyEvent* event) override;
 
 private:
-    AppState& m_state;
+    UiState& m_state;
     std::function<void()> m_syncShadows;
 };
 
-} // namespace qvl::app
+} // namespace qvl::ui

@@ -1,6 +1,6 @@
-#include "ui/dialogs/ARGradient.h"
+#include "ui/kit/ARGradient.h"
 
-#include "ui/Twips.h"
+#include "ui/kit/Twips.h"
 
 #include <QLinearGradient>
 #include <QMouseEvent>

@@ -4,9 +4,9 @@
 
 #include <string>
 
-namespace qvl::platform {
+namespace qvl::ui {
 
 // True when a display can be reached; else false with the reason in `why`.
 bool displayAvailable(std::string& why);
 
-} // namespace qvl::platform
+} // namespace qvl::ui

@@ -1,10 +1,10 @@
-#include "platform/Display.h"
+#include "ui/kit/Display.h"
 
 #include <xcb/xcb.h>
 
 #include <cstdlib>
 
-namespace qvl::platform {
+namespace qvl::ui {
 
 bool displayAvailable(std::string& why) {
     const char* platform = std::getenv("QT_QPA_PLATFORM");
@@ -23,4 +23,4 @@ bool displayAvailable(std::string& why) {
     return ok;
 }
 
-} // namespace qvl::platform
+} // namespace qvl::ui

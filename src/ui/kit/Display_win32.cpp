@@ -1,10 +1,10 @@
-#include "platform/Display.h"
+#include "ui/kit/Display.h"
 
-namespace qvl::platform {
+namespace qvl::ui {
 
 // A Windows session always has a desktop to open windows on.
 bool displayAvailable(std::string&) {
     return true;
 }
 
-} // namespace qvl::platform
+} // namespace qvl::ui

@@ -4,7 +4,7 @@
 
 #include <string>
 
-namespace qvl::platform {
+namespace qvl::ui {
 
 // Opens `folder` (raw bytes, as stored). With the folder tree, the file manager shows it
 // within its parent where the desktop offers that (the FileManager1 service on the
@@ -12,4 +12,4 @@ namespace qvl::platform {
 // it could not be opened.
 std::string openFolder(const std::string& folder, bool withTree);
 
-} // namespace qvl::platform
+} // namespace qvl::ui

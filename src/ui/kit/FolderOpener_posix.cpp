@@ -1,4 +1,4 @@
-#include "platform/FolderOpener.h"
+#include "ui/kit/FolderOpener.h"
 
 #include "platform/Platform.h"
 
@@ -8,7 +8,7 @@
 #include <QDBusMessage>
 #include <QStringList>
 
-namespace qvl::platform {
+namespace qvl::ui {
 
 namespace {
 
@@ -32,7 +32,7 @@ bool showInFileManager(const std::string& folder) {
 std::string openFolder(const std::string& folder, bool withTree) {
     if (withTree && showInFileManager(folder))
         return {};
-    return startDetached("xdg-open", {folder});
+    return platform::startDetached("xdg-open", {folder});
 }
 
-} // namespace qvl::platform
+} // namespace qvl::ui

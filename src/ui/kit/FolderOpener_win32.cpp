@@ -1,11 +1,12 @@
-#include "platform/FolderOpener.h"
+#include "ui/kit/FolderOpener.h"
 
 #include "platform/Platform.h"
 
-namespace qvl::platform {
+namespace qvl::ui {
 
 std::string openFolder(const std::string& folder, bool withTree) {
-    return startCommandLine(explorerCommandLine(folder, withTree, windowsFolder()));
+    return platform::startCommandLine(
+        platform::explorerCommandLine(folder, withTree, platform::windowsFolder()));
 }
 
-} // namespace qvl::platform
+} // namespace qvl::ui

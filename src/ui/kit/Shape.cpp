@@ -1,4 +1,4 @@
-#include "ui/dialogs/Shape.h"
+#include "ui/kit/Shape.h"
 
 #include <QPainter>
 

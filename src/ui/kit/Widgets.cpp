@@ -1,7 +1,7 @@
-#include "ui/Widgets.h"
+#include "ui/kit/Widgets.h"
 
-#include "ui/dialogs/ARGradient.h"
-#include "ui/dialogs/WrapCheckBox.h"
+#include "ui/kit/ARGradient.h"
+#include "ui/kit/WrapCheckBox.h"
 
 #include <QApplication>
 #include <QCheckBox>

@@ -1,4 +1,4 @@
-#include "platform/WindowOpacity.h"
+#include "ui/kit/WindowOpacity.h"
 
 #include <QGuiApplication>
 
@@ -7,7 +7,7 @@
 #include <cstdlib>
 #include <string>
 
-namespace qvl::platform {
+namespace qvl::ui {
 
 bool windowOpacitySupported() {
     if (QGuiApplication::platformName() != "xcb")
@@ -38,4 +38,4 @@ bool windowOpacitySupported() {
     return running;
 }
 
-} // namespace qvl::platform
+} // namespace qvl::ui

@@ -1,10 +1,10 @@
-#include "platform/WindowOpacity.h"
+#include "ui/kit/WindowOpacity.h"
 
-namespace qvl::platform {
+namespace qvl::ui {
 
 // Layered windows draw their opacity on every Windows version the program runs on.
 bool windowOpacitySupported() {
     return true;
 }
 
-} // namespace qvl::platform
+} // namespace qvl::ui

@@ -1,4 +1,4 @@
-#include "ui/dialogs/WrapCheckBox.h"
+#include "ui/kit/WrapCheckBox.h"
 
 #include <QPainter>
 #include <QStyleOptionButton>

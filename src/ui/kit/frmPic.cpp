@@ -1,4 +1,4 @@
-#include "ui/dialogs/frmPic.h"
+#include "ui/kit/frmPic.h"
 
 #include <QPainter>
 #include <QPainterPath>

@@ -1,6 +1,6 @@
-#include "ui/dialogs/mdlLayeredWindow.h"
+#include "ui/kit/mdlLayeredWindow.h"
 
-#include "platform/WindowOpacity.h"
+#include "ui/kit/WindowOpacity.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -21,7 +21,7 @@ constexpr int32_t kNotSupported = 120; // the platform's "call not implemented"
 constexpr unsigned long kDrawMilliseconds = 4;
 
 int32_t applyAlphaToWindow(QWidget* window, int alpha) {
-    if (!platform::windowOpacitySupported())
+    if (!ui::windowOpacitySupported())
         return kNotSupported;
     window->setWindowOpacity(alpha / 255.0);
     QThread::msleep(kDrawMilliseconds);
@@ -44,7 +44,7 @@ int16_t roundedStep(uint32_t elapsed, double divisor) {
 
 // Shows one level of a fade and handles events when asked; on the first pass (step 0)
 // fixes the step from how long the change took, divided by `divisor`.
-void fadeStep(const app::AppState& state, QWidget* window, int16_t level, bool pump, double divisor,
+void fadeStep(const ui::UiState& state, QWidget* window, int16_t level, bool pump, double divisor,
               int16_t& step) {
     uint32_t t1 = layeredPlatform().tickCount();
     SetTransparency(state, window, level, false);
@@ -73,7 +73,7 @@ void SetLayeredStyle(QWidget* window, int16_t flag) {
         window->setProperty(kLayeredProperty, flag == -1);
 }
 
-int32_t SetTransparency(const app::AppState& state, QWidget* window, int16_t percent, bool force) {
+int32_t SetTransparency(const ui::UiState& state, QWidget* window, int16_t percent, bool force) {
     if (state.VisualEffects == 0 && !force)
         return 0;
     if (!window)
@@ -82,7 +82,7 @@ int32_t SetTransparency(const app::AppState& state, QWidget* window, int16_t per
     return layeredPlatform().applyAlpha(window, alphaForPercent(percent));
 }
 
-void FadeOut(const app::AppState& state, QWidget* window, int16_t start, bool pump) {
+void FadeOut(const ui::UiState& state, QWidget* window, int16_t start, bool pump) {
     if (state.VisualEffects == 0)
         return;
     int16_t level = start;
@@ -94,7 +94,7 @@ void FadeOut(const app::AppState& state, QWidget* window, int16_t start, bool pu
     SetTransparency(state, window, 0, false);
 }
 
-void FadeIn(const app::AppState& state, QWidget* window, int16_t target, bool pump) {
+void FadeIn(const ui::UiState& state, QWidget* window, int16_t target, bool pump) {
     if (state.VisualEffects == 0)
         return;
     if (target < 0) {

@@ -1,8 +1,8 @@
 #include "ui/main/DrivePanel.h"
 
-#include "ui/Widgets.h"
+#include "ui/kit/Widgets.h"
 
-#include "ui/Twips.h"
+#include "ui/kit/Twips.h"
 
 namespace qvl::ui {
 

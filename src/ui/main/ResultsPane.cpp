@@ -1,6 +1,6 @@
-#include "search/ResultsPane.h"
+#include "ui/main/ResultsPane.h"
 
-#include "ui/Widgets.h"
+#include "ui/kit/Widgets.h"
 
 #include <QApplication>
 #include <QClipboard>
@@ -11,7 +11,7 @@
 
 #include <algorithm>
 
-namespace qvl::search {
+namespace qvl::ui {
 
 namespace {
 
@@ -352,4 +352,4 @@ bool ResultsPane::viewportEvent(QEvent* event) {
     return QAbstractScrollArea::viewportEvent(event);
 }
 
-} // namespace qvl::search
+} // namespace qvl::ui

@@ -18,7 +18,7 @@
 #include <string_view>
 #include <vector>
 
-namespace qvl::search {
+namespace qvl::ui {
 
 class ResultsPane : public QAbstractScrollArea {
     Q_OBJECT
@@ -104,4 +104,4 @@ private:
     int64_t m_anchor = -1, m_current = -1; // selection: rows between anchor and current
 };
 
-} // namespace qvl::search
+} // namespace qvl::ui

@@ -1,6 +1,6 @@
 #include "ui/main/WindowChrome.h"
 
-#include "ui/Twips.h"
+#include "ui/kit/Twips.h"
 
 namespace qvl::ui {
 

@@ -1,27 +1,28 @@
 #include "ui/main/frmMain.h"
 
-#include "app/Main.h"
-#include "app/frmSetup.h"
 #include "store/IndexStore.h"
-#include "ui/Twips.h"
-#include "ui/dialogs/ARGradient.h"
-#include "ui/dialogs/ClickLabel.h"
 #include "ui/dialogs/InfoWindows.h"
 #include "ui/dialogs/Messages.h"
-#include "ui/dialogs/frmPic.h"
-#include "ui/dialogs/mdlLayeredWindow.h"
+#include "ui/dialogs/frmSetup.h"
+#include "ui/kit/ARGradient.h"
+#include "ui/kit/ClickLabel.h"
+#include "ui/kit/Twips.h"
+#include "ui/kit/frmPic.h"
+#include "ui/kit/mdlLayeredWindow.h"
 #include "ui/main/frmShadow.h"
 
 #include <QApplication>
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QGuiApplication>
+#include <QMessageBox>
 
 #include <cmath>
+#include <filesystem>
 
 namespace qvl::ui {
 
-frmMain::frmMain(app::AppState& state, indexer::DriveCatalogue catalogue, QString commandLine)
+frmMain::frmMain(ui::UiState& state, indexer::DriveCatalogue catalogue, QString commandLine)
     : QWidget(nullptr, Qt::Window | Qt::FramelessWindowHint)
     , m_state(state)
     , m_catalogue(std::move(catalogue))
@@ -68,6 +69,18 @@ frmMain::~frmMain() {
     delete m_state.quickMenu.data();
 }
 
+void frmMain::CheckFirstRun() {
+    std::error_code ec;
+    m_state.IsFirstRun = !std::filesystem::exists(m_state.DbConnect, ec);
+    if (m_state.IsFirstRun) {
+        // The message goes over the window, so the window is on screen first.
+        if (!isVisible())
+            show();
+        QMessageBox::information(this, "Quorvel",
+                                 "This is the FIRST TIME you run QVL, Please select 'Index Drives'");
+    }
+}
+
 void frmMain::Form_Load() {
     SetFormGFX();
     cmdSetup->setIcon(m_state.pictures().picture("cmdSetup"));
@@ -81,7 +94,7 @@ void frmMain::Form_Load() {
     ShowTime();
     Timer1->start();
 
-    app::CheckFirstRun(m_state, this);
+    CheckFirstRun();
 
     lblTitle->setText(QString("Quorvel, v") + kVersion);
     if (m_state.IsFirstRun)
@@ -120,7 +133,7 @@ void frmMain::FakePress(const QString& command) {
 
 void frmMain::cmdSetup_Click() {
     if (!m_state.setup)
-        m_state.setup = new app::frmSetup(m_state, [this] { SyncShadows(); });
+        m_state.setup = new ui::frmSetup(m_state, [this] { SyncShadows(); });
     m_state.setup->show();
     m_state.setup->activateWindow();
 }

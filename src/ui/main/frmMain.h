@@ -6,10 +6,10 @@
 // frmMain_Chrome.cpp (title, clock, shadows, bottom bar), frmMain_Drives.cpp (the drive
 // panel and the index run).
 
-#include "app/AppState.h"
 #include "indexer/DriveCatalogue.h"
 #include "indexer/IndexRun.h"
 #include "search/SearchService.h"
+#include "ui/UiState.h"
 #include "ui/main/DrivePanel.h"
 
 #include <QCheckBox>
@@ -29,12 +29,9 @@
 #include <array>
 #include <memory>
 
-namespace qvl::search {
-class ResultsPane;
-}
-
 namespace qvl::ui {
 
+class ResultsPane;
 class ARGradient;
 class ClickLabel;
 class Shape;
@@ -46,11 +43,14 @@ public:
     static constexpr const char* kVersion = "1.0.1a";
 
     // `commandLine`: the program's argument text, searched for as one folder name.
-    frmMain(app::AppState& state, indexer::DriveCatalogue catalogue, QString commandLine = {});
+    frmMain(ui::UiState& state, indexer::DriveCatalogue catalogue, QString commandLine = {});
     ~frmMain() override;
 
     // The load, in its fifteen steps; run once by Main before the window is shown.
     void Form_Load();
+    // Whether the index was never built (Files.dat missing); then the first-run message
+    // box is shown over the window. Sets IsFirstRun.
+    void CheckFirstRun();
     // Runs one of "find", "stop", "index", "help", "about", "history" (exact case).
     void FakePress(const QString& command);
 
@@ -115,7 +115,7 @@ public:
     QTextEdit* rtxtHidden;
     QLabel* Label2;
     Shape* Shape4;
-    search::ResultsPane* rTxt1;
+    ui::ResultsPane* rTxt1;
     QLineEdit* txtDir;
     QLabel* lblInfo;
     ClickLabel* lblEmail;
@@ -181,7 +181,7 @@ private:
     void finishIndexRun(const indexer::IndexRunResult& result);
     void setTitleColors(bool focused);
 
-    app::AppState& m_state;
+    ui::UiState& m_state;
     indexer::DriveCatalogue m_catalogue;
     QString m_commandLine;
     QList<ARGradient*> m_gradients; // ARGradient1 .. ARGradient7, for the closing sequence

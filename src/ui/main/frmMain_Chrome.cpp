@@ -1,11 +1,11 @@
 // The main window's frame: title colours and gestures, clock, blinker, border lines,
 // the pop-up bottom bar, the drop shadows and the stored author texts.
-#include "ui/Twips.h"
-#include "ui/Widgets.h"
-#include "ui/dialogs/ARGradient.h"
-#include "ui/dialogs/ClickLabel.h"
-#include "ui/dialogs/Shape.h"
-#include "ui/dialogs/frmPic.h"
+#include "ui/kit/ARGradient.h"
+#include "ui/kit/ClickLabel.h"
+#include "ui/kit/Shape.h"
+#include "ui/kit/Twips.h"
+#include "ui/kit/Widgets.h"
+#include "ui/kit/frmPic.h"
 #include "ui/main/frmMain.h"
 #include "ui/main/frmShadow.h"
 

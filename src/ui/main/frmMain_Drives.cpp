@@ -2,10 +2,10 @@
 // writing of the index run on a worker thread; the window gets the drive highlights,
 // the current folder and the outcome through queued calls, so it stays live.
 #include "store/IndexStore.h"
-#include "ui/Twips.h"
-#include "ui/Widgets.h"
 #include "ui/dialogs/Messages.h"
-#include "ui/dialogs/Shape.h"
+#include "ui/kit/Shape.h"
+#include "ui/kit/Twips.h"
+#include "ui/kit/Widgets.h"
 #include "ui/main/frmMain.h"
 
 #include <QGuiApplication>

@@ -1,11 +1,11 @@
 // The main window's keyboard map (seen before the focused control), its mouse gestures,
 // the quick menu and the colour scrambler.
-#include "ui/Twips.h"
-#include "ui/dialogs/ARGradient.h"
-#include "ui/dialogs/ClickLabel.h"
 #include "ui/dialogs/InfoWindows.h"
 #include "ui/dialogs/Messages.h"
-#include "ui/dialogs/Shape.h"
+#include "ui/kit/ARGradient.h"
+#include "ui/kit/ClickLabel.h"
+#include "ui/kit/Shape.h"
+#include "ui/kit/Twips.h"
 #include "ui/main/frmMain.h"
 #include "ui/main/frmPart.h"
 #include "ui/main/frmQuickMenu.h"

@@ -1,12 +1,12 @@
 // The controls of the main window at the places, sizes, captions, colours and fonts of
 // its layout tables, in twips converted to pixels at 15 to 1.
-#include "search/ResultsPane.h"
-#include "ui/Twips.h"
-#include "ui/Widgets.h"
-#include "ui/dialogs/ARGradient.h"
-#include "ui/dialogs/ClickLabel.h"
-#include "ui/dialogs/Shape.h"
-#include "ui/dialogs/frmPic.h"
+#include "ui/kit/ARGradient.h"
+#include "ui/kit/ClickLabel.h"
+#include "ui/kit/Shape.h"
+#include "ui/kit/Twips.h"
+#include "ui/kit/Widgets.h"
+#include "ui/kit/frmPic.h"
+#include "ui/main/ResultsPane.h"
 #include "ui/main/frmMain.h"
 
 namespace qvl::ui {
@@ -226,7 +226,7 @@ void frmMain::buildFindSection() {
 
     txtDir = place(new QLineEdit("Clicked Directory goes here.", this), "txtDir", 120, 6840, 6255, 285);
     txtDir->hide();
-    rTxt1 = place(new search::ResultsPane(this), "rTxt1", 120, 4920, 8055, 2775);
+    rTxt1 = place(new ui::ResultsPane(this), "rTxt1", 120, 4920, 8055, 2775);
     rTxt1->setToolTip("Double-Click on this window to go to Directory.");
 
     lblInfo = makeLabel(this, "lblInfo", "0 Matches", pxRect(120, 7740, 4110, 255),

@@ -1,15 +1,15 @@
 // The find section of the main window: the search box and its keys, the search run
 // around the engine's cursor, the results pane, opening a folder, the history.
 #include "platform/Platform.h"
-#include "search/History.h"
-#include "search/ResultsPane.h"
 #include "search/Search.h"
-#include "search/frmHistorySearch.h"
+#include "store/History.h"
 #include "store/IndexStore.h"
-#include "ui/Widgets.h"
-#include "ui/dialogs/ClickLabel.h"
 #include "ui/dialogs/Messages.h"
+#include "ui/dialogs/frmHistorySearch.h"
 #include "ui/dialogs/frmMessage.h"
+#include "ui/kit/ClickLabel.h"
+#include "ui/kit/Widgets.h"
+#include "ui/main/ResultsPane.h"
 #include "ui/main/frmMain.h"
 
 #include <QApplication>
@@ -32,7 +32,7 @@ void yield() {
 // An index that cannot be read is no fault of the search text: say what is wrong with
 // it and how to mend it.
 // The window's one line says what to do; the log gets what is wrong, with the file.
-void showIndexUnreadable(app::AppState& state, const search::SearchService& search) {
+void showIndexUnreadable(ui::UiState& state, const search::SearchService& search) {
     qWarning("%s", search.message().c_str());
     if (search.error() == search::SearchError::Untrusted)
         ShowErrorMessage(state, "Index not trusted", "Others may change it: see the log.", true, true);
@@ -48,12 +48,12 @@ void frmMain::connectSearch() {
     // its own as well would run every key twice (and every F3 search twice).
     connect(txtSearchString, &QLineEdit::textChanged, this,
             [this](const QString& text) { cmdGoSearch->setEnabled(!text.isEmpty()); });
-    connect(rTxt1, &search::ResultsPane::rowActivated, this, [this](int64_t row) {
+    connect(rTxt1, &ui::ResultsPane::rowActivated, this, [this](int64_t row) {
         ShowMessage(m_state, "Openning Explorer", "please wait", false, false);
         OpenExplorer(row);
         CloseMessage(m_state);
     });
-    connect(rTxt1, &search::ResultsPane::pointerMoved, this, [this] {
+    connect(rTxt1, &ui::ResultsPane::pointerMoved, this, [this] {
         if (tb1->isVisible())
             tb1->hide();
     });
@@ -254,11 +254,11 @@ void frmMain::OpenExplorer(int64_t row) {
 }
 
 void frmMain::AddSearchHistory(const QString& text) {
-    search::AddSearchHistory(m_state.DbConnect, text.toStdString()); // failures are not reported
+    store::AddSearchHistory(m_state.DbConnect, text.toStdString()); // failures are not reported
 }
 
 void frmMain::showSearchHistory() {
-    search::frmHistorySearch::showModal(m_state, this, txtSearchString);
+    ui::frmHistorySearch::showModal(m_state, this, txtSearchString);
 }
 
 void frmMain::runStartupSearch() {

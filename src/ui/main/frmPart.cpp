@@ -1,12 +1,12 @@
 #include "ui/main/frmPart.h"
 
-#include "ui/Twips.h"
-#include "ui/Widgets.h"
-#include "ui/dialogs/mdlLayeredWindow.h"
+#include "ui/kit/Twips.h"
+#include "ui/kit/Widgets.h"
+#include "ui/kit/mdlLayeredWindow.h"
 
 namespace qvl::ui {
 
-frmPart::frmPart(app::AppState& state, int number, QWidget* main, int sectionTop)
+frmPart::frmPart(ui::UiState& state, int number, QWidget* main, int sectionTop)
     : QWidget(nullptr, Qt::Tool | Qt::FramelessWindowHint | Qt::WindowDoesNotAcceptFocus)
     , m_main(main)
     , m_sectionTop(sectionTop) {

@@ -3,7 +3,7 @@
 // the main window, beside its upper or lower section; it follows the main window every
 // 100 ms, also while hidden.
 
-#include "app/AppState.h"
+#include "ui/UiState.h"
 
 #include <QTimer>
 #include <QWidget>
@@ -15,7 +15,7 @@ class frmPart : public QWidget {
 public:
     // `number` 1 or 2; `main` the window it sits beside; `sectionTop` the section's top in
     // the main window (twips).
-    frmPart(app::AppState& state, int number, QWidget* main, int sectionTop);
+    frmPart(ui::UiState& state, int number, QWidget* main, int sectionTop);
     void SetForm();
 
     QTimer* Timer1;

@@ -1,17 +1,17 @@
 #include "ui/main/frmQuickMenu.h"
 
-#include "ui/Twips.h"
-#include "ui/Widgets.h"
-#include "ui/dialogs/ARGradient.h"
-#include "ui/dialogs/ClickLabel.h"
-#include "ui/dialogs/mdlLayeredWindow.h"
+#include "ui/kit/ARGradient.h"
+#include "ui/kit/ClickLabel.h"
+#include "ui/kit/Twips.h"
+#include "ui/kit/Widgets.h"
+#include "ui/kit/mdlLayeredWindow.h"
 
 #include <QApplication>
 #include <QKeyEvent>
 
 namespace qvl::ui {
 
-frmQuickMenu::frmQuickMenu(app::AppState& state, std::function<void(const QString&)> fakePress)
+frmQuickMenu::frmQuickMenu(ui::UiState& state, std::function<void(const QString&)> fakePress)
     : QWidget(nullptr, Qt::Tool | Qt::FramelessWindowHint)
     , m_state(state) {
     setObjectName("frmQuickMenu");

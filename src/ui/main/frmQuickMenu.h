@@ -2,7 +2,7 @@
 // The quick menu: a small borderless pop-up with the six main commands, opened at the
 // pointer by a right-press on the main window; each button hands its word to FakePress.
 
-#include "app/AppState.h"
+#include "ui/UiState.h"
 
 #include <QLabel>
 #include <QPushButton>
@@ -22,7 +22,7 @@ public:
                                                              "help", "about", "history"};
 
     // `fakePress` runs a command word on the main window.
-    frmQuickMenu(app::AppState& state, std::function<void(const QString&)> fakePress);
+    frmQuickMenu(ui::UiState& state, std::function<void(const QString&)> fakePress);
 
     ClickLabel* Label1;
     QPushButton* cmdClose;
@@ -33,7 +33,7 @@ protected:
     void focusOutEvent(QFocusEvent* event) override;
 
 private:
-    app::AppState& m_state;
+    ui::UiState& m_state;
 };
 
 } // namespace qvl::ui

@@ -1,10 +1,10 @@
 #include "ui/main/frmShadow.h"
 
-#include "ui/dialogs/mdlLayeredWindow.h"
+#include "ui/kit/mdlLayeredWindow.h"
 
 namespace qvl::ui {
 
-frmShadow::frmShadow(app::AppState& state, const char* name)
+frmShadow::frmShadow(ui::UiState& state, const char* name)
     : QWidget(nullptr, Qt::Tool | Qt::FramelessWindowHint | Qt::WindowDoesNotAcceptFocus |
                            Qt::WindowTransparentForInput | Qt::NoDropShadowWindowHint) {
     setObjectName(name);

@@ -2,7 +2,7 @@
 // A drop shadow beside the main window: a borderless black strip at 30 % opacity that
 // takes no input and no focus.
 
-#include "app/AppState.h"
+#include "ui/UiState.h"
 
 #include <QWidget>
 
@@ -11,7 +11,7 @@ namespace qvl::ui {
 class frmShadow : public QWidget {
     Q_OBJECT
 public:
-    frmShadow(app::AppState& state, const char* name);
+    frmShadow(ui::UiState& state, const char* name);
 };
 
 } // namespace qvl::ui

@@ -1,8 +1,8 @@
 #include "ui/main/frmSplash.h"
 
-#include "ui/Twips.h"
-#include "ui/Widgets.h"
-#include "ui/dialogs/ClickLabel.h"
+#include "ui/kit/ClickLabel.h"
+#include "ui/kit/Twips.h"
+#include "ui/kit/Widgets.h"
 
 #include <QCoreApplication>
 #include <QGuiApplication>

@@ -2,7 +2,7 @@
 // The splash: a full-screen black window on which the logo glides toward random points,
 // 32 twips per axis per tick, until a click or Escape closes it.
 
-#include "app/AppState.h"
+#include "ui/UiState.h"
 
 #include <QLabel>
 #include <QTimer>
