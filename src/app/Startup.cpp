@@ -1,6 +1,8 @@
 #include "app/Startup.h"
 
+#include "platform/Registry.h"
 #include "platform/SystemChecks.h"
+#include "store/IndexStore.h"
 #include "ui/Settings.h"
 #include "ui/dialogs/Messages.h"
 #include "ui/dialogs/frmMDAC.h"
@@ -17,6 +19,9 @@ std::unique_ptr<ui::frmMain> Main(ui::UiState& state, indexer::DriveCatalogue ca
                                   const QString& commandLine, const std::string& dbConnect,
                                   const std::string& templateFile) {
     ui::LoadSettings(state.ExplorerMode, state.VisualEffects);
+    // The index needs a database engine as the program once needed the data-access
+    // components: where the system keeps no such version, the engine's stands for it.
+    platform::setDataAccessVersion(store::engineVersion());
     if (!(platform::GetMDACVersion() >= platform::kMinimumDataAccessVersion))
         ui::frmMDAC::showModal(state);
     ui::ShowMessage(state, "Loading", "Please wait", false, false);

@@ -1,7 +1,7 @@
 #pragma once
 // Reading a text value of the system registry. On Windows the real registry; elsewhere a
-// small stand-in that answers the data-access "Version" value with the version of the
-// SQLite library in use and every other key as missing.
+// small stand-in in which every key is missing until it is given a value: the start-up
+// gives the data-access "Version" the version of the database engine in use.
 
 #include <map>
 #include <mutex>
@@ -16,6 +16,10 @@ inline constexpr unsigned long kHkeyClassesRoot = 0x80000000, kHkeyCurrentUser =
 
 // The value `name` under `subkey` of `root`; false when it is missing or unreadable.
 bool registryRead(unsigned long root, const std::string& subkey, const std::string& name, std::string& value);
+
+// Where the registry is a stand-in, the data-access version it answers; on Windows the
+// system's own stays (nothing is written).
+void setDataAccessVersion(const std::string& version);
 
 #ifndef _WIN32
 // The stand-in's values, by root, subkey and name, and the lock that guards them.

@@ -1,13 +1,15 @@
 #include "platform/Registry.h"
 
-#include <sqlite3.h>
-
 namespace qvl::platform {
 
 RegistryStandIn& registryStandIn() {
-    static RegistryStandIn registry{
-        {}, {{{kHkeyLocalMachine, "SOFTWARE\\Microsoft\\DataAccess", "Version"}, sqlite3_libversion()}}};
+    static RegistryStandIn registry;
     return registry;
+}
+
+void setDataAccessVersion(const std::string& version) {
+    std::lock_guard lock(registryStandIn().mutex);
+    registryStandIn().values[{kHkeyLocalMachine, "SOFTWARE\\Microsoft\\DataAccess", "Version"}] = version;
 }
 
 bool registryRead(unsigned long root, const std::string& subkey, const std::string& name,

@@ -36,4 +36,6 @@ bool registryRead(unsigned long root, const std::string& subkey, const std::stri
     return true;
 }
 
+void setDataAccessVersion(const std::string&) {}
+
 } // namespace qvl::platform

@@ -77,6 +77,10 @@ StoreLocation locateStore() {
 #endif
 }
 
+std::string engineVersion() {
+    return sqlite3_libversion();
+}
+
 std::string BuildConnectString(const StoreLocation& location) {
     return location.dbFile().string();
 }

@@ -33,6 +33,9 @@ struct StoreLocation {
 StoreLocation locateStore(const std::filesystem::path& exeDir, const std::filesystem::path& installedDataDir);
 StoreLocation locateStore();
 
+// The version of the database engine the index is kept with ("3.40.1").
+std::string engineVersion();
+
 // DbConnect: what every operation opens, the full path of Files.dat.
 std::string BuildConnectString(const StoreLocation& location);
 
