@@ -11,11 +11,6 @@ Shape::Shape(QWidget* parent, QColor border)
     setAttribute(Qt::WA_NoSystemBackground);
 }
 
-void Shape::setBorderColor(QColor color) {
-    m_border = color;
-    update();
-}
-
 void Shape::setBorderWidth(int width) {
     m_borderWidth = width;
     update();

@@ -14,7 +14,6 @@ class Shape : public QWidget {
     Q_PROPERTY(int FillColor READ fillColor WRITE setFillColor)
 public:
     explicit Shape(QWidget* parent = nullptr, QColor border = Qt::black);
-    void setBorderColor(QColor color);
     void setBorderWidth(int width);
     // An invalid colour leaves the inside see-through.
     void setFill(QColor color);

@@ -111,8 +111,6 @@ void frmMain::buildLayout() {
 }
 
 void frmMain::buildTitleBar() {
-    Text1 = place(new QLineEdit(this), "Text1", 6600, 0, 1575, 285);
-    Text1->hide();
     ARGradient1 = gradient(this, "ARGradient1", {0, 0, 8295, 285}, bgr(64, 64, 64), bgr(224, 224, 224));
     ARGradient1->setOrientation(2);
     ARGradient1->setMoveform(true);
@@ -215,8 +213,6 @@ void frmMain::buildFindSection() {
     // Up to the frame of the Find and Stop buttons, less a gap.
     fitOptions(fSearchOpt, fSearchDrives, {Option1, Option2}, {Option4, Option3}, px(5160 - 90 - 720));
 
-    rtxtHidden = place(new QTextEdit(this), "rtxtHidden", 5400, 4200, 2775, 255);
-    rtxtHidden->hide();
     gradient(this, "ARGradient4", {360, 4680, 2775, 135}, bgr(255, 255, 255), bgr(0, 0, 255));
     gradient(this, "ARGradient5", {5160, 4680, 2895, 135}, bgr(255, 255, 255), bgr(0, 0, 255));
     Shape4 = rectangle(this, "Shape4", {3120, 4560, 2055, 375}, Qt::white);
