@@ -4,6 +4,7 @@
 # the windows are laid out for are named here, as the program asks for them by family.
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME quorvel)
+set(CPACK_PACKAGE_VERSION ${QVL_VERSION_TEXT})
 set(CPACK_PACKAGE_VENDOR "The Quorvel developers")
 set(CPACK_PACKAGE_CONTACT "The Quorvel developers <dev@quorvel.org>")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "desktop folder finder with a command-line tool")

@@ -1,5 +1,6 @@
 #include "cli/Cli.h"
 
+#include "Version.h"
 #include "indexer/DriveCatalogue.h"
 #include "indexer/IndexRun.h"
 #include "indexer/Update.h"
@@ -13,10 +14,6 @@
 #include <cstdio>
 #include <filesystem>
 #include <iostream>
-
-#ifndef QVL_VERSION
-#define QVL_VERSION "0"
-#endif
 
 namespace qvl::cli {
 
@@ -458,7 +455,7 @@ int run(const std::vector<std::string>& args, std::ostream& out, std::ostream& e
         return 0;
     }
     if (command == "--version") {
-        out << "qvl " << QVL_VERSION << "\n";
+        out << "qvl " << kVersion << "\n";
         return 0;
     }
     // Before anything in the data folder is read: a folder someone else may change holds

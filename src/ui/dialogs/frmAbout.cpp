@@ -1,5 +1,6 @@
 #include "ui/dialogs/frmAbout.h"
 
+#include "Version.h"
 #include "platform/SystemChecks.h"
 #include "ui/dialogs/InfoWindows.h"
 #include "ui/dialogs/Messages.h"
@@ -10,14 +11,13 @@
 #include "ui/kit/Widgets.h"
 #include "ui/kit/frmPic.h"
 #include "ui/kit/mdlLayeredWindow.h"
-#include "ui/main/frmMain.h"
 
 #include <QApplication>
 #include <QKeyEvent>
 
 namespace qvl::ui {
 
-frmAbout::frmAbout(ui::UiState& state)
+frmAbout::frmAbout(InfoState& state)
     : QWidget(nullptr, Qt::Window | Qt::FramelessWindowHint)
     , m_state(state) {
     setObjectName("frmAbout");
@@ -78,8 +78,8 @@ frmAbout::frmAbout(ui::UiState& state)
     lblHomepage->setCursor(state.pictures().pointer("cmdIE"));
     lblWinVer->setText(QString::fromStdString(platform::GetWindowsVersion()));
     lblMDAC->setText(QString::fromStdString("MDAC v" + platform::formatVersion(platform::GetMDACVersion())));
-    SetTransparency(state, this, 0, false);
-    lblVersion->setText(QString("v") + frmMain::kVersion);
+    SetTransparency(state.VisualEffects, this, 0, false);
+    lblVersion->setText(QString("v") + kVersion);
     lblMyName->setText("Written By " + state.AuthorName);
     lblEmail->setToolTip(state.AuthorEmail);
     Timer1->start();
@@ -89,18 +89,18 @@ frmAbout::frmAbout(ui::UiState& state)
     connect(cmdOk, &QPushButton::clicked, this, &frmAbout::CloseForm);
     connect(cmdClose, &QPushButton::clicked, this, &frmAbout::closeAndEscape);
     connect(cmdHelp, &QPushButton::clicked, this, [this] {
-        ui::UiState& s = m_state;
+        InfoState& s = m_state;
         close();
         showHelp(s);
     });
     connect(cmdHistory, &QPushButton::clicked, this, [this] {
-        ui::UiState& s = m_state;
+        InfoState& s = m_state;
         close();
         showVersionHistory(s);
     });
     connect(Label1, &ClickLabel::doubleClicked, lblCredits, &QWidget::show);
     connect(lblCredits, &ClickLabel::doubleClicked, this, [this] {
-        ui::UiState& s = m_state;
+        InfoState& s = m_state;
         close();
         showCredits(s);
     });
@@ -112,7 +112,7 @@ frmAbout::frmAbout(ui::UiState& state)
 
 void frmAbout::Timer1_Timer() {
     if (m_fadeInPending) {
-        FadeIn(m_state, this, 85, false);
+        FadeIn(m_state.VisualEffects, this, 85, false);
         m_fadeInPending = false;
     }
     ++m_a;
@@ -127,7 +127,7 @@ void frmAbout::Timer1_Timer() {
 }
 
 void frmAbout::CloseForm() {
-    FadeOut(m_state, this, 85, false);
+    FadeOut(m_state.VisualEffects, this, 85, false);
     closeAndEscape();
 }
 
