@@ -10,17 +10,21 @@
 
 namespace qvl::ui {
 
-UiState::UiState()
-    : endProgramNow([] { std::_Exit(0); })
-    , openFolder(ui::openFolder)
-    , openUrl([](const QString& url) { QDesktopServices::openUrl(QUrl(url)); }) {}
+DialogState::DialogState()
+    : endProgramNow([] { std::_Exit(0); }) {}
 
-UiState::~UiState() = default;
+DialogState::~DialogState() = default;
 
-ui::frmPic& UiState::pictures() {
+frmPic& DialogState::pictures() {
     if (!m_pictures)
-        m_pictures = std::make_unique<ui::frmPic>();
+        m_pictures = std::make_unique<frmPic>();
     return *m_pictures;
 }
+
+InfoState::InfoState()
+    : openUrl([](const QString& url) { QDesktopServices::openUrl(QUrl(url)); }) {}
+
+UiState::UiState()
+    : openFolder(ui::openFolder) {}
 
 } // namespace qvl::ui

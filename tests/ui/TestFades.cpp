@@ -52,7 +52,7 @@ private slots:
     }
 
     void fadeOutStepsByOneWhenTheFirstChangeTookNoTime() {
-        ui::FadeOut(state, &window, 90, false);
+        ui::FadeOut(state.VisualEffects, &window, 90, false);
         std::vector<int> want;
         for (int p = 90; p >= 0; --p)
             want.push_back(p);
@@ -62,7 +62,7 @@ private slots:
 
     void fadeInMeasuresItsStepOnce() {
         ticks = {100, 116}; // the first change took 16 ms: 16 / 5 = 3.2, a step of 3
-        ui::FadeIn(state, &window, 90, false);
+        ui::FadeIn(state.VisualEffects, &window, 90, false);
         std::vector<int> want;
         for (int p = 0; p <= 90; p += 3)
             want.push_back(p);
@@ -72,28 +72,28 @@ private slots:
 
     void fadeStepSurvivesClockWrapAround() {
         ticks = {0xFFFFFFFEu, 8}; // 10 ms across the wrap: a step of 10
-        ui::FadeOut(state, &window, 90, false);
+        ui::FadeOut(state.VisualEffects, &window, 90, false);
         QVERIFY(applied == alphas({90, 80, 70, 60, 50, 40, 30, 20, 10, 0, 0}));
     }
 
     void fadeInToNegativeTargetEndsOpaque() {
-        ui::FadeIn(state, &window, -5, false);
+        ui::FadeIn(state.VisualEffects, &window, -5, false);
         QVERIFY(applied == std::vector<int>{255});
     }
 
     void effectsOffDoesNothingUnlessForced() {
         state.VisualEffects = 0;
-        QCOMPARE(ui::SetTransparency(state, &window, 30, false), 0);
-        ui::FadeOut(state, &window, 90, false);
-        ui::FadeIn(state, &window, 90, false);
+        QCOMPARE(ui::SetTransparency(state.VisualEffects, &window, 30, false), 0);
+        ui::FadeOut(state.VisualEffects, &window, 90, false);
+        ui::FadeIn(state.VisualEffects, &window, 90, false);
         QVERIFY(applied.empty());
-        QCOMPARE(ui::SetTransparency(state, &window, 30, true), 0);
+        QCOMPARE(ui::SetTransparency(state.VisualEffects, &window, 30, true), 0);
         QVERIFY(applied == std::vector<int>{76});
     }
 
     void unsupportedPlatformReportsANumberAndLeavesTheWindow() {
         ui::layeredPlatform().applyAlpha = [](QWidget*, int) { return 120; };
-        QVERIFY(ui::SetTransparency(state, &window, 50, false) != 0);
+        QVERIFY(ui::SetTransparency(state.VisualEffects, &window, 50, false) != 0);
         QCOMPARE(window.windowOpacity(), 1.0);
     }
 };

@@ -22,17 +22,17 @@ template <class Make> QWidget* present(QPointer<QWidget>& slot, Make make) {
 
 } // namespace
 
-void showHelp(ui::UiState& state) {
+void showHelp(InfoState& state) {
     present(state.help, [&] {
         return new frmDocument(state, frmDocument::Kind::Help, [&state] { showVersionHistory(state); });
     });
 }
 
-void showVersionHistory(ui::UiState& state) {
+void showVersionHistory(InfoState& state) {
     present(state.versionHistory, [&] { return new frmDocument(state, frmDocument::Kind::History); });
 }
 
-void showAbout(ui::UiState& state, bool modal) {
+void showAbout(InfoState& state, bool modal) {
     if (modal && !state.about) {
         auto* about = new frmAbout(state);
         about->setWindowModality(Qt::ApplicationModal);
@@ -46,7 +46,7 @@ void showAbout(ui::UiState& state, bool modal) {
     }
 }
 
-void showCredits(ui::UiState& state) {
+void showCredits(InfoState& state) {
     present(state.credits, [&] { return new frmAbout2(state); });
 }
 

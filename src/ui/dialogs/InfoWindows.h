@@ -6,10 +6,10 @@
 
 namespace qvl::ui {
 
-void showHelp(ui::UiState& state);
-void showVersionHistory(ui::UiState& state);
+void showHelp(InfoState& state);
+void showVersionHistory(InfoState& state);
 // The about window; modal shows it and returns when it has closed.
-void showAbout(ui::UiState& state, bool modal);
-void showCredits(ui::UiState& state);
+void showAbout(InfoState& state, bool modal);
+void showCredits(InfoState& state);
 
 } // namespace qvl::ui

@@ -29,7 +29,7 @@ void waitWhileSet(const int16_t& flag) {
 // Puts the lines in, shows the window and, with wait, runs the event loop until the
 // user dismisses it. A window closed while the events were pumped has nobody left to
 // release the wait, so then there is no wait.
-void showAndWait(ui::UiState& state, NoticeWindow* window, const QString& line1, const QString& line2,
+void showAndWait(DialogState& state, NoticeWindow* window, const QString& line1, const QString& line2,
                  bool wait) {
     pump();
     window->setLines(line1, line2);
@@ -56,7 +56,7 @@ void CenterForm(QWidget* window) {
                  whole.y() + static_cast<int>(std::lround(whole.height() / 2.0 - outer.height() / 2.0)));
 }
 
-void ShowMessage(ui::UiState& state, const QString& line1, const QString& line2, bool showOk, bool wait,
+void ShowMessage(DialogState& state, const QString& line1, const QString& line2, bool showOk, bool wait,
                  int32_t timeout, int32_t left, int32_t top) {
     if (state.notice)
         state.notice->close(); // at once, without a fade; releases whoever waited on it
@@ -75,17 +75,17 @@ void ShowMessage(ui::UiState& state, const QString& line1, const QString& line2,
     showAndWait(state, notice, line1, line2, wait);
 }
 
-void CloseMessage(ui::UiState& state) {
+void CloseMessage(DialogState& state) {
     QWidget* notice = state.notice;
     if (!notice)
         return;
     if (state.VisualEffects == 1)
-        FadeOut(state, notice, 90, false);
+        FadeOut(state.VisualEffects, notice, 90, false);
     notice->hide();
     notice->close();
 }
 
-void ShowErrorMessage(ui::UiState& state, const QString& line1, const QString& line2, bool showOk,
+void ShowErrorMessage(DialogState& state, const QString& line1, const QString& line2, bool showOk,
                       bool wait) {
     auto* window = qobject_cast<frmErrorMessage*>(state.errorWindow.data());
     if (!window) {
@@ -97,7 +97,7 @@ void ShowErrorMessage(ui::UiState& state, const QString& line1, const QString& l
     showAndWait(state, window, line1, line2, wait);
 }
 
-int16_t ShowDialogMessage(ui::UiState& state, const QString& line1, const QString& line2,
+int16_t ShowDialogMessage(DialogState& state, const QString& line1, const QString& line2,
                           const QString& title, int16_t kind, bool modal, bool alert) {
     if (kind != 1 && kind != 2)
         return 0;

@@ -9,7 +9,7 @@
 
 namespace qvl::ui {
 
-NoticeWindow::NoticeWindow(ui::UiState& state, const char* name, QSize size, uint32_t stripEnd,
+NoticeWindow::NoticeWindow(DialogState& state, const char* name, QSize size, uint32_t stripEnd,
                            QColor line1Color)
     : QWidget(nullptr, Qt::Dialog | Qt::FramelessWindowHint)
     , m_state(state) {

@@ -29,10 +29,10 @@ public:
     QPushButton* cmdMsgOk;
 
 protected:
-    NoticeWindow(ui::UiState& state, const char* name, QSize size, uint32_t stripEnd, QColor line1Color);
+    NoticeWindow(DialogState& state, const char* name, QSize size, uint32_t stripEnd, QColor line1Color);
     void closeEvent(QCloseEvent* event) override;
 
-    ui::UiState& m_state;
+    DialogState& m_state;
 
 private:
     Shape* m_frame;

@@ -18,7 +18,7 @@ class ClickLabel;
 class frmAbout : public QWidget {
     Q_OBJECT
 public:
-    explicit frmAbout(ui::UiState& state);
+    explicit frmAbout(InfoState& state);
 
     ARGradient* ARGradient1;
     QLabel *lblVersion, *lblMyName, *lblWinVer, *lblMDAC;
@@ -37,7 +37,7 @@ private:
     // Closes at once, then sends the Escape keystroke to the window active then.
     void closeAndEscape();
 
-    ui::UiState& m_state;
+    InfoState& m_state;
     bool m_fadeInPending = true;
     uint32_t m_a = 0x400000, m_b = 0xC0C0C0;
 };

@@ -23,7 +23,7 @@ void paintBlack(QWidget* w, QColor color) {
 
 } // namespace
 
-frmAbout2_sub::frmAbout2_sub(ui::UiState& state)
+frmAbout2_sub::frmAbout2_sub(InfoState& state)
     : QWidget(nullptr, Qt::Tool | Qt::FramelessWindowHint)
     , m_state(state) {
     setObjectName("frmAbout2_sub");
@@ -43,7 +43,7 @@ frmAbout2_sub::frmAbout2_sub(ui::UiState& state)
     Timer1->setInterval(3000);
     connect(Timer1, &QTimer::timeout, this, &frmAbout2_sub::AdvanceTitle);
 
-    SetTransparency(state, this, 0, false);
+    SetTransparency(state.VisualEffects, this, 0, false);
     CenterForm(this);
     SetTitles();
     m_card = 0;
@@ -82,18 +82,18 @@ void frmAbout2_sub::showCard() {
 
 void frmAbout2_sub::AdvanceTitle() {
     m_card = (m_card + 1) % (kCards - 1);
-    FadeOut(m_state, this, 100, true);
+    FadeOut(m_state.VisualEffects, this, 100, true);
     showCard();
-    FadeIn(m_state, this, 100, true);
+    FadeIn(m_state.VisualEffects, this, 100, true);
 }
 
-frmAbout2::frmAbout2(ui::UiState& state)
+frmAbout2::frmAbout2(InfoState& state)
     : QWidget(nullptr, Qt::Window | Qt::FramelessWindowHint)
     , m_state(state) {
     setObjectName("frmAbout2");
     setAttribute(Qt::WA_DeleteOnClose);
     paintBlack(this, Qt::black);
-    SetTransparency(state, this, 0, false);
+    SetTransparency(state.VisualEffects, this, 0, false);
     QScreen* screen = QGuiApplication::primaryScreen();
     QRect whole = screen ? screen->geometry() : QRect(0, 0, 1024, 768);
     resize(whole.width(), 213);
@@ -113,7 +113,7 @@ frmAbout2::frmAbout2(ui::UiState& state)
             roll->close();
         close();
     });
-    FadeIn(state, this, 100, false);
+    FadeIn(state.VisualEffects, this, 100, false);
 }
 
 // The roll is a window of its own, not a child: it goes with the backdrop however the

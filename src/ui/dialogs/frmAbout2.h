@@ -18,7 +18,7 @@ class ClickLabel;
 class frmAbout2_sub : public QWidget {
     Q_OBJECT
 public:
-    explicit frmAbout2_sub(ui::UiState& state);
+    explicit frmAbout2_sub(InfoState& state);
 
     static constexpr int kCards = 13; // entries 0..12; 12 is never shown
     void SetTitles();
@@ -33,7 +33,7 @@ public slots:
 private:
     void showCard();
 
-    ui::UiState& m_state;
+    InfoState& m_state;
     std::array<std::array<QString, kCards>, 4> m_titles;
     int m_card = 0;
 };
@@ -41,7 +41,7 @@ private:
 class frmAbout2 : public QWidget {
     Q_OBJECT
 public:
-    explicit frmAbout2(ui::UiState& state);
+    explicit frmAbout2(InfoState& state);
     ~frmAbout2() override;
 
     ClickLabel* lblClose;
@@ -51,7 +51,7 @@ protected:
     void changeEvent(QEvent* event) override;
 
 private:
-    ui::UiState& m_state;
+    InfoState& m_state;
 };
 
 } // namespace qvl::ui

@@ -36,7 +36,7 @@ QPushButton* button(QWidget* parent, const char* name, const char* text, int lef
 
 } // namespace
 
-frmDialogMessage::frmDialogMessage(ui::UiState& state)
+frmDialogMessage::frmDialogMessage(DialogState& state)
     : QWidget(nullptr, Qt::Dialog | Qt::FramelessWindowHint)
     , m_state(state) {
     setObjectName("frmDialogMessage");
@@ -77,7 +77,7 @@ frmDialogMessage::frmDialogMessage(ui::UiState& state)
     connect(cmdNo, &QPushButton::clicked, this, [this] { answer(2); });
     connect(ImgClose, &ClickLabel::clicked, this, [this] { answer(2); });
 
-    FadeIn(m_state, this, 90, false);
+    FadeIn(m_state.VisualEffects, this, 90, false);
     CenterForm(this);
 }
 
@@ -93,7 +93,7 @@ void frmDialogMessage::answer(int16_t value) {
         return;
     m_answered = true;
     m_state.DialogAnswer = value;
-    FadeOut(m_state, this, 90, false);
+    FadeOut(m_state.VisualEffects, this, 90, false);
     close();
 }
 

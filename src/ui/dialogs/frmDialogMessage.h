@@ -18,7 +18,7 @@ class frmDialogMessage : public QWidget {
     Q_OBJECT
 public:
     // Fades in to 90 % before it is first shown, then centres itself.
-    explicit frmDialogMessage(ui::UiState& state);
+    explicit frmDialogMessage(DialogState& state);
 
     // Turns the three top strips red.
     void makeRed();
@@ -40,7 +40,7 @@ protected:
     void paintEvent(QPaintEvent* event) override;
 
 private:
-    ui::UiState& m_state;
+    DialogState& m_state;
     bool m_answered = false;
 };
 

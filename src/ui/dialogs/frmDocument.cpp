@@ -14,7 +14,7 @@
 
 namespace qvl::ui {
 
-frmDocument::frmDocument(ui::UiState& state, Kind kind, std::function<void()> showHistory)
+frmDocument::frmDocument(InfoState& state, Kind kind, std::function<void()> showHistory)
     : QWidget(nullptr, Qt::Window | Qt::FramelessWindowHint)
     , m_state(state) {
     const bool help = kind == Kind::Help;
@@ -72,10 +72,10 @@ frmDocument::frmDocument(ui::UiState& state, Kind kind, std::function<void()> sh
     border->setGeometry(0, strip, w, h - strip); // SetFrames_Help / SetFrames_Hist
 
     if (help)
-        SetTransparency(state, this, 100, false);
+        SetTransparency(state.VisualEffects, this, 100, false);
     CenterForm(this);
     connect(cmdOk, &QToolButton::clicked, this, [this] {
-        FadeOut(m_state, this, 100, false);
+        FadeOut(m_state.VisualEffects, this, 100, false);
         close();
     });
     connect(cmdClose, &QPushButton::clicked, this, &QWidget::close);

@@ -21,7 +21,7 @@ class frmDocument : public QWidget {
 public:
     enum class Kind { Help, History };
     // `showHistory` opens the version history (the help window's button).
-    frmDocument(ui::UiState& state, Kind kind, std::function<void()> showHistory = {});
+    frmDocument(InfoState& state, Kind kind, std::function<void()> showHistory = {});
 
     QTextBrowser* RichTextBox1;
     QToolButton* cmdOk;
@@ -33,7 +33,7 @@ protected:
     void keyPressEvent(QKeyEvent* event) override;
 
 private:
-    ui::UiState& m_state;
+    InfoState& m_state;
 };
 
 } // namespace qvl::ui

@@ -8,18 +8,18 @@
 
 namespace qvl::ui {
 
-frmErrorMessage::frmErrorMessage(ui::UiState& state)
+frmErrorMessage::frmErrorMessage(DialogState& state)
     : NoticeWindow(state, "frmErrorMessage", QSize(324, 116), bgr(255, 0, 0), QColor(128, 0, 0)) {
     connect(cmdMsgOk, &QPushButton::clicked, this, &frmErrorMessage::cmdMsgOk_Click);
     connect(cmdClose, &QPushButton::clicked, this, &QWidget::close);
-    SetTransparency(state, this, 90, false);
+    SetTransparency(state.VisualEffects, this, 90, false);
 }
 
 void frmErrorMessage::cmdMsgOk_Click() {
     QCoreApplication::processEvents();
     cmdMsgOk->hide();
     m_state.MessageWaiting = 0;
-    FadeOut(m_state, this, 90, false);
+    FadeOut(m_state.VisualEffects, this, 90, false);
     close();
 }
 

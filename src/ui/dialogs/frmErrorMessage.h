@@ -9,7 +9,7 @@ namespace qvl::ui {
 class frmErrorMessage : public NoticeWindow {
     Q_OBJECT
 public:
-    explicit frmErrorMessage(ui::UiState& state);
+    explicit frmErrorMessage(DialogState& state);
 
 public slots:
     void cmdMsgOk_Click();

@@ -15,9 +15,11 @@
 
 namespace qvl::ui {
 
-frmHistorySearch::frmHistorySearch(ui::UiState& state, QWidget* main, QLineEdit* searchBox)
+frmHistorySearch::frmHistorySearch(DialogState& state, std::string dbConnect, QWidget* main,
+                                   QLineEdit* searchBox)
     : QWidget(main, Qt::Dialog | Qt::FramelessWindowHint)
     , m_state(state)
+    , m_dbConnect(std::move(dbConnect))
     , m_main(main)
     , m_searchBox(searchBox) {
     setObjectName("frmHistorySearch");
@@ -69,7 +71,7 @@ void frmHistorySearch::SetPos() {
 
 void frmHistorySearch::LoadList() {
     std::vector<std::string> texts;
-    std::string failed = store::listSearchHistory(m_state.DbConnect, texts);
+    std::string failed = store::listSearchHistory(m_dbConnect, texts);
     if (!failed.empty()) {
         ui::ShowErrorMessage(m_state, "Can't show history", "Please Re Index your drives", true, true);
         return;
@@ -85,7 +87,7 @@ void frmHistorySearch::LoadList() {
 }
 
 void frmHistorySearch::ClearList() {
-    std::string failed = store::clearSearchHistory(m_state.DbConnect);
+    std::string failed = store::clearSearchHistory(m_dbConnect);
     if (!failed.empty()) // the list stays as it is on disk, and the user is told why
         ui::ShowErrorMessage(m_state, "History not cleared", QString::fromStdString(failed), true, false);
     LoadList();
@@ -114,8 +116,9 @@ void frmHistorySearch::closeEvent(QCloseEvent* event) {
     emit closed();
 }
 
-void frmHistorySearch::showModal(ui::UiState& state, QWidget* main, QLineEdit* searchBox) {
-    QPointer<frmHistorySearch> window = new frmHistorySearch(state, main, searchBox);
+void frmHistorySearch::showModal(DialogState& state, const std::string& dbConnect, QWidget* main,
+                                 QLineEdit* searchBox) {
+    QPointer<frmHistorySearch> window = new frmHistorySearch(state, dbConnect, main, searchBox);
     window->SetPos();
     window->LoadList();
     if (!window || window->m_closed) { // closed while loading: an empty history

@@ -17,11 +17,12 @@ namespace qvl::ui {
 class frmHistorySearch : public QWidget {
     Q_OBJECT
 public:
-    // `main`: the window it follows; `searchBox`: where a chosen text goes.
-    frmHistorySearch(ui::UiState& state, QWidget* main, QLineEdit* searchBox);
+    // `dbConnect`: the index whose history it lists; `main`: the window it follows;
+    // `searchBox`: where a chosen text goes.
+    frmHistorySearch(DialogState& state, std::string dbConnect, QWidget* main, QLineEdit* searchBox);
 
     // Opens the window modally and returns when it has closed.
-    static void showModal(ui::UiState& state, QWidget* main, QLineEdit* searchBox);
+    static void showModal(DialogState& state, const std::string& dbConnect, QWidget* main, QLineEdit* searchBox);
 
     QListWidget* lstHistory;
     QLabel* lblInfo;
@@ -44,7 +45,8 @@ protected:
 
 private:
     bool m_closed = false;
-    ui::UiState& m_state;
+    DialogState& m_state;
+    std::string m_dbConnect;
     QWidget* m_main;
     QLineEdit* m_searchBox;
 };

@@ -20,7 +20,7 @@ namespace {
 constexpr const char* kDownloadPage = "https://www.microsoft.com/download/";
 }
 
-frmMDAC::frmMDAC(ui::UiState& state)
+frmMDAC::frmMDAC(InfoState& state)
     : QWidget(nullptr, Qt::Window | Qt::FramelessWindowHint)
     , m_state(state) {
     using ui::makeFont;
@@ -66,21 +66,21 @@ frmMDAC::frmMDAC(ui::UiState& state)
     border->setObjectName("Shape1");
 
     connect(cmdOk, &QToolButton::clicked, this, [this] {
-        ui::FadeOut(m_state, this, 90, false);
+        ui::FadeOut(m_state.VisualEffects, this, 90, false);
         close();
     });
     connect(Command1, &QPushButton::clicked, this, &QWidget::close);
     connect(cmdMinimize, &QPushButton::clicked, this, &QWidget::showMinimized);
     connect(lblMDACUrl, &ui::ClickLabel::clicked, this, [this] { m_state.openUrl(kDownloadPage); });
 
-    ui::SetTransparency(state, this, 90, false);
+    ui::SetTransparency(state.VisualEffects, this, 90, false);
     ui::FrameBorder(this);
     ui::CenterForm(this);
     lblMDACVer->setText(QString::fromStdString("It is reported that your version is " +
                                                platform::formatVersion(platform::GetMDACVersion())));
 }
 
-void frmMDAC::showModal(ui::UiState& state) {
+void frmMDAC::showModal(InfoState& state) {
     QPointer<frmMDAC> window = new frmMDAC(state);
     window->setWindowModality(Qt::ApplicationModal);
     window->show();

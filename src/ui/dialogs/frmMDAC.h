@@ -17,9 +17,9 @@ namespace qvl::ui {
 class frmMDAC : public QWidget {
     Q_OBJECT
 public:
-    explicit frmMDAC(ui::UiState& state);
+    explicit frmMDAC(InfoState& state);
     // Shows the window modally; returns when it has closed, by any of its three ways.
-    static void showModal(ui::UiState& state);
+    static void showModal(InfoState& state);
 
     QLabel* lblMDACVer;
     ui::ClickLabel* lblMDACUrl;
@@ -27,7 +27,7 @@ public:
     QPushButton *Command1, *cmdMinimize;
 
 private:
-    ui::UiState& m_state;
+    InfoState& m_state;
 };
 
 } // namespace qvl::ui

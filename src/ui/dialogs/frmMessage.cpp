@@ -10,7 +10,7 @@
 
 namespace qvl::ui {
 
-frmMessage::frmMessage(ui::UiState& state)
+frmMessage::frmMessage(DialogState& state)
     : NoticeWindow(state, "frmMessage", QSize(325, 117), bgr(74, 94, 159), QColor(0, 0, 64)) {
     lblPanic = new ClickLabel("PANIC!", this);
     lblPanic->setObjectName("lblPanic");
@@ -30,7 +30,7 @@ frmMessage::frmMessage(ui::UiState& state)
 }
 
 void frmMessage::Form_Activate() {
-    m_state.TransparencyWorks = SetTransparency(m_state, this, 90, false) == 0;
+    m_state.TransparencyWorks = SetTransparency(m_state.VisualEffects, this, 90, false) == 0;
     lblTitle->setText("Quorvel");
     SecondsShown = 0;
     if (m_state.MessageTimeout > 0)
@@ -50,7 +50,7 @@ void frmMessage::cmdMsgOk_Click() {
     QCoreApplication::processEvents();
     cmdMsgOk->hide();
     QCoreApplication::processEvents();
-    FadeOut(m_state, this, 90, false);
+    FadeOut(m_state.VisualEffects, this, 90, false);
     m_state.MessageWaiting = 0;
     close();
 }

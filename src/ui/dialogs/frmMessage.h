@@ -12,7 +12,7 @@ namespace qvl::ui {
 class frmMessage : public NoticeWindow {
     Q_OBJECT
 public:
-    explicit frmMessage(ui::UiState& state);
+    explicit frmMessage(DialogState& state);
 
     ClickLabel* lblPanic;
     QTimer* msgTimer;

@@ -17,7 +17,7 @@ namespace qvl::ui {
 
 using ui::pxRect;
 
-frmSetup::frmSetup(UiState& state, std::function<void()> syncShadows)
+frmSetup::frmSetup(DialogState& state, std::function<void()> syncShadows)
     : QWidget(nullptr, Qt::Window | Qt::FramelessWindowHint)
     , m_state(state)
     , m_syncShadows(std::move(syncShadows)) {
@@ -78,7 +78,7 @@ frmSetup::frmSetup(UiState& state, std::function<void()> syncShadows)
     connect(Command1, &QPushButton::clicked, this, &frmSetup::CloseForm);
     connect(cmdMinimize, &QPushButton::clicked, this, &QWidget::showMinimized);
 
-    ui::SetTransparency(m_state, this, 90, false);
+    ui::SetTransparency(m_state.VisualEffects, this, 90, false);
     ui::FrameBorder(this);
     ui::CenterForm(this);
     int16_t explorer = 1, effects = 1;
@@ -101,7 +101,7 @@ void frmSetup::cmdSave_Click() {
 }
 
 void frmSetup::CloseForm() {
-    ui::FadeOut(m_state, this, 90, false);
+    ui::FadeOut(m_state.VisualEffects, this, 90, false);
     close();
 }
 

@@ -16,7 +16,7 @@ class frmSetup : public QWidget {
     Q_OBJECT
 public:
     // `syncShadows` brings the main window's shadows in line after a save.
-    frmSetup(UiState& state, std::function<void()> syncShadows);
+    frmSetup(DialogState& state, std::function<void()> syncShadows);
 
     ui::WrapCheckBox* chkEffects;
     ui::WrapCheckBox* chkExplorer;
@@ -31,7 +31,7 @@ protected:
     void keyPressEvent(QKeyEvent* event) override;
 
 private:
-    UiState& m_state;
+    DialogState& m_state;
     std::function<void()> m_syncShadows;
 };
 

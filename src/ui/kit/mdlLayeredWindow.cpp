@@ -44,10 +44,10 @@ int16_t roundedStep(uint32_t elapsed, double divisor) {
 
 // Shows one level of a fade and handles events when asked; on the first pass (step 0)
 // fixes the step from how long the change took, divided by `divisor`.
-void fadeStep(const ui::UiState& state, QWidget* window, int16_t level, bool pump, double divisor,
+void fadeStep(int16_t visualEffects, QWidget* window, int16_t level, bool pump, double divisor,
               int16_t& step) {
     uint32_t t1 = layeredPlatform().tickCount();
-    SetTransparency(state, window, level, false);
+    SetTransparency(visualEffects, window, level, false);
     uint32_t t2 = layeredPlatform().tickCount(); // unsigned: right across a wrap-around
     if (pump)
         QCoreApplication::processEvents();
@@ -73,8 +73,8 @@ void SetLayeredStyle(QWidget* window, int16_t flag) {
         window->setProperty(kLayeredProperty, flag == -1);
 }
 
-int32_t SetTransparency(const ui::UiState& state, QWidget* window, int16_t percent, bool force) {
-    if (state.VisualEffects == 0 && !force)
+int32_t SetTransparency(int16_t visualEffects, QWidget* window, int16_t percent, bool force) {
+    if (visualEffects == 0 && !force)
         return 0;
     if (!window)
         return kNotSupported;
@@ -82,32 +82,32 @@ int32_t SetTransparency(const ui::UiState& state, QWidget* window, int16_t perce
     return layeredPlatform().applyAlpha(window, alphaForPercent(percent));
 }
 
-void FadeOut(const ui::UiState& state, QWidget* window, int16_t start, bool pump) {
-    if (state.VisualEffects == 0)
+void FadeOut(int16_t visualEffects, QWidget* window, int16_t start, bool pump) {
+    if (visualEffects == 0)
         return;
     int16_t level = start;
     int16_t step = 0;
     while (level >= 0) {
-        fadeStep(state, window, level, pump, 1.0, step);
+        fadeStep(visualEffects, window, level, pump, 1.0, step);
         level = static_cast<int16_t>(level - step);
     }
-    SetTransparency(state, window, 0, false);
+    SetTransparency(visualEffects, window, 0, false);
 }
 
-void FadeIn(const ui::UiState& state, QWidget* window, int16_t target, bool pump) {
-    if (state.VisualEffects == 0)
+void FadeIn(int16_t visualEffects, QWidget* window, int16_t target, bool pump) {
+    if (visualEffects == 0)
         return;
     if (target < 0) {
-        SetTransparency(state, window, target, false);
+        SetTransparency(visualEffects, window, target, false);
         return;
     }
     int16_t level = 0;
     int16_t step = 0;
     while (level <= target) {
-        fadeStep(state, window, level, pump, 5.0, step);
+        fadeStep(visualEffects, window, level, pump, 5.0, step);
         level = static_cast<int16_t>(level + step);
     }
-    SetTransparency(state, window, target, false);
+    SetTransparency(visualEffects, window, target, false);
 }
 
 } // namespace qvl::ui

@@ -3,7 +3,6 @@
 // system takes a byte. Every operation does nothing while visual effects are off,
 // unless forced.
 
-#include "ui/UiState.h"
 
 #include <QWidget>
 
@@ -30,11 +29,11 @@ int alphaForPercent(int16_t percent);
 void SetLayeredStyle(QWidget* window, int16_t flag);
 // Applies the opacity (outside 0..100 counts as 100). Returns 0 when it worked or when
 // nothing was tried (effects off, not forced), else the platform's error number.
-int32_t SetTransparency(const ui::UiState& state, QWidget* window, int16_t percent, bool force);
+int32_t SetTransparency(int16_t visualEffects, QWidget* window, int16_t percent, bool force);
 // Fade from invisible up to `target` / from `start` down to invisible. The step is
 // measured once, from how long the first opacity change took. With `pump`, pending
 // events are handled once per step. FadeOut leaves the window open.
-void FadeIn(const ui::UiState& state, QWidget* window, int16_t target, bool pump);
-void FadeOut(const ui::UiState& state, QWidget* window, int16_t start, bool pump);
+void FadeIn(int16_t visualEffects, QWidget* window, int16_t target, bool pump);
+void FadeOut(int16_t visualEffects, QWidget* window, int16_t start, bool pump);
 
 } // namespace qvl::ui

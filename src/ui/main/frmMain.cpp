@@ -1,5 +1,7 @@
 #include "ui/main/frmMain.h"
 
+#include "Version.h"
+
 #include "store/IndexStore.h"
 #include "ui/dialogs/InfoWindows.h"
 #include "ui/dialogs/Messages.h"
@@ -46,7 +48,8 @@ frmMain::frmMain(ui::UiState& state, indexer::DriveCatalogue catalogue, QString 
     connect(Timer1, &QTimer::timeout, this, &frmMain::Timer1_Timer);
     connect(tFlash, &QTimer::timeout, this, &frmMain::tFlash_Timer);
     // With the button down the window becomes layered, still opaque, before its fade.
-    connect(cmdClose, &QPushButton::pressed, this, [this] { SetTransparency(m_state, this, 100, false); });
+    connect(cmdClose, &QPushButton::pressed, this,
+            [this] { SetTransparency(m_state.VisualEffects, this, 100, false); });
     connect(cmdSetup, &QToolButton::clicked, this, &frmMain::cmdSetup_Click);
     connect(cmdHelp2, &QToolButton::clicked, this, [this] { showHelp(m_state); });
     connect(cmdAbout, &QToolButton::clicked, this, [this] { showAbout(m_state, /*modal=*/true); });
@@ -171,9 +174,9 @@ void frmMain::cmdClose_Click() {
         int16_t level = 90, shade = 30;
         while (level > 1) {
             uint32_t t0 = layeredPlatform().tickCount();
-            SetTransparency(m_state, this, level, false);
-            SetTransparency(m_state, m_shadowX, shade, false);
-            SetTransparency(m_state, m_shadowY, shade, false);
+            SetTransparency(m_state.VisualEffects, this, level, false);
+            SetTransparency(m_state.VisualEffects, m_shadowX, shade, false);
+            SetTransparency(m_state.VisualEffects, m_shadowY, shade, false);
             uint32_t elapsed = layeredPlatform().tickCount() - t0;
             shade = static_cast<int16_t>(std::max(0, shade - 1));
             QCoreApplication::processEvents();

@@ -19,7 +19,6 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
-#include <QTextEdit>
 #include <QThread>
 #include <QTimer>
 #include <QToolButton>
@@ -40,7 +39,6 @@ class frmShadow;
 class frmMain : public QWidget {
     Q_OBJECT
 public:
-    static constexpr const char* kVersion = "1.0.1a";
 
     // `commandLine`: the program's argument text, searched for as one folder name.
     frmMain(ui::UiState& state, indexer::DriveCatalogue catalogue, QString commandLine = {});
@@ -96,7 +94,6 @@ public:
     ClickLabel* lblTimeDate;
     QPushButton* cmdMinimize;
     QPushButton* cmdClose;
-    QLineEdit* Text1;
 
     // Scan section.
     QComboBox* cboPreset;
@@ -112,7 +109,6 @@ public:
     QToolButton *cmdGoSearch, *cmdPanic;
     QGroupBox *fSearchOpt, *fSearchDrives;
     QRadioButton *Option1, *Option2, *Option3, *Option4;
-    QTextEdit* rtxtHidden;
     QLabel* Label2;
     Shape* Shape4;
     ui::ResultsPane* rTxt1;
@@ -127,8 +123,6 @@ public:
     QTimer* Timer1;
     QTimer* tFlash;
 
-    frmShadow* shadowX() const { return m_shadowX; }
-    frmShadow* shadowY() const { return m_shadowY; }
 
 public slots:
     void cmdScan_Click();

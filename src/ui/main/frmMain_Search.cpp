@@ -258,7 +258,7 @@ void frmMain::AddSearchHistory(const QString& text) {
 }
 
 void frmMain::showSearchHistory() {
-    ui::frmHistorySearch::showModal(m_state, this, txtSearchString);
+    ui::frmHistorySearch::showModal(m_state, m_state.DbConnect, this, txtSearchString);
 }
 
 void frmMain::runStartupSearch() {

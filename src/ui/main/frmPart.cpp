@@ -6,7 +6,7 @@
 
 namespace qvl::ui {
 
-frmPart::frmPart(ui::UiState& state, int number, QWidget* main, int sectionTop)
+frmPart::frmPart(const SettingsState& state, int number, QWidget* main, int sectionTop)
     : QWidget(nullptr, Qt::Tool | Qt::FramelessWindowHint | Qt::WindowDoesNotAcceptFocus)
     , m_main(main)
     , m_sectionTop(sectionTop) {
@@ -26,10 +26,10 @@ frmPart::frmPart(ui::UiState& state, int number, QWidget* main, int sectionTop)
     Timer1->setInterval(100);
     connect(Timer1, &QTimer::timeout, this, &frmPart::SetForm);
     if (number == 1)
-        SetTransparency(state, this, 80, false);
+        SetTransparency(state.VisualEffects, this, 80, false);
     SetForm();
     if (number == 2)
-        SetTransparency(state, this, 80, false);
+        SetTransparency(state.VisualEffects, this, 80, false);
     Timer1->start();
 }
 

@@ -15,7 +15,7 @@ class frmPart : public QWidget {
 public:
     // `number` 1 or 2; `main` the window it sits beside; `sectionTop` the section's top in
     // the main window (twips).
-    frmPart(ui::UiState& state, int number, QWidget* main, int sectionTop);
+    frmPart(const SettingsState& state, int number, QWidget* main, int sectionTop);
     void SetForm();
 
     QTimer* Timer1;

@@ -11,7 +11,7 @@
 
 namespace qvl::ui {
 
-frmQuickMenu::frmQuickMenu(ui::UiState& state, std::function<void(const QString&)> fakePress)
+frmQuickMenu::frmQuickMenu(const SettingsState& state, std::function<void(const QString&)> fakePress)
     : QWidget(nullptr, Qt::Tool | Qt::FramelessWindowHint)
     , m_state(state) {
     setObjectName("frmQuickMenu");
@@ -43,10 +43,10 @@ frmQuickMenu::frmQuickMenu(ui::UiState& state, std::function<void(const QString&
     }
     connect(Label1, &ClickLabel::doubleClicked, this, &QWidget::close);
     connect(cmdClose, &QPushButton::clicked, this, [this] {
-        FadeOut(m_state, this, 90, false);
+        FadeOut(m_state.VisualEffects, this, 90, false);
         close();
     });
-    SetTransparency(state, this, 90, false);
+    SetTransparency(state.VisualEffects, this, 90, false);
 }
 
 void frmQuickMenu::keyReleaseEvent(QKeyEvent* event) {

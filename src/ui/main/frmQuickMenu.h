@@ -22,7 +22,7 @@ public:
                                                              "help", "about", "history"};
 
     // `fakePress` runs a command word on the main window.
-    frmQuickMenu(ui::UiState& state, std::function<void(const QString&)> fakePress);
+    frmQuickMenu(const SettingsState& state, std::function<void(const QString&)> fakePress);
 
     ClickLabel* Label1;
     QPushButton* cmdClose;
@@ -33,7 +33,7 @@ protected:
     void focusOutEvent(QFocusEvent* event) override;
 
 private:
-    ui::UiState& m_state;
+    const SettingsState& m_state;
 };
 
 } // namespace qvl::ui

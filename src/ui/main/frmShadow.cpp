@@ -4,7 +4,7 @@
 
 namespace qvl::ui {
 
-frmShadow::frmShadow(ui::UiState& state, const char* name)
+frmShadow::frmShadow(const SettingsState& state, const char* name)
     : QWidget(nullptr, Qt::Tool | Qt::FramelessWindowHint | Qt::WindowDoesNotAcceptFocus |
                            Qt::WindowTransparentForInput | Qt::NoDropShadowWindowHint) {
     setObjectName(name);
@@ -14,7 +14,7 @@ frmShadow::frmShadow(ui::UiState& state, const char* name)
     p.setColor(QPalette::Window, Qt::black);
     setPalette(p);
     setAutoFillBackground(true);
-    SetTransparency(state, this, 30, /*force=*/true);
+    SetTransparency(state.VisualEffects, this, 30, /*force=*/true);
 }
 
 } // namespace qvl::ui

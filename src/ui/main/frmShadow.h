@@ -11,7 +11,7 @@ namespace qvl::ui {
 class frmShadow : public QWidget {
     Q_OBJECT
 public:
-    frmShadow(ui::UiState& state, const char* name);
+    frmShadow(const SettingsState& state, const char* name);
 };
 
 } // namespace qvl::ui
