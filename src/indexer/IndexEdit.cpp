@@ -4,6 +4,7 @@
 #include "store/IndexStore.h"
 #include "store/SearchIndex.h"
 #include "store/Sqlite.h"
+#include "store/Statements.h"
 #include "text/TextFold.h"
 
 #include <algorithm>
@@ -100,16 +101,9 @@ struct IndexEditor::Impl {
 
     static constexpr int64_t kGap = 65536; // between block numbers after a renumbering
 
-    int64_t storedGeneration() {
-        Stmt s(db, "SELECT Value FROM qvlMeta WHERE Key = 'generation'");
-        return s.step() == SQLITE_ROW ? s.integer(0) : 0;
-    }
-
     std::string loadBlocks() {
         blocks.clear();
-        Stmt s(db,
-               "SELECT b.Block, n.Names, b.Ends, b.Drives, b.Paths, n.NamesSum, b.RowsSum FROM qvlBlocks b"
-               " LEFT JOIN qvlNames n ON n.Block = b.Block ORDER BY b.Block");
+        Stmt s(db, store::sql::kAllBlocksNumbered);
         int rc;
         std::vector<Row> rows;
         while ((rc = s.step()) == SQLITE_ROW) {
@@ -124,7 +118,7 @@ struct IndexEditor::Impl {
         }
         if (rc != SQLITE_DONE)
             return s.error();
-        generation = storedGeneration();
+        generation = store::generation(db);
         return {};
     }
 
@@ -137,8 +131,7 @@ struct IndexEditor::Impl {
     }
 
     std::string readBlock(int64_t id, std::vector<Row>& rows) {
-        Stmt s(db, "SELECT n.Names, b.Ends, b.Drives, b.Paths, n.NamesSum, b.RowsSum FROM qvlBlocks b"
-                   " LEFT JOIN qvlNames n ON n.Block = b.Block WHERE b.Block = ?");
+        Stmt s(db, store::sql::kOneBlock);
         s.bind(1, id);
         if (s.step() != SQLITE_ROW)
             return s.ok() && s.error().empty() ? std::string(kDamaged) : s.error();
@@ -146,11 +139,11 @@ struct IndexEditor::Impl {
     }
 
     std::string writeBlock(int64_t id, const store::Block& block) {
-        Stmt n(db, "INSERT OR REPLACE INTO qvlNames VALUES (?,?,?)");
+        Stmt n(db, store::sql::kPutNames);
         n.bind(1, id).bindBlob(2, block.names).bind(3, static_cast<int64_t>(store::blobSum(block.names)));
         if (n.step() != SQLITE_DONE)
             return n.error();
-        Stmt b(db, "INSERT OR REPLACE INTO qvlBlocks VALUES (?,?,?,?,?)");
+        Stmt b(db, store::sql::kPutBlock);
         b.bind(1, id)
             .bindBlob(2, block.ends)
             .bindBlob(3, block.drives)
@@ -158,19 +151,18 @@ struct IndexEditor::Impl {
             .bind(5, static_cast<int64_t>(store::rowsSum(block.view())));
         if (b.step() != SQLITE_DONE)
             return b.error();
-        Stmt f(db, "INSERT OR REPLACE INTO qvlParts VALUES (?,?,?)");
+        Stmt f(db, store::sql::kPutPart);
         return store::putParts(f, id, block);
     }
 
     std::string deleteBlock(int64_t id) {
-        for (const char* sql :
-             {"DELETE FROM qvlNames WHERE Block = ?", "DELETE FROM qvlBlocks WHERE Block = ?"}) {
-            Stmt s(db, sql);
+        for (const char* statement : {store::sql::kDeleteNames, store::sql::kDeleteBlock}) {
+            Stmt s(db, statement);
             s.bind(1, id);
             if (s.step() != SQLITE_DONE)
                 return s.error();
         }
-        Stmt parts(db, "DELETE FROM qvlParts WHERE Key = ?");
+        Stmt parts(db, store::sql::kDeletePart);
         for (unsigned p = 0; p < store::kStoredParts; ++p) {
             parts.reset();
             parts.bind(1, store::partKey(p, id));
@@ -181,43 +173,17 @@ struct IndexEditor::Impl {
     }
 
     // Spreads the block numbers kGap apart, keeping their order, so that a block that
-    // splits has room for the numbers of its new neighbours. Each table is moved in one
-    // statement through a map of old to new numbers, to negative numbers first, so that no
-    // move lands on a number still taken. A part's key keeps its part above the block.
+    // splits has room for the numbers of its new neighbours.
     std::string renumber() {
         if (static_cast<int64_t>(blocks.size()) > store::kMaxBlockNumber / kGap)
             return "block number out of range";
-        std::string err = db.exec(
-            "CREATE TEMP TABLE IF NOT EXISTS qvlMove (OldBlock INTEGER PRIMARY KEY, NewBlock INTEGER);"
-            " DELETE FROM qvlMove;");
-        if (!err.empty())
-            return err;
-        {
-            Stmt map(db, "INSERT INTO qvlMove (OldBlock, NewBlock) VALUES (?, ?)");
-            for (size_t i = 0; i < blocks.size(); ++i) {
-                map.reset();
-                map.bind(1, blocks[i].id).bind(2, static_cast<int64_t>(i + 1) * kGap);
-                if (map.step() != SQLITE_DONE)
-                    return map.error();
-            }
-        }
-        // A block's number is the low bits of every key (all of it in the first two tables).
-        const std::string mask = std::to_string(store::kMaxBlockNumber);
-        for (const auto& [table, key] : {std::pair{"qvlNames", "Block"}, std::pair{"qvlBlocks", "Block"},
-                                         std::pair{"qvlParts", "Key"}}) {
-            const std::string k = key, set = std::string("UPDATE ") + table + " SET " + k + " = -";
-            const std::string block = "(" + k + " & " + mask + ")";
-            for (const std::string& sql : {set + "((" + k + " & ~" + mask +
-                                               ") | (SELECT NewBlock FROM qvlMove WHERE OldBlock = " + block +
-                                               ")) WHERE " + block + " IN (SELECT OldBlock FROM qvlMove)",
-                                           set + k + " WHERE " + k + " < 0"})
-                if (!(err = db.exec(sql.c_str())).empty())
-                    return err;
-        }
-        if (!(err = db.exec("DELETE FROM qvlMove")).empty())
+        std::vector<std::pair<int64_t, int64_t>> moves;
+        for (size_t i = 0; i < blocks.size(); ++i)
+            moves.emplace_back(blocks[i].id, static_cast<int64_t>(i + 1) * kGap);
+        if (std::string err = store::renumberBlocks(db, moves); !err.empty())
             return err;
         for (size_t i = 0; i < blocks.size(); ++i)
-            blocks[i].id = static_cast<int64_t>(i + 1) * kGap;
+            blocks[i].id = moves[i].second;
         return {};
     }
 
@@ -233,10 +199,7 @@ std::string IndexEditor::open(const fs::path& file) {
     std::string err = m->db.open(file.string(), Db::Mode::ReadWrite);
     if (!err.empty())
         return err;
-    err = m->db.exec((std::string(store::kCreateTimes) +
-                      " CREATE TABLE IF NOT EXISTS qvlDrives"
-                      " (Letter TEXT PRIMARY KEY, Root BLOB NOT NULL, Identity BLOB NOT NULL);")
-                         .c_str());
+    err = m->db.exec((std::string(store::kCreateTimes) + store::sql::kCreateDrives).c_str());
     if (err.empty())
         err = store::upgradeBlocks(m->db); // a file of the last version is edited on
     if (!err.empty())
@@ -248,8 +211,7 @@ std::string IndexEditor::open(const fs::path& file) {
 }
 
 std::string IndexEditor::readRows(const RowFn& fn) {
-    Stmt s(m->db, "SELECT n.Names, b.Ends, b.Drives, b.Paths, n.NamesSum, b.RowsSum FROM qvlBlocks b"
-                  " LEFT JOIN qvlNames n ON n.Block = b.Block ORDER BY b.Block");
+    Stmt s(m->db, store::sql::kAllBlocks);
     std::vector<Row> rows;
     int rc;
     while ((rc = s.step()) == SQLITE_ROW) {
@@ -266,7 +228,7 @@ std::string IndexEditor::readRows(const RowFn& fn) {
 DriveTimes IndexEditor::readTimes(char drive) {
     DriveTimes times;
     times.drive = drive;
-    Stmt s(m->db, "SELECT Started, Times, Sum FROM qvlTimes WHERE Letter = ?");
+    Stmt s(m->db, store::sql::kDriveTimes);
     s.bind(1, std::string_view(&drive, 1));
     if (s.step() != SQLITE_ROW)
         return times;
@@ -287,14 +249,14 @@ DriveTimes IndexEditor::readTimes(char drive) {
 
 std::string IndexEditor::apply(const IndexChanges& changes, const std::vector<DriveTimes>& times) {
     m->added = m->removed = 0;
-    std::string err = m->db.exec("BEGIN IMMEDIATE");
+    std::string err = m->db.exec(store::sql::kBeginEdit);
     if (!err.empty())
         return err;
     err = m->apply(changes, times);
     if (err.empty())
-        err = m->db.exec("COMMIT");
+        err = m->db.exec(store::sql::kCommit);
     if (!err.empty()) {
-        m->db.exec("ROLLBACK");
+        m->db.exec(store::sql::kRollback);
         m->generation = -1; // what is cached may be ahead of the file now
         m->added = m->removed = 0;
     }
@@ -303,7 +265,7 @@ std::string IndexEditor::apply(const IndexChanges& changes, const std::vector<Dr
 
 std::string IndexEditor::Impl::apply(const IndexChanges& changes, const std::vector<DriveTimes>& times) {
     std::string err;
-    if (generation != storedGeneration() && !(err = loadBlocks()).empty())
+    if (generation != store::generation(db) && !(err = loadBlocks()).empty())
         return err;
 
     std::vector<Row> adds;
@@ -472,23 +434,21 @@ std::string IndexEditor::Impl::apply(const IndexChanges& changes, const std::vec
 
     // The same changes in tblDirs, one pass over it for all removals.
     if (!removedRows.empty()) {
-        err = db.exec("CREATE TEMP TABLE IF NOT EXISTS qvlGone (Path TEXT NOT NULL, Drive TEXT NOT NULL,"
-                      " PRIMARY KEY (Path, Drive)) WITHOUT ROWID; DELETE FROM temp.qvlGone;");
+        err = db.exec(store::sql::kGatherGone);
         if (!err.empty())
             return err;
-        Stmt put(db, "INSERT OR IGNORE INTO temp.qvlGone VALUES (?, ?)");
+        Stmt put(db, store::sql::kPutGone);
         for (const auto& [drive, path] : removedRows) {
             put.reset();
             put.bind(1, path).bind(2, std::string_view(&drive, 1));
             if (put.step() != SQLITE_DONE)
                 return put.error();
         }
-        err = db.exec("DELETE FROM tblDirs WHERE (FullDirectory, DriveLetter) IN"
-                      " (SELECT Path, Drive FROM temp.qvlGone); DELETE FROM temp.qvlGone;");
+        err = db.exec(store::sql::kDeleteGone);
         if (!err.empty())
             return err;
     }
-    Stmt insert(db, "INSERT INTO tblDirs (DriveLetter, FullDirectory, Directory) VALUES (?,?,?)");
+    Stmt insert(db, store::sql::kInsertRow);
     for (const Row* r : addedRows) {
         insert.reset();
         insert.bind(1, std::string_view(&r->drive, 1)).bind(2, r->path).bind(3, lastComponent(r->path));
@@ -496,25 +456,21 @@ std::string IndexEditor::Impl::apply(const IndexChanges& changes, const std::vec
             return insert.error();
     }
 
-    for (const store::IndexedDrive& d : changes.drives) {
-        Stmt put(db, "INSERT OR REPLACE INTO qvlDrives VALUES (?,?,?)");
-        put.bind(1, std::string_view(&d.letter, 1)).bindBlob(2, d.root).bindBlob(3, d.identity);
-        if (put.step() != SQLITE_DONE)
-            return put.error();
-    }
+    for (const store::IndexedDrive& d : changes.drives)
+        if (!(err = store::putDrive(db, d)).empty())
+            return err;
     for (const DriveTimes& dt : times)
         if (!(err = store::putDriveTimes(db, dt.drive, dt.started, dt.blob())).empty())
             return err;
 
     // The blocks stay fresh for the rows there are now; every edit is a new generation,
     // so that another editor knows its picture of the blocks is old.
-    err =
-        db.exec("UPDATE qvlMeta SET Value = (SELECT ifnull(max(rowid), 0) FROM tblDirs) WHERE Key = 'rows';");
+    err = db.exec(store::sql::kRowsCounted);
     if (err.empty())
         err = db.exec(store::kNextGeneration);
     if (!err.empty())
         return err;
-    generation = storedGeneration();
+    generation = store::generation(db);
     added = static_cast<int64_t>(addedRows.size());
     removed = static_cast<int64_t>(removedRows.size());
     return {};

@@ -3,6 +3,7 @@
 #include "platform/Platform.h"
 #include "store/SearchIndex.h"
 #include "store/Sqlite.h"
+#include "store/Statements.h"
 #include "text/TextFold.h"
 
 #include <algorithm>
@@ -79,10 +80,6 @@ struct Plan {
     std::string dbConnect;
 };
 
-// One part of the filters or grams of a range of blocks, keyed part then block.
-constexpr const char* kPartsSql =
-    "SELECT Key, Bits, Sum FROM qvlParts WHERE Key BETWEEN ?1 AND ?2 ORDER BY Key";
-
 // Searches pieces of the index: one per thread, each with a connection of its own.
 class Scanner {
 public:
@@ -93,20 +90,14 @@ public:
 
     // Prepares the statements on `db`; "" or the error.
     std::string prepare() {
-        m_blocks = std::make_unique<Stmt>(
-            db, m_plan.byFilter
-                    ? kPartsSql
-                    : "SELECT Block, Names, NamesSum FROM qvlNames WHERE Block BETWEEN ?1 AND ?2 ORDER BY "
-                      "Block");
+        m_blocks =
+            std::make_unique<Stmt>(db, m_plan.byFilter ? store::sql::kParts : store::sql::kNamesOfBlocks);
         // A containing search has the names from the first statement already, and its
         // blob stays valid while this one reads the rest.
-        m_details = std::make_unique<Stmt>(
-            db, m_plan.byFilter
-                    ? "SELECT b.Ends, b.Drives, b.Paths, b.RowsSum, n.Names, n.NamesSum FROM qvlBlocks b"
-                      " LEFT JOIN qvlNames n ON n.Block = b.Block WHERE b.Block = ?1"
-                    : "SELECT Ends, Drives, Paths, RowsSum FROM qvlBlocks WHERE Block = ?");
+        m_details = std::make_unique<Stmt>(db, m_plan.byFilter ? store::sql::kBlockDetailsWithNames
+                                                               : store::sql::kBlockDetails);
         if (!m_plan.grams.empty())
-            m_parts = std::make_unique<Stmt>(db, kPartsSql);
+            m_parts = std::make_unique<Stmt>(db, store::sql::kParts);
         if (!m_blocks->ok())
             return m_blocks->error();
         if (m_parts && !m_parts->ok())
@@ -302,7 +293,7 @@ struct SearchCursor::Impl {
     ~Impl() { release(); }
 
     Plan plan;
-    std::string mapping; // how the scanners' connections read the file
+    int64_t mapBytes = 0; // how much of the file the scanners' connections read mapped
     std::vector<std::unique_ptr<Scanner>> scanners;
     bool stored = false;    // stored blocks, else rebuilt ones
     int64_t firstBlock = 0; // the number of the first stored block
@@ -458,8 +449,7 @@ struct SearchCursor::Impl {
 
     // Builds the blocks from tblDirs when the stored ones are missing or older than it.
     std::string rebuildBlocks(Db& db) {
-        Stmt rows(db, "SELECT DriveLetter, FullDirectory, Directory FROM tblDirs"
-                      " ORDER BY FullDirectory COLLATE QVLPATH");
+        Stmt rows(db, store::sql::kRowsInOrder);
         if (!rows.ok())
             return rows.error();
         store::BlockBuilder builder;
@@ -476,13 +466,6 @@ struct SearchCursor::Impl {
         if (!builder.empty())
             plan.rebuilt.push_back(builder.take());
         return rc == SQLITE_DONE ? std::string() : rows.error();
-    }
-
-    // The value an index file's every change makes new: scanners whose connections read
-    // the same one read the same rows. 0 for files that have none.
-    static int64_t generation(Db& db) {
-        Stmt s(db, "SELECT Value FROM qvlMeta WHERE Key = 'generation'");
-        return s.step() == SQLITE_ROW ? s.integer(0) : 0;
     }
 
     // The gram parts a containing search checks: those of the grams of its text or of a
@@ -507,9 +490,7 @@ struct SearchCursor::Impl {
     std::string openStored() {
         Db& db = scanners.front()->db;
         stored = true;
-        // Each in a query of its own: that way SQLite reads one end of the table, not all of it.
-        Stmt span(db, "SELECT ifnull((SELECT min(Block) FROM qvlBlocks), 0),"
-                      " ifnull((SELECT max(Block) FROM qvlBlocks), -1)");
+        Stmt span(db, store::sql::kBlockSpan);
         if (!span.ok() || span.step() != SQLITE_ROW)
             return span.error();
         firstBlock = span.integer(0);
@@ -528,15 +509,16 @@ struct SearchCursor::Impl {
         pieceCount = static_cast<size_t>(width / each + 1);
         std::string err = scanners.front()->prepare();
         unsigned cores = std::clamp(std::thread::hardware_concurrency(), 1u, 8u);
-        int64_t gen = generation(db);
+        // Scanners whose connections read the same generation of the file read the same rows.
+        const int64_t gen = store::generation(db);
         if (!err.empty() || cores == 1 || gen == 0 ||
             static_cast<int64_t>(pieceCount) * blocks < kParallelBlocks)
             return err;
         for (unsigned c = 1; c < cores; ++c) {
             auto scanner = std::make_unique<Scanner>(plan);
             if (!scanner->db.open(plan.dbConnect, Db::Mode::ReadOnly).empty() ||
-                !scanner->db.exec(mapping.c_str()).empty() || generation(scanner->db) != gen ||
-                !scanner->prepare().empty())
+                !store::beginReading(scanner->db, mapBytes).empty() ||
+                store::generation(scanner->db) != gen || !scanner->prepare().empty())
                 break; // a changed or unreadable file: the scanners there are do it all
             scanners.push_back(std::move(scanner));
         }
@@ -577,11 +559,9 @@ SearchError SearchCursor::open(const std::string& dbConnect, const SearchQuery& 
     std::error_code sizeError;
     const bool small =
         std::filesystem::file_size(dbConnect, sizeError) <= (uintmax_t{256} << 20) && !sizeError;
-    m->mapping = small                               ? "PRAGMA mmap_size = 268435456; BEGIN"
-                 : !plan.matcher.exactName().empty() ? "PRAGMA mmap_size = 4294967296; BEGIN"
-                                                     : "PRAGMA mmap_size = 0; BEGIN";
+    m->mapBytes = small ? int64_t{256} << 20 : !plan.matcher.exactName().empty() ? int64_t{4} << 30 : 0;
     if (err.empty())
-        err = db.exec(m->mapping.c_str());
+        err = store::beginReading(db, m->mapBytes);
     // Stored blocks serve when they were built from the rows there are now and carry
     // checksums (version 2); otherwise they are built here from tblDirs.
     int64_t stored = -1;
@@ -597,8 +577,7 @@ SearchError SearchCursor::open(const std::string& dbConnect, const SearchQuery& 
             // Files of version 3 keep their filters whole, in a table this one no longer
             // reads, and have no grams: until an update brings them up to date, a search
             // scans names.
-            Stmt version(db, "PRAGMA user_version");
-            const bool parts = version.step() == SQLITE_ROW && version.integer(0) >= 4;
+            const bool parts = store::schemaVersion(db) >= 4;
             plan.byFilter = !plan.matcher.exactName().empty() && parts;
             plan.exactHash = store::nameHash(plan.matcher.exactName());
             plan.exactPart = store::filterPart(plan.exactHash);

@@ -4,6 +4,7 @@
 #include "store/DataFolder.h"
 #include "store/SearchIndex.h"
 #include "store/Sqlite.h"
+#include "store/Statements.h"
 
 #include <atomic>
 #include <chrono>
@@ -250,9 +251,9 @@ std::string IndexWriter::open(const fs::path& file) {
     if (err.empty())
         err = m->db.exec(
             ("PRAGMA journal_mode = OFF; PRAGMA synchronous = NORMAL; BEGIN;"
-             " DELETE FROM tblDirs; DELETE FROM qvlNames; DELETE FROM qvlBlocks; DELETE FROM qvlParts;"
-             " CREATE TABLE IF NOT EXISTS qvlDrives (Letter TEXT PRIMARY KEY, Root BLOB NOT NULL,"
-             " Identity BLOB NOT NULL); DELETE FROM qvlDrives;"
+             " DELETE FROM tblDirs; DELETE FROM qvlNames; DELETE FROM qvlBlocks; DELETE FROM qvlParts;" +
+             std::string(sql::kCreateDrives) +
+             " DELETE FROM qvlDrives;"
              " DROP TABLE IF EXISTS qvlTimes;" +
              std::string(kCreateTimes) +
              // A new file gets a generation of its own, so that a search reading it on
@@ -262,8 +263,7 @@ std::string IndexWriter::open(const fs::path& file) {
                 .c_str());
     if (!err.empty())
         return err;
-    m->insertRow = std::make_unique<Stmt>(
-        m->db, "INSERT INTO tblDirs (DriveLetter, FullDirectory, Directory) VALUES (?,?,?)");
+    m->insertRow = std::make_unique<Stmt>(m->db, sql::kInsertRow);
     m->insertNames = std::make_unique<Stmt>(m->db, "INSERT INTO qvlNames VALUES (?,?,?)");
     m->insertBlock = std::make_unique<Stmt>(m->db, "INSERT INTO qvlBlocks VALUES (?,?,?,?,?)");
     m->insertFilter = std::make_unique<Stmt>(m->db, "INSERT INTO qvlParts VALUES (?,?,?)");
@@ -289,9 +289,7 @@ std::string IndexWriter::add(char driveLetter, std::string_view fullDirectory, s
 }
 
 std::string IndexWriter::addDrive(const IndexedDrive& drive) {
-    Stmt insert(m->db, "INSERT OR REPLACE INTO qvlDrives VALUES (?,?,?)");
-    insert.bind(1, std::string_view(&drive.letter, 1)).bindBlob(2, drive.root).bindBlob(3, drive.identity);
-    return insert.step() == SQLITE_DONE ? std::string() : insert.error();
+    return putDrive(m->db, drive);
 }
 
 std::string IndexWriter::addTimes(char letter, int64_t started, std::string_view entries) {
