@@ -187,7 +187,26 @@ struct IndexEditor::Impl {
         return {};
     }
 
+    // What one edit works out, phase by phase (see apply).
+    struct Edit {
+        std::vector<Row> adds;                            // the new folders, sorted, once each
+        std::vector<size_t> addBlock;                     // per new folder, the block it goes in
+        std::vector<Row> removals;                        // the removed trees' roots
+        std::map<size_t, std::vector<size_t>> removalsIn; // per block, the removals that reach into it
+        std::vector<size_t> touched;                      // the blocks that change, in order
+        std::vector<std::vector<store::Block>> rebuilt;   // per touched block, what it becomes
+        std::vector<Row> firsts;                          // per touched block, its first row now
+        std::vector<std::pair<char, std::string>> removedRows;
+        std::vector<const Row*> addedRows;
+        bool needRoom = false; // a block splits into more blocks than numbers before the next
+    };
+
     std::string apply(const IndexChanges& changes, const std::vector<DriveTimes>& times);
+    void sortAdds(const IndexChanges& changes, Edit& edit);
+    std::string findTouched(const IndexChanges& changes, Edit& edit);
+    std::string cutTouched(Edit& edit);
+    std::string writeBlocks(Edit& edit);
+    std::string editRows(const IndexChanges& changes, const std::vector<DriveTimes>& times, const Edit& edit);
 };
 
 IndexEditor::IndexEditor()
@@ -263,12 +282,27 @@ std::string IndexEditor::apply(const IndexChanges& changes, const std::vector<Dr
     return err;
 }
 
+// An edit in five phases: the new folders sorted (sortAdds), the blocks they and the
+// removed trees reach found (findTouched), each of those blocks cut again with its
+// changes (cutTouched), the blocks written back under their numbers (writeBlocks), and
+// the same changes made to the rows, drives and times (editRows).
 std::string IndexEditor::Impl::apply(const IndexChanges& changes, const std::vector<DriveTimes>& times) {
     std::string err;
     if (generation != store::generation(db) && !(err = loadBlocks()).empty())
         return err;
+    Edit edit;
+    sortAdds(changes, edit);
+    if (!(err = findTouched(changes, edit)).empty() || !(err = cutTouched(edit)).empty() ||
+        !(err = writeBlocks(edit)).empty() || !(err = editRows(changes, times, edit)).empty())
+        return err;
+    generation = store::generation(db);
+    added = static_cast<int64_t>(edit.addedRows.size());
+    removed = static_cast<int64_t>(edit.removedRows.size());
+    return {};
+}
 
-    std::vector<Row> adds;
+void IndexEditor::Impl::sortAdds(const IndexChanges& changes, Edit& edit) {
+    std::vector<Row>& adds = edit.adds;
     adds.reserve(changes.added.size());
     for (const IndexChanges::Folder& f : changes.added) {
         if (f.fullDirectory.empty() || f.fullDirectory.back() != kSep)
@@ -284,44 +318,45 @@ std::string IndexEditor::Impl::apply(const IndexChanges& changes, const std::vec
     adds.erase(std::unique(adds.begin(), adds.end(),
                            [](const Row& a, const Row& b) { return a.drive == b.drive && a.path == b.path; }),
                adds.end());
+}
 
-    // The blocks that change: where a removed folder starts and every block that starts
-    // inside it, and where each new folder goes.
-    std::vector<size_t> touched;
-    std::vector<size_t> addBlock(adds.size(), 0);
-    std::vector<Row> removals;
-    std::map<size_t, std::vector<size_t>> removalsIn; // per block, the removals that reach into it
+// The blocks that change: where a removed folder starts and every block that starts
+// inside it, and where each new folder goes.
+std::string IndexEditor::Impl::findTouched(const IndexChanges& changes, Edit& edit) {
+    edit.addBlock.assign(edit.adds.size(), 0);
     if (!blocks.empty()) {
         for (const IndexChanges::Folder& f : changes.removedTrees) {
-            removals.push_back({f.drive, f.fullDirectory, text::fold(f.fullDirectory), {}});
-            size_t i = blockFor(removals.back());
+            edit.removals.push_back({f.drive, f.fullDirectory, text::fold(f.fullDirectory), {}});
+            size_t i = blockFor(edit.removals.back());
             do {
-                touched.push_back(i);
-                removalsIn[i].push_back(removals.size() - 1);
+                edit.touched.push_back(i);
+                edit.removalsIn[i].push_back(edit.removals.size() - 1);
             } while (++i < blocks.size() && blocks[i].first.path.starts_with(f.fullDirectory));
         }
-        for (size_t a = 0; a < adds.size(); ++a)
-            touched.push_back(addBlock[a] = blockFor(adds[a]));
-    } else if (!adds.empty()) {
-        blocks.push_back({kGap, adds.front()});
-        if (!(err = writeBlock(kGap, store::BlockBuilder().take())).empty())
+        for (size_t a = 0; a < edit.adds.size(); ++a)
+            edit.touched.push_back(edit.addBlock[a] = blockFor(edit.adds[a]));
+    } else if (!edit.adds.empty()) {
+        blocks.push_back({kGap, edit.adds.front()});
+        if (std::string err = writeBlock(kGap, store::BlockBuilder().take()); !err.empty())
             return err;
-        touched.push_back(0);
+        edit.touched.push_back(0);
     }
-    std::sort(touched.begin(), touched.end());
-    touched.erase(std::unique(touched.begin(), touched.end()), touched.end());
+    std::sort(edit.touched.begin(), edit.touched.end());
+    edit.touched.erase(std::unique(edit.touched.begin(), edit.touched.end()), edit.touched.end());
+    return {};
+}
 
-    // Each changed block is decoded, edited and cut again; it keeps its number and the
-    // blocks split off it take numbers before the next one's.
-    std::vector<std::vector<store::Block>> rebuilt(touched.size());
-    std::vector<Row> firsts(touched.size());
-    std::vector<std::pair<char, std::string>> removedRows;
-    std::vector<const Row*> addedRows;
-    bool needRoom = false;
+// Each changed block is decoded, edited and cut again; it keeps its number and the blocks
+// split off it take numbers before the next one's.
+std::string IndexEditor::Impl::cutTouched(Edit& edit) {
+    const std::vector<size_t>& touched = edit.touched;
+    const std::vector<Row>& adds = edit.adds;
+    edit.rebuilt.resize(touched.size());
+    edit.firsts.resize(touched.size());
     for (size_t t = 0; t < touched.size(); ++t) {
         const size_t b = touched[t];
         std::vector<Row> rows;
-        if (!(err = readBlock(blocks[b].id, rows)).empty())
+        if (std::string err = readBlock(blocks[b].id, rows); !err.empty())
             return err;
         // Paths are folded only where a comparison needs them: a block takes a few
         // binary searches, not a fold of every row.
@@ -343,26 +378,26 @@ std::string IndexEditor::Impl::apply(const IndexChanges& changes, const std::vec
         };
         // A removed folder and everything below it are one run of rows.
         std::vector<bool> gone(rows.size(), false);
-        for (size_t k : removalsIn[b]) {
-            const Row& rem = removals[k];
+        for (size_t k : edit.removalsIn[b]) {
+            const Row& rem = edit.removals[k];
             for (size_t i = position(rem); i < rows.size() && rows[i].path.starts_with(rem.path); ++i)
                 if (rows[i].drive == rem.drive)
                     gone[i] = true;
         }
-        auto from =
-            static_cast<size_t>(std::lower_bound(addBlock.begin(), addBlock.end(), b) - addBlock.begin());
-        auto to =
-            static_cast<size_t>(std::upper_bound(addBlock.begin(), addBlock.end(), b) - addBlock.begin());
+        auto from = static_cast<size_t>(std::lower_bound(edit.addBlock.begin(), edit.addBlock.end(), b) -
+                                        edit.addBlock.begin());
+        auto to = static_cast<size_t>(std::upper_bound(edit.addBlock.begin(), edit.addBlock.end(), b) -
+                                      edit.addBlock.begin());
         std::vector<size_t> at(to - from);
         for (size_t a = from; a < to; ++a)
             at[a - from] = position(adds[a]);
 
         store::BlockBuilder builder;
-        std::vector<store::Block>& out = rebuilt[t];
+        std::vector<store::Block>& out = edit.rebuilt[t];
         bool haveFirst = false;
         auto put = [&](Row& r) {
             if (!haveFirst) {
-                firsts[t] = folded(r);
+                edit.firsts[t] = folded(r);
                 haveFirst = true;
             }
             builder.add(r.drive, r.path, r.name);
@@ -376,13 +411,13 @@ std::string IndexEditor::Impl::apply(const IndexChanges& changes, const std::vec
                 if (i < rows.size() && !gone[i] && rows[i].drive == adds[a].drive &&
                     compareRows(folded(rows[i]), adds[a]) == 0)
                     continue;
-                put(adds[a]);
-                addedRows.push_back(&adds[a]);
+                put(edit.adds[a]);
+                edit.addedRows.push_back(&adds[a]);
             }
             if (i == rows.size())
                 break;
             if (gone[i])
-                removedRows.emplace_back(rows[i].drive, rows[i].path);
+                edit.removedRows.emplace_back(rows[i].drive, rows[i].path);
             else
                 put(rows[i]);
         }
@@ -390,14 +425,21 @@ std::string IndexEditor::Impl::apply(const IndexChanges& changes, const std::vec
             out.push_back(builder.take());
         int64_t next = b + 1 < blocks.size() ? blocks[b + 1].id : INT64_MAX / 2;
         if (out.size() > 1 && next - blocks[b].id < static_cast<int64_t>(out.size()))
-            needRoom = true;
+            edit.needRoom = true;
     }
-    if (needRoom && !(err = renumber()).empty())
-        return err;
+    return {};
+}
 
+// The cut blocks go back under their numbers, those split off into the room after them
+// (the numbers are spread out first when there is none), and the picture of the blocks
+// follows.
+std::string IndexEditor::Impl::writeBlocks(Edit& edit) {
+    std::string err;
+    if (edit.needRoom && !(err = renumber()).empty())
+        return err;
     std::vector<BlockRef> kept;
     std::vector<bool> isTouched(blocks.size(), false);
-    for (size_t b : touched)
+    for (size_t b : edit.touched)
         isTouched[b] = true;
     size_t t = 0;
     for (size_t b = 0; b < blocks.size(); ++b) {
@@ -405,7 +447,7 @@ std::string IndexEditor::Impl::apply(const IndexChanges& changes, const std::vec
             kept.push_back(std::move(blocks[b]));
             continue;
         }
-        const std::vector<store::Block>& out = rebuilt[t];
+        const std::vector<store::Block>& out = edit.rebuilt[t];
         int64_t id = blocks[b].id;
         int64_t next =
             b + 1 < blocks.size() ? blocks[b + 1].id : id + kGap * static_cast<int64_t>(out.size() + 1);
@@ -418,7 +460,7 @@ std::string IndexEditor::Impl::apply(const IndexChanges& changes, const std::vec
                 return err;
             Row first;
             if (k == 0) {
-                first = std::move(firsts[t]);
+                first = std::move(edit.firsts[t]);
             } else {
                 // The first row of a split-off block: its first path is stored whole.
                 store::PathDecoder paths(out[k].paths);
@@ -431,49 +473,43 @@ std::string IndexEditor::Impl::apply(const IndexChanges& changes, const std::vec
         ++t;
     }
     blocks = std::move(kept);
+    return {};
+}
 
-    // The same changes in tblDirs, one pass over it for all removals.
-    if (!removedRows.empty()) {
-        err = db.exec(store::sql::kGatherGone);
-        if (!err.empty())
+// The same changes in tblDirs (one pass over it for all removals), then the drives, the
+// times and the blocks' freshness: they stay fresh for the rows there are now, and every
+// edit is a new generation, so that another editor knows its picture of the blocks is old.
+std::string IndexEditor::Impl::editRows(const IndexChanges& changes, const std::vector<DriveTimes>& times,
+                                        const Edit& edit) {
+    std::string err;
+    if (!edit.removedRows.empty()) {
+        if (!(err = db.exec(store::sql::kGatherGone)).empty())
             return err;
         Stmt put(db, store::sql::kPutGone);
-        for (const auto& [drive, path] : removedRows) {
+        for (const auto& [drive, path] : edit.removedRows) {
             put.reset();
             put.bind(1, path).bind(2, std::string_view(&drive, 1));
             if (put.step() != SQLITE_DONE)
                 return put.error();
         }
-        err = db.exec(store::sql::kDeleteGone);
-        if (!err.empty())
+        if (!(err = db.exec(store::sql::kDeleteGone)).empty())
             return err;
     }
     Stmt insert(db, store::sql::kInsertRow);
-    for (const Row* r : addedRows) {
+    for (const Row* r : edit.addedRows) {
         insert.reset();
         insert.bind(1, std::string_view(&r->drive, 1)).bind(2, r->path).bind(3, lastComponent(r->path));
         if (insert.step() != SQLITE_DONE)
             return insert.error();
     }
-
     for (const store::IndexedDrive& d : changes.drives)
         if (!(err = store::putDrive(db, d)).empty())
             return err;
     for (const DriveTimes& dt : times)
         if (!(err = store::putDriveTimes(db, dt.drive, dt.started, dt.blob())).empty())
             return err;
-
-    // The blocks stay fresh for the rows there are now; every edit is a new generation,
-    // so that another editor knows its picture of the blocks is old.
     err = db.exec(store::sql::kRowsCounted);
-    if (err.empty())
-        err = db.exec(store::kNextGeneration);
-    if (!err.empty())
-        return err;
-    generation = store::generation(db);
-    added = static_cast<int64_t>(addedRows.size());
-    removed = static_cast<int64_t>(removedRows.size());
-    return {};
+    return err.empty() ? db.exec(store::kNextGeneration) : err;
 }
 
 int64_t IndexEditor::rowsAdded() const {
