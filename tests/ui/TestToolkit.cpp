@@ -4,7 +4,7 @@
 #include "ui/kit/ARGradient.h"
 #include "ui/kit/Twips.h"
 #include "ui/kit/frmPic.h"
-#include "ui/main/WindowChrome.h"
+#include "ui/kit/WindowChrome.h"
 
 #include <QSettings>
 #include <QTemporaryDir>

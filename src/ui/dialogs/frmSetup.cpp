@@ -6,9 +6,9 @@
 #include "ui/kit/Shape.h"
 #include "ui/kit/Twips.h"
 #include "ui/kit/Widgets.h"
+#include "ui/kit/WindowChrome.h"
 #include "ui/kit/frmPic.h"
 #include "ui/kit/mdlLayeredWindow.h"
-#include "ui/main/WindowChrome.h"
 
 #include <QKeyEvent>
 #include <QSettings>

@@ -1,4 +1,4 @@
-#include "ui/main/WindowChrome.h"
+#include "ui/kit/WindowChrome.h"
 
 #include "ui/kit/Twips.h"
 
