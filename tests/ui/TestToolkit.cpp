@@ -3,8 +3,8 @@
 #include "ui/UiState.h"
 #include "ui/kit/ARGradient.h"
 #include "ui/kit/Twips.h"
-#include "ui/kit/frmPic.h"
 #include "ui/kit/WindowChrome.h"
+#include "ui/kit/frmPic.h"
 
 #include <QSettings>
 #include <QTemporaryDir>

@@ -22,7 +22,8 @@ public:
     frmHistorySearch(DialogState& state, std::string dbConnect, QWidget* main, QLineEdit* searchBox);
 
     // Opens the window modally and returns when it has closed.
-    static void showModal(DialogState& state, const std::string& dbConnect, QWidget* main, QLineEdit* searchBox);
+    static void showModal(DialogState& state, const std::string& dbConnect, QWidget* main,
+                          QLineEdit* searchBox);
 
     QListWidget* lstHistory;
     QLabel* lblInfo;

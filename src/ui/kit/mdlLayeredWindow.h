@@ -3,7 +3,6 @@
 // system takes a byte. Every operation does nothing while visual effects are off,
 // unless forced.
 
-
 #include <QWidget>
 
 #include <cstdint>

@@ -39,7 +39,6 @@ class frmShadow;
 class frmMain : public QWidget {
     Q_OBJECT
 public:
-
     // `commandLine`: the program's argument text, searched for as one folder name.
     frmMain(ui::UiState& state, indexer::DriveCatalogue catalogue, QString commandLine = {});
     ~frmMain() override;
@@ -122,7 +121,6 @@ public:
     Shape *circ1, *circ2;
     QTimer* Timer1;
     QTimer* tFlash;
-
 
 public slots:
     void cmdScan_Click();
