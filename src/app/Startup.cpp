@@ -32,6 +32,10 @@ std::unique_ptr<ui::frmMain> Main(ui::UiState& state, indexer::DriveCatalogue ca
     main->Form_Load();
     main->show();
     ui::CloseMessage(state);
+    // The notice had the keyboard; without this, keys typed as the window appears went
+    // nowhere until the first click (a window system without a window manager gives the
+    // focus back to no window at all).
+    main->activateWindow();
     return main;
 }
 

@@ -54,6 +54,10 @@ mainWindow() {
     return 1
 }
 waitFor 60 mainWindow || fail "the window did not show: $(cat "$work/quorvel.log")"
+# Once the Loading notice has gone, the main window has the keyboard: a user who types at
+# once loses nothing.
+focused() { [ "$(xdotool getwindowfocus 2>/dev/null)" = "$WINDOW" ]; }
+waitFor 30 focused || fail "the main window never took the keyboard (focus: $(xdotool getwindowfocus 2>&1))"
 # The search box and the Find button, from the window's corner (its layout is fixed).
 box=($((X + 216)) $((Y + 190))) find=($((X + 396)) $((Y + 222)))
 
