@@ -47,12 +47,15 @@ if [ -f "$prefix/.complete" ] && [ -f "$prefix/lib/cmake/Qt6Widgets/Qt6WidgetsCo
     exit 0
 fi
 
+# The build folder of a build that was stopped is built on (ninja removes what a stopped
+# command left half-written); the installed folder of one is never used.
 work=$cache/work-$hash
 log=$cache/qt-$upstream-mingw-$hash.log
 mkdir -p "$cache"
-rm -rf "$prefix" "$prefix.partial" "$work"
+rm -rf "$prefix" "$prefix.partial"
+[ -f "$work/configured" ] || rm -rf "$work"
 mkdir -p "$work"
-: >"$log"
+touch "$log"
 step() {
     local what=$1 started=$SECONDS rc=0
     shift
@@ -66,11 +69,13 @@ step() {
     echo "qt-windows: $what took $((SECONDS - started)) s" >&2
 }
 
-step "fetching qtbase $version" bash -c "bash '$root/cmake/apt-source.sh' qt6-base '$version' '$work/src' >'$work/srcdir'"
-src=$(cat "$work/srcdir")
-step "configuring" cmake -S "$src" -B "$work/build" -G Ninja \
-    -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64.cmake" -DCMAKE_INSTALL_PREFIX="$prefix.partial" \
-    "${options[@]}"
+if [ ! -f "$work/configured" ]; then
+    step "fetching qtbase $version" bash -c "bash '$root/cmake/apt-source.sh' qt6-base '$version' '$work/src' >'$work/srcdir'"
+    step "configuring" cmake -S "$(cat "$work/srcdir")" -B "$work/build" -G Ninja \
+        -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64.cmake" -DCMAKE_INSTALL_PREFIX="$prefix.partial" \
+        "${options[@]}"
+    touch "$work/configured"
+fi
 step "building" cmake --build "$work/build" --parallel "$(nproc)"
 step "installing" cmake --install "$work/build"
 # The prefix is written into the installed CMake files: they must name the final folder.
