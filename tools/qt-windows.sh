@@ -36,6 +36,8 @@ options=(
     -DFEATURE_sql=OFF -DFEATURE_network=OFF -DFEATURE_dbus=OFF -DFEATURE_opengl=OFF
     -DINPUT_opengl=no -DFEATURE_printsupport=OFF -DFEATURE_xml=OFF -DFEATURE_concurrent=OFF
     -DFEATURE_vulkan=OFF -DFEATURE_direct2d=OFF -DFEATURE_fontconfig=OFF
+    # Debian's source leaves out the tablet header (its licence allows no changes).
+    -DFEATURE_tabletevent=OFF
 )
 compiler=$(x86_64-w64-mingw32-g++-posix -dumpfullversion)
 hash=$(printf '%s\n' "$version" "$compiler" "${options[@]}" "$(cat "$root/cmake/mingw-w64.cmake")" |
@@ -53,7 +55,8 @@ work=$cache/work-$hash
 log=$cache/qt-$upstream-mingw-$hash.log
 mkdir -p "$cache"
 rm -rf "$prefix" "$prefix.partial"
-[ -f "$work/configured" ] || rm -rf "$work"
+resumed=
+[ -f "$work/configured" ] && resumed=1 || rm -rf "$work"
 mkdir -p "$work"
 touch "$log"
 step() {
@@ -75,6 +78,13 @@ if [ ! -f "$work/configured" ]; then
         -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64.cmake" -DCMAKE_INSTALL_PREFIX="$prefix.partial" \
         "${options[@]}"
     touch "$work/configured"
+fi
+# A build that was killed outright may have left a half-written file behind: once, it
+# starts again from the beginning.
+if [ -n "$resumed" ] && ! cmake --build "$work/build" --parallel "$(nproc)" >>"$log" 2>&1 </dev/null; then
+    echo "qt-windows: the stopped build did not build on; starting again" >&2
+    rm -rf "$work"
+    exec bash "$0" "$@"
 fi
 step "building" cmake --build "$work/build" --parallel "$(nproc)"
 step "installing" cmake --install "$work/build"
