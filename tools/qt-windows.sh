@@ -36,6 +36,9 @@ options=(
     -DFEATURE_sql=OFF -DFEATURE_network=OFF -DFEATURE_dbus=OFF -DFEATURE_opengl=OFF
     -DINPUT_opengl=no -DFEATURE_printsupport=OFF -DFEATURE_xml=OFF -DFEATURE_concurrent=OFF
     -DFEATURE_vulkan=OFF -DFEATURE_direct2d=OFF -DFEATURE_fontconfig=OFF
+    # Without Direct2D, Qt 6.4 leaves out the DirectWrite 3 font database that the Windows
+    # platform still asks for: the fonts come from GDI, as they always did.
+    -DFEATURE_directwrite3=OFF
     # Debian's source leaves out the tablet header (its licence allows no changes).
     -DFEATURE_tabletevent=OFF
 )
@@ -81,6 +84,7 @@ if [ ! -f "$work/configured" ]; then
 fi
 # A build that was killed outright may have left a half-written file behind: once, it
 # starts again from the beginning.
+[ -z "$resumed" ] || echo "qt-windows: building on the stopped build in $work" >&2
 if [ -n "$resumed" ] && ! cmake --build "$work/build" --parallel "$(nproc)" >>"$log" 2>&1 </dev/null; then
     echo "qt-windows: the stopped build did not build on; starting again" >&2
     rm -rf "$work"
@@ -89,7 +93,8 @@ fi
 step "building" cmake --build "$work/build" --parallel "$(nproc)"
 step "installing" cmake --install "$work/build"
 # The prefix is written into the installed CMake files: they must name the final folder.
-grep -rlF "$prefix.partial" "$prefix.partial" | xargs -r sed -i "s|$prefix.partial|$prefix|g"
+# Text files only: a path in a library (QtCore keeps its own) cannot change length.
+grep -rlIF "$prefix.partial" "$prefix.partial" | xargs -r sed -i "s|$prefix.partial|$prefix|g"
 printf '%s\n' "$version" "$compiler" "${options[@]}" >"$prefix.partial/.complete"
 mv "$prefix.partial" "$prefix"
 rm -rf "$work"
