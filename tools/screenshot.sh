@@ -19,18 +19,12 @@ done
 export QVL_DATA_DIR=$work/.data QVL_DRIVES="C=$work"
 "$build/qvl" index C >/dev/null
 
-display=:$((90 + RANDOM % 9))
-Xvfb "$display" -screen 0 1024x768x24 >/dev/null 2>&1 &
-sleep 1
-export DISPLAY=$display
+source "$(dirname "$0")/xsession.sh"
+startXvfb "$work/display" || { echo "screenshot: Xvfb did not start" >&2; exit 1; }
 xcompmgr >/dev/null 2>&1 &
 "$build/quorvel" >/dev/null 2>&1 &
-for _ in $(seq 50); do
-    win=$(xdotool search --onlyvisible --name '^Quorvel$' 2>/dev/null | head -1 || true)
-    [ -n "$win" ] && break
-    sleep 0.2
-done
-[ -n "$win" ] || { echo "screenshot: the window did not show" >&2; exit 1; }
+waitFor 60 windowShown Quorvel || { echo "screenshot: the window did not show" >&2; exit 1; }
+win=$(xdotool search --onlyvisible --name '^Quorvel$' | head -1)
 sleep 1.5 # the window fades in
 eval "$(xdotool getwindowgeometry --shell "$win")"
 # The search box sits 216 px right of and 190 px below the window's corner.

@@ -7,27 +7,17 @@
 set -euo pipefail
 quorvel=$1 qvl=$2 clicks=${3:-20}
 work=$(mktemp -d /tmp/qvl-clicks.XXXXXX)
-xvfb= app=
+app= xvfbPid=
 cleanup() {
     [ -z "$app" ] || kill "$app" 2>/dev/null || true
-    [ -z "$xvfb" ] || kill "$xvfb" 2>/dev/null || true
+    [ -z "$xvfbPid" ] || kill "$xvfbPid" 2>/dev/null || true
     wait 2>/dev/null || true
     rm -rf "$work"
 }
 trap cleanup EXIT
 fail() { echo "find-clicks: $*" >&2; exit 1; }
 
-# Waits up to `seconds` for a command to succeed, running it again each time; false once
-# the time is up.
-waitFor() {
-    local seconds=$1 until
-    shift
-    until=$((SECONDS + seconds))
-    until "$@"; do
-        [ "$SECONDS" -lt "$until" ] || return 1
-        sleep 0.05
-    done
-}
+source "$(dirname "$0")/../../tools/xsession.sh"
 
 words=(alpha beta gamma delta omega)
 for w in "${words[@]}"; do mkdir -p "$work/tree/$w/sub"; done
@@ -35,11 +25,7 @@ export HOME=$work/home XDG_CONFIG_HOME=$work/home/.config QVL_DATA_DIR=$work/dat
 mkdir -p "$HOME"
 "$qvl" index C >/dev/null
 
-# The X server picks a free display and writes its number to the file.
-Xvfb -displayfd 3 -screen 0 1280x900x24 3>"$work/display" >/dev/null 2>&1 &
-xvfb=$!
-waitFor 30 test -s "$work/display" || fail "Xvfb did not start"
-export DISPLAY=:$(cat "$work/display")
+startXvfb "$work/display" || fail "Xvfb did not start"
 "$quorvel" >"$work/quorvel.log" 2>&1 &
 app=$!
 # The main window, once shown: the "Loading" notice before it bears the same name, so it
