@@ -3,8 +3,7 @@
 #include "ui/dialogs/frmAbout.h"
 #include "ui/dialogs/frmAbout2.h"
 #include "ui/dialogs/frmDocument.h"
-
-#include <QEventLoop>
+#include "ui/kit/Widgets.h"
 
 namespace qvl::ui {
 
@@ -39,11 +38,8 @@ void showAbout(InfoState& state, bool modal) {
         state.about = about;
     }
     QPointer<QWidget> window = present(state.about, [&] { return new frmAbout(state); });
-    if (modal) {
-        QEventLoop loop;
-        QObject::connect(window, &QObject::destroyed, &loop, &QEventLoop::quit);
-        loop.exec();
-    }
+    if (modal)
+        waitUntilGone(window);
 }
 
 void showCredits(InfoState& state) {

@@ -127,12 +127,14 @@ void frmHistorySearch::showModal(DialogState& state, const std::string& dbConnec
     }
     window->setWindowModality(Qt::ApplicationModal);
     window->Timer1->start();
+    QEventLoop loop;
+    connect(window, &frmHistorySearch::closed, &loop, &QEventLoop::quit);
     window->show();
     window->activateWindow();
     window->lstHistory->setFocus();
-    QEventLoop loop;
-    connect(window, &frmHistorySearch::closed, &loop, &QEventLoop::quit);
-    loop.exec();
+    // On Windows, showing runs events: a choice typed ahead may have closed it already.
+    if (window && !window->m_closed)
+        loop.exec();
     if (!window)
         return;
     // Closed at once (Enter typed ahead), the window may still get the activation the

@@ -11,7 +11,6 @@
 #include "ui/kit/frmPic.h"
 #include "ui/kit/mdlLayeredWindow.h"
 
-#include <QEventLoop>
 #include <QPointer>
 
 namespace qvl::ui {
@@ -84,9 +83,7 @@ void frmMDAC::showModal(InfoState& state) {
     QPointer<frmMDAC> window = new frmMDAC(state);
     window->setWindowModality(Qt::ApplicationModal);
     window->show();
-    QEventLoop loop;
-    connect(window, &QObject::destroyed, &loop, &QEventLoop::quit);
-    loop.exec();
+    ui::waitUntilGone(window);
 }
 
 } // namespace qvl::ui

@@ -5,6 +5,7 @@
 
 #include <QApplication>
 #include <QCheckBox>
+#include <QEventLoop>
 #include <QFileInfo>
 #include <QFontDatabase>
 #include <QPushButton>
@@ -107,6 +108,14 @@ QString shownText(std::string_view bytes) {
             c = QChar::ReplacementCharacter;
     }
     return text;
+}
+
+void waitUntilGone(QWidget* window) {
+    if (!window)
+        return;
+    QEventLoop loop;
+    QObject::connect(window, &QObject::destroyed, &loop, &QEventLoop::quit);
+    loop.exec();
 }
 
 void installFonts() {

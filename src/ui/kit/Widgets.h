@@ -25,6 +25,10 @@ QString shownText(std::string_view bytes);
 // missing ones and, from then on, fits every window's captions as it shows. makeFont
 // calls it; it needs the QApplication.
 void installFonts();
+
+// Runs the events until `window` is gone (destroyed); returns at once if it already is,
+// as a window shown on some systems may be answered and gone before its caller waits.
+void waitUntilGone(QWidget* window);
 // A face by family at a point size; the stand-in where the family is missing.
 QFont makeFont(const char* family, double points, bool bold = true);
 // Makes the caption of a label or button fit its control, a quarter point at a time down
