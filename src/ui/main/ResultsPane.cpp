@@ -10,6 +10,7 @@
 #include <QToolTip>
 
 #include <algorithm>
+#include <cctype>
 
 namespace qvl::ui {
 
@@ -106,8 +107,11 @@ std::string ResultsPane::row(size_t i) const {
 
 QString ResultsPane::driveTag(size_t i) const {
     const Row& r = m_rows[i];
-    // "C:\" names its drive already; "/" or "/home/ann/" do not.
-    if (!r.startsGroup || r.drive == 0 || (r.header >= 2 && row(i)[1] == ':'))
+    // "C:\" names its drive already; "/", "/home/ann/" or a D: kept in "C:\x\" do not.
+    if (!r.startsGroup || r.drive == 0)
+        return {};
+    if (const std::string path = row(i);
+        r.header >= 2 && path[1] == ':' && std::toupper(static_cast<unsigned char>(path[0])) == r.drive)
         return {};
     return QString("%1: ").arg(QChar(r.drive));
 }
