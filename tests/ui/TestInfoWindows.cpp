@@ -28,7 +28,9 @@ class TestInfoWindows : public QObject {
 
 private slots:
     void initTestCase() {
+        // A fresh account's settings: a folder of their own; on Windows the registry key, emptied.
         QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, settingsDir.path());
+        QSettings(QSettings::NativeFormat, QSettings::UserScope, "QVL", "QVL").clear();
     }
     void init() {
         applied.clear();

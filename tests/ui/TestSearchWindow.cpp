@@ -232,9 +232,10 @@ private slots:
         QVERIFY(pane->startsGroup(0) && !pane->startsGroup(1) && pane->startsGroup(2));
         QCOMPARE(pane->headerLength(0), size_t(one.size() + 1)); // the drive's root folder
         QCOMPARE(pane->lineText(1), full("/one/windows/ "));     // the path and one blank
-        // A root such as "/tmp/x/one" does not name its drive: the group's first line is
-        // led by the letter, which is drawn but is no part of the line.
-        QCOMPARE(pane->driveTag(0), QString("C: "));
+        // A root such as "/tmp/x/one" does not name its drive, nor "C:\x\two" drive D: the
+        // group's first line is led by the letter, which is drawn but is no part of the line.
+        const QString tagC = one.startsWith("C:") ? QString() : QString("C: ");
+        QCOMPARE(pane->driveTag(0), tagC);
         QCOMPARE(pane->driveTag(1), QString());
         QCOMPARE(pane->driveTag(2), QString("D: "));
         QCOMPARE(pane->lineText(0), full("/one/Apps/windows/ "));
@@ -243,8 +244,9 @@ private slots:
         int mid = pane->lineHeight() / 2;
         QFont bold = pane->font();
         bold.setBold(true);
-        const int tag = QFontMetrics(bold).horizontalAdvance("C: ");
-        QTest::mouseDClick(view, Qt::LeftButton, {}, QPoint(6, pane->lineTop(0) + mid)); // on the tag
+        const int tag = QFontMetrics(bold).horizontalAdvance(tagC);
+        if (tag > 0)
+            QTest::mouseDClick(view, Qt::LeftButton, {}, QPoint(6, pane->lineTop(0) + mid)); // on the tag
         QVERIFY(opened.empty());
         QTest::mouseDClick(view, Qt::LeftButton, {}, QPoint(tag + 6, pane->lineTop(0) + mid)); // the header
         QTest::mouseDClick(view, Qt::LeftButton, {}, QPoint(view->width() - 5, pane->lineTop(1) + mid));

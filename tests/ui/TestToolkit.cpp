@@ -19,7 +19,9 @@ class TestToolkit : public QObject {
 
 private slots:
     void initTestCase() {
+        // A fresh account's settings: a folder of their own; on Windows the registry key, emptied.
         QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, settingsDir.path());
+        QSettings(QSettings::NativeFormat, QSettings::UserScope, "QVL", "QVL").clear();
     }
 
     void settingsDefaultsRoundTripAndDamage() {
