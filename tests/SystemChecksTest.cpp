@@ -23,6 +23,8 @@ TEST(SystemChecks, DataAccessVersionReadsItsFirstFourCharacters) {
     EXPECT_EQ(platform::formatVersion(platform::GetMDACVersion()), "2.1");
     setVersion("2.80");
     EXPECT_DOUBLE_EQ(platform::GetMDACVersion(), 2.8);
+    setVersion("6.0.6001.18000"); // as Windows Vista and later have it
+    EXPECT_DOUBLE_EQ(platform::GetMDACVersion(), 6.0);
     setVersion("new");
     EXPECT_EQ(platform::GetMDACVersion(), 0);
     setVersion(""); // removed: unreadable

@@ -3,6 +3,7 @@
 #include "platform/Platform.h"
 #include "platform/Registry.h"
 
+#include <charconv>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -43,11 +44,11 @@ std::string RegReadString(const std::string& keyPath, const std::string& valueNa
 double GetMDACVersion() {
     std::string text = trimBlanks(
         RegReadString("HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\DataAccess", "Version").substr(0, 4));
-    if (text.empty())
-        return 0;
-    char* end = nullptr;
-    double v = std::strtod(text.c_str(), &end);
-    return end == text.c_str() + text.size() ? v : 0;
+    // The number the four characters start with, in any locale: "6.0." of "6.0.6001.18000"
+    // (every Windows since Vista) is 6.0, not an unreadable version.
+    double v = 0;
+    auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), v);
+    return error == std::errc() && end != text.data() ? v : 0;
 }
 
 std::string formatVersion(double version) {
