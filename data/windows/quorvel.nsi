@@ -4,7 +4,8 @@
 ;   makensis -DVERSION=1.0.1a -DFILES=<folder of the three files> -DOUTFILE=<setup.exe> quorvel.nsi
 ; Silent: setup.exe /S, and uninstall.exe /S.
 
-Unicode true
+; A 64-bit installer for a 64-bit program (it also runs where no 32-bit layer is).
+Target amd64-unicode
 SetCompressor /SOLID lzma
 RequestExecutionLevel admin
 !include x64.nsh
