@@ -32,6 +32,7 @@ private slots:
         QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, settingsDir.path());
         QSettings(QSettings::NativeFormat, QSettings::UserScope, "QVL", "QVL").clear();
     }
+    void cleanupTestCase() { QSettings(QSettings::NativeFormat, QSettings::UserScope, "QVL", "QVL").clear(); }
     void init() {
         applied.clear();
         ui::layeredPlatform().applyAlpha = [this](QWidget*, int alpha) {

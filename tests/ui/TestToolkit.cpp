@@ -23,6 +23,7 @@ private slots:
         QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, settingsDir.path());
         QSettings(QSettings::NativeFormat, QSettings::UserScope, "QVL", "QVL").clear();
     }
+    void cleanupTestCase() { QSettings(QSettings::NativeFormat, QSettings::UserScope, "QVL", "QVL").clear(); }
 
     void settingsDefaultsRoundTripAndDamage() {
         int16_t explorer = 7, effects = 7;
