@@ -23,5 +23,20 @@ startXvfb() {
     export DISPLAY=:$(cat "$file")
 }
 
-# windowShown NAME: true while a visible window of exactly that name is on the screen.
-windowShown() { xdotool search --onlyvisible --name "^$1\$" >/dev/null 2>&1; }
+# windowShown NAME [MIN_WIDTH]: true while a visible window of exactly that name (and at
+# least that wide: a notice may bear the main window's name) is on the screen; its
+# geometry is left in WINDOW, X, Y, WIDTH and HEIGHT.
+windowShown() {
+    local id geometry
+    for id in $(xdotool search --onlyvisible --name "^$1\$" 2>/dev/null); do
+        geometry=$(xdotool getwindowgeometry --shell "$id" 2>/dev/null) || continue
+        eval "$geometry"
+        [ "${WIDTH:-0}" -ge "${2:-0}" ] && return 0
+    done
+    return 1
+}
+
+# onlyWindow NAME MIN_WIDTH: that window is shown, and no other of the same name.
+onlyWindow() {
+    windowShown "$1" "$2" && [ "$(xdotool search --onlyvisible --name "^$1\$" 2>/dev/null | wc -l)" -eq 1 ]
+}

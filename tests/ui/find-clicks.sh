@@ -29,17 +29,8 @@ startXvfb "$work/display" || fail "Xvfb did not start"
 "$quorvel" >"$work/quorvel.log" 2>&1 &
 app=$!
 # The main window, once shown: the "Loading" notice before it bears the same name, so it
-# is told by its size (553 by 520), and its geometry read from the same window.
-mainWindow() {
-    local id
-    for id in $(xdotool search --onlyvisible --name '^Quorvel$' 2>/dev/null); do
-        geometry=$(xdotool getwindowgeometry --shell "$id" 2>/dev/null) || continue
-        eval "$geometry"
-        [ "${WIDTH:-0}" -gt 500 ] && return 0
-    done
-    return 1
-}
-waitFor 60 mainWindow || fail "the window did not show: $(cat "$work/quorvel.log")"
+# is told by its size (553 by 520).
+waitFor 60 windowShown Quorvel 500 || fail "the window did not show: $(cat "$work/quorvel.log")"
 # Once the Loading notice has gone, the main window has the keyboard: a user who types at
 # once loses nothing.
 focused() { [ "$(xdotool getwindowfocus 2>/dev/null)" = "$WINDOW" ]; }
