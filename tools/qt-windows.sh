@@ -84,13 +84,16 @@ if [ ! -f "$work/configured" ]; then
 fi
 # A build that was killed outright may have left a half-written file behind: once, it
 # starts again from the beginning.
-[ -z "$resumed" ] || echo "qt-windows: building on the stopped build in $work" >&2
-if [ -n "$resumed" ] && ! cmake --build "$work/build" --parallel "$(nproc)" >>"$log" 2>&1 </dev/null; then
-    echo "qt-windows: the stopped build did not build on; starting again" >&2
-    rm -rf "$work"
-    exec bash "$0" "$@"
+if [ -z "$resumed" ]; then
+    step "building" cmake --build "$work/build" --parallel "$(nproc)"
+else
+    echo "qt-windows: building on the stopped build in $work" >&2
+    if ! cmake --build "$work/build" --parallel "$(nproc)" >>"$log" 2>&1 </dev/null; then
+        echo "qt-windows: the stopped build did not build on; starting again" >&2
+        rm -rf "$work"
+        exec bash "$0" "$@"
+    fi
 fi
-step "building" cmake --build "$work/build" --parallel "$(nproc)"
 step "installing" cmake --install "$work/build"
 # The prefix is written into the installed CMake files: they must name the final folder.
 # Text files only: a path in a library (QtCore keeps its own) cannot change length.

@@ -29,6 +29,7 @@ void installFonts();
 // Runs the events until `window` is gone (destroyed); returns at once if it already is,
 // as a window shown on some systems may be answered and gone before its caller waits.
 void waitUntilGone(QWidget* window);
+
 // A face by family at a point size; the stand-in where the family is missing.
 QFont makeFont(const char* family, double points, bool bold = true);
 // Makes the caption of a label or button fit its control, a quarter point at a time down
