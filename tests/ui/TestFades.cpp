@@ -42,15 +42,6 @@ private slots:
         };
     }
 
-    void alphaRoundsHalfToEven() {
-        QCOMPARE(ui::alphaForPercent(90), 230);
-        QCOMPARE(ui::alphaForPercent(30), 76);
-        QCOMPARE(ui::alphaForPercent(85), 217);
-        QCOMPARE(ui::alphaForPercent(0), 0);
-        QCOMPARE(ui::alphaForPercent(101), 255);
-        QCOMPARE(ui::alphaForPercent(-1), 255);
-    }
-
     void fadeOutStepsByOneWhenTheFirstChangeTookNoTime() {
         ui::FadeOut(state.VisualEffects, &window, 90, false);
         std::vector<int> want;

@@ -1,4 +1,4 @@
-// The quick menu, the keyboard map, the gestures, the splash and the section numbers.
+// The quick menu, the keyboard map, the gestures and the section numbers.
 #include "Answer.h"
 #include "ui/UiState.h"
 #include "ui/kit/ARGradient.h"
@@ -6,7 +6,6 @@
 #include "ui/kit/mdlLayeredWindow.h"
 #include "ui/main/frmMain.h"
 #include "ui/main/frmQuickMenu.h"
-#include "ui/main/frmSplash.h"
 
 #include <QApplication>
 #include <QDir>
@@ -123,21 +122,6 @@ private slots:
         press(Qt::Key_F1, Qt::ShiftModifier);
         QVERIFY(state->about && state->about->isVisible());
         state->about->close();
-    }
-
-    void splashStepsThirtyTwoTwipsPerAxis() {
-        ui::frmSplash splash;
-        splash.Timer1->stop();
-        splash.curX = 600;
-        splash.curY = 720;
-        splash.targetX = 1;
-        splash.targetY = 1;
-        splash.Timer1_Timer();
-        QCOMPARE(QPoint(splash.curX, splash.curY), QPoint(568, 688));
-        QCOMPARE(splash.lbl1->pos(), QPoint(40, 48)); // drawn where it was: 600, 720 twips
-        splash.targetX = 580;                         // less than a step away in x: x arrives and stays
-        splash.Timer1_Timer();
-        QCOMPARE(QPoint(splash.curX, splash.curY), QPoint(580, 656));
     }
 };
 

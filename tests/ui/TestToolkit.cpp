@@ -1,10 +1,6 @@
-// Settings, the gradient panel, the border sizer and the picture holder.
+// Settings and the gradient panel.
 #include "ui/Settings.h"
-#include "ui/UiState.h"
 #include "ui/kit/ARGradient.h"
-#include "ui/kit/Twips.h"
-#include "ui/kit/WindowChrome.h"
-#include "ui/kit/frmPic.h"
 
 #include <QSettings>
 #include <QTemporaryDir>
@@ -45,15 +41,6 @@ private slots:
         QCOMPARE(effects, int16_t(1));
     }
 
-    void gradientPropertiesByNameAndMissingOnesFail() {
-        ui::ARGradient strip;
-        QVERIFY(strip.setProperty("Color", int(ui::bgr(64, 64, 64)))); // true: a declared property
-        QCOMPARE(strip.property("Color").toInt(), int(ui::bgr(64, 64, 64)));
-        strip.setProperty("FinColor", strip.property("Color").toInt() ^ 0xFFFFFF);
-        QCOMPARE(strip.finColor(), int(ui::bgr(191, 191, 191)));
-        QVERIFY(!strip.property("ForeColor").isValid());
-    }
-
     void draggingTheStripMovesItsWindow() {
         QWidget window;
         window.resize(200, 100);
@@ -74,28 +61,6 @@ private slots:
         QTest::mousePress(strip, Qt::LeftButton, {}, QPoint(10, 5));
         QTest::mouseMove(strip, QPoint(50, 25));
         QCOMPARE(window.pos(), before);
-    }
-
-    void frameBorderArithmetic() {
-        QCOMPARE(ui::FrameBorderRect(4680, 3195, 495), QRect(1, 500, 4680, 2699));
-        QWidget window;
-        window.resize(312, 213);
-        auto* strip = new QWidget(&window);
-        strip->setObjectName("ARGradient1");
-        strip->setGeometry(0, 0, 312, 33);
-        auto* shape = new QWidget(&window);
-        shape->setObjectName("Shape1");
-        ui::FrameBorder(&window);
-        QCOMPARE(shape->geometry(), QRect(0, 33, 312, 180));
-    }
-
-    void pictureHolderHasEveryPicture() {
-        ui::UiState state;
-        for (const char* name :
-             {"cmdOk", "cmdCancel", "cmdSetup", "cmdIndex", "cmdStop1", "cmdHG", "cmdEmail", "cmdIE"})
-            QVERIFY2(!state.pictures().picture(name).isNull(), name);
-        QVERIFY(state.pictures().picture("cmdNothing").isNull());
-        QVERIFY(!state.pictures().isVisible());
     }
 };
 

@@ -66,6 +66,10 @@ void ResultsPane::showNoResults() {
 
 void ResultsPane::addRow(std::string_view path, size_t headerLength, bool startsGroup, char drive) {
     m_state = State::Rows;
+    // "C:\" names its drive already; "/", "/home/ann/" or a D: kept in "C:\x\" do not.
+    if (headerLength >= 2 && path.size() >= 2 && path[1] == ':' &&
+        std::toupper(static_cast<unsigned char>(path[0])) == drive)
+        drive = 0;
     constexpr size_t kChunk = 1 << 20;
     size_t shared = 0;
     if (m_rows.size() % kRestart != 0) {
@@ -107,11 +111,7 @@ std::string ResultsPane::row(size_t i) const {
 
 QString ResultsPane::driveTag(size_t i) const {
     const Row& r = m_rows[i];
-    // "C:\" names its drive already; "/", "/home/ann/" or a D: kept in "C:\x\" do not.
     if (!r.startsGroup || r.drive == 0)
-        return {};
-    if (const std::string path = row(i);
-        r.header >= 2 && path[1] == ':' && std::toupper(static_cast<unsigned char>(path[0])) == r.drive)
         return {};
     return QString("%1: ").arg(QChar(r.drive));
 }
