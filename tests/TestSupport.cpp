@@ -38,7 +38,7 @@ void makeDirs(const fs::path& root, const std::string& rel) {
     fs::create_directories(root / rel);
 }
 
-void makeDeepChain(const fs::path& root, int depth, const std::string& name) {
+void makeDeepChain(const fs::path& root, int depth, const std::string& name, const std::string& leaf) {
     int fd = ::open(root.c_str(), O_RDONLY | O_DIRECTORY);
     for (int i = 0; i < depth && fd >= 0; ++i) {
         char part[64];
@@ -48,6 +48,8 @@ void makeDeepChain(const fs::path& root, int depth, const std::string& name) {
         ::close(fd);
         fd = next;
     }
+    if (fd >= 0 && !leaf.empty())
+        ::mkdirat(fd, leaf.c_str(), 0755);
     if (fd >= 0)
         ::close(fd);
 }

@@ -28,9 +28,11 @@ private:
 
 // Creates the folder root/rel and its parents; rel may hold any bytes but NUL.
 void makeDirs(const std::filesystem::path& root, const std::string& rel);
-// Creates a chain of `depth` folders named name-0000, name-0001, ... below root,
-// without ever passing the system a path longer than one component.
-void makeDeepChain(const std::filesystem::path& root, int depth, const std::string& name);
+// Creates a chain of `depth` folders named name-0000, name-0001, ... below root (going
+// down the part that is there), and a folder `leaf` at its end when given, without ever
+// passing the system a path longer than one component.
+void makeDeepChain(const std::filesystem::path& root, int depth, const std::string& name,
+                   const std::string& leaf = {});
 
 // What `find ROOT -mindepth 1 -type d` lists, less everything at or below a name that
 // begins with a period, each with a trailing separator.

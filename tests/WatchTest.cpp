@@ -10,6 +10,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <csignal>
 #include <fcntl.h>
@@ -26,14 +27,15 @@ namespace fs = std::filesystem;
 using namespace std::chrono_literals;
 using test::TempDir;
 
-// A watcher on its own thread over the folder `root` as drive C.
+// A watcher on its own thread over the folder `root` as drive C (or as each of `letters`).
 class RunningWatcher {
 public:
-    RunningWatcher(const fs::path& data, const fs::path& root) {
+    RunningWatcher(const fs::path& data, const fs::path& root, std::string letters = "C") {
         m_options.location = test::storeIn(data);
-        m_options.catalogue = [root] {
+        m_options.catalogue = [root, letters] {
             indexer::DriveCatalogue c;
-            c.add({'C', indexer::DriveFixed, root.string()});
+            for (char letter : letters)
+                c.add({letter, indexer::DriveFixed, root.string()});
             return c;
         };
         m_options.log = [this](const std::string& line) {
@@ -84,6 +86,32 @@ std::string settle(const fs::path& data, const fs::path& root, std::chrono::mill
     return diff;
 }
 
+// The same for every drive of `letters`, each of which is the folder `root`.
+std::string settleDrives(const fs::path& data, const fs::path& root, const std::string& letters) {
+    const std::string db = (data / "Files.dat").string();
+    std::vector<std::string> want = test::findDirs(root.string());
+    std::sort(want.begin(), want.end());
+    auto until = std::chrono::steady_clock::now() + 60s;
+    for (char letter : letters) {
+        while (true) {
+            std::vector<std::string> have =
+                test::searchPaths(db, test::scoped("", search::ContainingSearch, std::string(1, letter)));
+            std::sort(have.begin(), have.end());
+            if (have == want)
+                break;
+            if (std::chrono::steady_clock::now() > until) {
+                std::vector<std::string> missing;
+                std::set_difference(want.begin(), want.end(), have.begin(), have.end(),
+                                    std::back_inserter(missing));
+                return std::string(1, letter) + ": " + std::to_string(have.size()) + " folders, missing " +
+                       ::testing::PrintToString(missing);
+            }
+            std::this_thread::sleep_for(100ms);
+        }
+    }
+    return {};
+}
+
 TEST(Watch, FollowsRandomChurnAndAFullIndexUnderIt) {
     TempDir data, tree, outside;
     const fs::path root = tree.path() / "r";
@@ -116,6 +144,30 @@ TEST(Watch, FollowsRandomChurnAndAFullIndexUnderIt) {
     std::this_thread::sleep_for(2s);
     EXPECT_EQ(test::indexDiffersFromDisk(data.path(), root), "");
     EXPECT_EQ(watcher.stop(), "");
+}
+
+// One folder reached by two paths (two drives on one folder here, a bind mount alike) has
+// one watch of the system's: a change in it reaches both, and neither path's end ends the
+// other's watch. Folders past the system's path limit (4,096 bytes) are watched too.
+TEST(Watch, AFolderReachedTwiceAndFoldersPastThePathLimitAreFollowed) {
+    TempDir data, tree;
+    const fs::path root = tree.path() / "r";
+    test::makeDirs(root, "a/b");
+    const std::string level(40, 'n'); // 46 bytes a level: past the limit below level 90
+    test::makeDeepChain(root, 120, level);
+    ASSERT_EQ(test::indexFolders(data.path(), {root.string(), root.string()}).error, "");
+    RunningWatcher watcher(data.path(), root, "CD");
+    ASSERT_TRUE(watcher.ready());
+    test::makeDirs(root, "a/b/new");
+    test::makeDeepChain(root, 110, level, "deep");
+    ASSERT_EQ(settleDrives(data.path(), root, "CD"), "") << ::testing::PrintToString(watcher.log());
+    fs::remove(root / "a/b/new");
+    test::makeDirs(root, "a/b/again");
+    ASSERT_EQ(settleDrives(data.path(), root, "CD"), "") << ::testing::PrintToString(watcher.log());
+    test::makeDirs(root, "a/b/again/below");
+    ASSERT_EQ(settleDrives(data.path(), root, "CD"), "") << ::testing::PrintToString(watcher.log());
+    EXPECT_EQ(watcher.stop(), "");
+    EXPECT_EQ(watcher.log(), std::vector<std::string>{}); // every folder watched, none rechecked
 }
 
 TEST(Watch, OneWatcherPerIndexAndADriveThatGoesAwayEndsOnlyItsWatch) {

@@ -255,12 +255,16 @@ private:
     void watch(uint32_t d, uint32_t node) {
         WatchedDrive& w = *m_drives[d];
         int id = -1;
-        int err = m_notifier->add(fullPath(w, node), id);
+        int err = m_notifier->add(fullPath(w, node), id, &w.opened(), relPath(w, node));
         if (err == 0) {
             w.nodes[node].watch = id;
-            m_byWatch[id] = {d, node};
+            m_byWatch[id].push_back({d, node});
             return;
         }
+        // Gone (its parent's event says so), another file system's, or unreadable (kept
+        // without subfolders, as the walk keeps it): nothing to watch.
+        if (platform::WalkRoot::isPassedOver(err) || platform::FolderNotifier::isDenied(err))
+            return;
         if (platform::FolderNotifier::limitReached(err)) {
             if (!m_limitSaid) {
                 int64_t limit = platform::FolderNotifier::watchLimit();
@@ -270,9 +274,28 @@ private:
                     " (the limit is fs.inotify.max_user_watches)");
                 m_limitSaid = true;
             }
-            m_unwatched.push_back({d, node});
+        } else if (!m_watchErrorSaid) {
+            log("a folder cannot be watched (" + platform::WalkRoot::describe(err) +
+                "): " + fullPath(w, node) + "; such folders are checked every " +
+                std::to_string(m_options.rescanSeconds) + " s instead");
+            m_watchErrorSaid = true;
         }
-        // Any other error: the folder is gone, and its parent's event says so.
+        m_unwatched.push_back({d, node});
+    }
+
+    // Lets go of the node's watch; the watch itself ends once no folder shares it.
+    void unwatch(uint32_t d, uint32_t node) {
+        Node& x = m_drives[d]->nodes[node];
+        if (x.watch < 0)
+            return;
+        if (auto it = m_byWatch.find(x.watch); it != m_byWatch.end()) {
+            std::erase(it->second, NodeRef{d, node});
+            if (it->second.empty()) {
+                m_notifier->remove(x.watch);
+                m_byWatch.erase(it);
+            }
+        }
+        x.watch = -1;
     }
 
     std::string relPath(const WatchedDrive& w, uint32_t node) const {
@@ -303,26 +326,27 @@ private:
             auto it = m_byWatch.find(e.id);
             if (it == m_byWatch.end())
                 continue;
-            auto [d, node] = it->second;
-            WatchedDrive& w = *m_drives[d];
-            if (e.kind == Event::Changed && e.folder) {
-                m_dirty.insert({d, below(w, node, e.relative)});
-            } else if (e.kind == Event::Unwatched) {
-                if (w.nodes[node].watch == e.id)
-                    w.nodes[node].watch = -1;
+            // One folder may be reached by more than one path: each of them hears of it.
+            const std::vector<NodeRef> refs = it->second;
+            if (e.kind == Event::Unwatched)
                 m_byWatch.erase(it);
-            } else if (e.kind == Event::Away && node == 0 && !w.away) {
-                // The drive went away (unmounted, or its folder removed): stop watching
-                // it and leave its rows as the last update left them.
-                log("drive " + std::string(1, w.drive.letter) + ": (" + w.root +
-                    ") went away; it is no longer watched");
-                w.away = true;
-                for (Node& n : w.nodes)
-                    if (n.alive && n.watch >= 0) {
-                        m_byWatch.erase(n.watch);
-                        m_notifier->remove(n.watch);
-                        n.watch = -1;
-                    }
+            for (auto [d, node] : refs) {
+                WatchedDrive& w = *m_drives[d];
+                if (e.kind == Event::Changed && e.folder) {
+                    m_dirty.insert({d, below(w, node, e.relative)});
+                } else if (e.kind == Event::Unwatched) {
+                    if (w.nodes[node].watch == e.id)
+                        w.nodes[node].watch = -1;
+                } else if (e.kind == Event::Away && node == 0 && !w.away) {
+                    // The drive went away (unmounted, or its folder removed): stop watching
+                    // it and leave its rows as the last update left them.
+                    log("drive " + std::string(1, w.drive.letter) + ": (" + w.root +
+                        ") went away; it is no longer watched");
+                    w.away = true;
+                    for (uint32_t n = 0; n < w.nodes.size(); ++n)
+                        if (w.nodes[n].alive)
+                            unwatch(d, n);
+                }
             }
         }
     }
@@ -441,16 +465,10 @@ private:
         while (!stack.empty()) {
             uint32_t n = stack.back();
             stack.pop_back();
+            // The same watch may follow the folder to where it moved: it stays while
+            // another node has it.
+            unwatch(d, n);
             Node& x = w.nodes[n];
-            // The same watch may follow the folder to where it moved: only a watch
-            // that is still this node's is removed.
-            if (x.watch >= 0) {
-                auto it = m_byWatch.find(x.watch);
-                if (it != m_byWatch.end() && it->second == NodeRef{d, n}) {
-                    m_notifier->remove(x.watch);
-                    m_byWatch.erase(it);
-                }
-            }
             stack.insert(stack.end(), x.children.begin(), x.children.end());
             x = Node();
             x.alive = false;
@@ -529,13 +547,14 @@ private:
     IndexEditor m_editor;
     std::string m_identity; // of the file the editor has open
     std::vector<std::unique_ptr<WatchedDrive>> m_drives;
-    std::unordered_map<int, NodeRef> m_byWatch;
+    std::unordered_map<int, std::vector<NodeRef>> m_byWatch; // most hold one
     std::set<NodeRef> m_dirty;
     std::vector<NodeRef> m_unwatched;
     IndexChanges m_pending;
     std::vector<char> m_buffer;
     bool m_resync = false;
     bool m_limitSaid = false;
+    bool m_watchErrorSaid = false;
 };
 
 } // namespace

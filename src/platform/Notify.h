@@ -6,9 +6,12 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace qvl::platform {
+
+class WalkRoot;
 
 class FolderNotifier {
 public:
@@ -22,10 +25,14 @@ public:
 
     // Watches the folder at `path` (never following a link). 0 and its id, or the error
     // number; limitReached(it) when the user's watch limit stops it. Watching a folder
-    // that is watched already gives the id it has.
-    int add(const std::string& path, int& id);
+    // that is watched already gives the id it has, whatever the path it is reached by (a
+    // bind mount, a drive in another's folder). A path longer than the system takes is
+    // watched through the folder's handle, opened as `relPath` below `root`.
+    int add(const std::string& path, int& id, const WalkRoot* root = nullptr, std::string_view relPath = {});
     void remove(int id);
     static bool limitReached(int error);
+    // Whether it means this user may not read the folder.
+    static bool isDenied(int error);
     // Whether a watch covers the folders below its folder too (then only roots are watched).
     static bool watchesSubtree();
     // The user's watch limit, or 0 when it is not known.

@@ -1,4 +1,5 @@
 #include "platform/Notify.h"
+#include "platform/Platform.h"
 
 namespace qvl::platform {
 struct FolderNotifier::Watch {};
@@ -31,9 +32,21 @@ FolderNotifier::~FolderNotifier() {
         ::close(m_fd);
 }
 
-int FolderNotifier::add(const std::string& path, int& id) {
+int FolderNotifier::add(const std::string& path, int& id, const WalkRoot* root, std::string_view relPath) {
     id = ::inotify_add_watch(m_fd, path.c_str(), kMask);
-    return id < 0 ? errno : 0;
+    if (id >= 0)
+        return 0;
+    if (errno != ENAMETOOLONG || !root)
+        return errno;
+    int fd = -1;
+    if (int err = root->openFolder(relPath, fd); err != 0)
+        return err;
+    // The handle's name is a link to the folder that was opened without following any.
+    const std::string handle = "/proc/self/fd/" + std::to_string(fd);
+    id = ::inotify_add_watch(m_fd, handle.c_str(), kMask & ~IN_DONT_FOLLOW);
+    const int err = id < 0 ? errno : 0;
+    ::close(fd);
+    return err;
 }
 
 void FolderNotifier::remove(int id) {
@@ -46,6 +59,10 @@ bool FolderNotifier::watchesSubtree() {
 
 bool FolderNotifier::limitReached(int error) {
     return error == ENOSPC;
+}
+
+bool FolderNotifier::isDenied(int error) {
+    return error == EACCES || error == EPERM;
 }
 
 int64_t FolderNotifier::watchLimit() {

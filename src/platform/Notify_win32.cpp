@@ -43,7 +43,7 @@ bool FolderNotifier::watchesSubtree() {
     return true;
 }
 
-int FolderNotifier::add(const std::string& path, int& id) {
+int FolderNotifier::add(const std::string& path, int& id, const WalkRoot*, std::string_view) {
     id = -1;
     auto w = std::make_unique<Watch>();
     w->folder = CreateFileW(longPath(toWide(path)).c_str(), FILE_LIST_DIRECTORY,
@@ -66,6 +66,10 @@ void FolderNotifier::remove(int id) {
 
 bool FolderNotifier::limitReached(int) {
     return false;
+}
+
+bool FolderNotifier::isDenied(int error) {
+    return error == ERROR_ACCESS_DENIED;
 }
 
 int64_t FolderNotifier::watchLimit() {

@@ -137,8 +137,12 @@ public:
     static bool isPassedOver(int error);
     static std::string describe(int error);
 
+    // Linux: opens the folder at relPath, at any depth and never through a link, for calls
+    // that take a path no longer than the system's limit (as /proc/self/fd/N). The caller
+    // closes `fd`. 0 or the error number.
+    int openFolder(std::string_view relPath, int& fd) const;
+
 private:
-    int openFolder(std::string_view relPath, int& fd) const; // Linux: the folder's descriptor
     intptr_t m_handle = -1;
     std::uint64_t m_device = 0;
     int m_error = 0;
