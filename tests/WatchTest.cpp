@@ -13,9 +13,14 @@
 #include <algorithm>
 #include <chrono>
 #include <csignal>
+#include <cstring>
 #include <fcntl.h>
+#include <fstream>
 #include <mutex>
+#include <poll.h>
 #include <random>
+#include <sched.h>
+#include <sys/inotify.h>
 #include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
@@ -168,6 +173,100 @@ TEST(Watch, AFolderReachedTwiceAndFoldersPastThePathLimitAreFollowed) {
     ASSERT_EQ(settleDrives(data.path(), root, "CD"), "") << ::testing::PrintToString(watcher.log());
     EXPECT_EQ(watcher.stop(), "");
     EXPECT_EQ(watcher.log(), std::vector<std::string>{}); // every folder watched, none rechecked
+}
+
+void writeFile(const char* file, const std::string& text) {
+    std::ofstream(file) << text;
+}
+
+// The share test's child, in a user namespace of its own whose watch limit is `limit`: a
+// qvl watch of the index in `data`, then another program's watches, then a folder made
+// in many folders. Writes what it saw to `report`; exit 77 where the system allows no
+// such namespace.
+int shareInNamespace(const fs::path& data, const fs::path& root, int limit, const fs::path& report) {
+    std::ofstream out(report);
+    const uid_t uid = geteuid();
+    const gid_t gid = getegid();
+    if (unshare(CLONE_NEWUSER) != 0) {
+        out << "no user namespace: " << std::strerror(errno);
+        return 77;
+    }
+    writeFile("/proc/self/setgroups", "deny");
+    writeFile("/proc/self/uid_map", "0 " + std::to_string(uid) + " 1");
+    writeFile("/proc/self/gid_map", "0 " + std::to_string(gid) + " 1");
+    writeFile("/proc/sys/user/max_inotify_watches", std::to_string(limit));
+    if (test::slurp("/proc/sys/user/max_inotify_watches") != std::to_string(limit) + "\n") {
+        out << "the namespace's watch limit cannot be set";
+        return 77;
+    }
+    int fds[2];
+    if (pipe(fds) != 0)
+        return 1;
+    pid_t watcher = fork();
+    if (watcher == 0) {
+        setenv("QVL_DATA_DIR", data.c_str(), 1);
+        setenv("QVL_DRIVES", ("C=" + root.string()).c_str(), 1);
+        dup2(fds[1], 2);
+        execl(QVL_BINARY, QVL_BINARY, "watch", static_cast<char*>(nullptr));
+        _exit(127);
+    }
+    close(fds[1]);
+    std::string said;
+    for (auto until = std::chrono::steady_clock::now() + 60s;
+         said.find("Ctrl+C stops") == std::string::npos && std::chrono::steady_clock::now() < until;) {
+        pollfd p{fds[0], POLLIN, 0};
+        char buffer[4096];
+        ssize_t n = poll(&p, 1, 100) > 0 ? read(fds[0], buffer, sizeof buffer) : 0;
+        if (n < 0 || (n == 0 && p.revents & POLLHUP))
+            break;
+        said.append(buffer, static_cast<size_t>(std::max<ssize_t>(n, 0)));
+    }
+    out << "said: " << said << "\n";
+    // Another program of the same user, as many watches as it can get.
+    int other = inotify_init1(IN_CLOEXEC), free = 0;
+    for (const std::string& dir : test::findDirs(root.string()))
+        if (inotify_add_watch(other, dir.c_str(), IN_CREATE) >= 0)
+            ++free;
+    close(other);
+    out << "free: " << free << "\n";
+    for (int i = 0; i < 30; ++i)
+        test::makeDirs(root, "d" + std::to_string(i) + "/e" + std::to_string(i * 50) + "/new");
+    std::string diff;
+    for (auto until = std::chrono::steady_clock::now() + 60s;
+         !(diff = test::indexDiffersFromDisk(data, root)).empty() &&
+         std::chrono::steady_clock::now() < until;)
+        std::this_thread::sleep_for(100ms);
+    out << "differs: " << diff << "\n";
+    kill(watcher, SIGTERM);
+    waitpid(watcher, nullptr, 0);
+    return 0;
+}
+
+// A user whose programs may hold 1,000 watches (here a user namespace's limit, as in a
+// container) watches 1,500 folders: the watcher takes half and says so, another program
+// of the user's still gets the other 500, and the folders past the share are swept (a
+// folder made in 30 of them is found).
+TEST(Watch, LeavesHalfTheUsersWatchesToOtherPrograms) {
+    TempDir data, tree, scratch;
+    const fs::path root = tree.path() / "r";
+    for (int i = 0; i < 1500; ++i)
+        test::makeDirs(root, "d" + std::to_string(i / 50) + "/e" + std::to_string(i));
+    ASSERT_EQ(test::indexFolders(data.path(), {root.string()}).error, "");
+    const fs::path report = scratch.path() / "report";
+    pid_t child = fork();
+    if (child == 0)
+        _exit(shareInNamespace(data.path(), root, 1000, report));
+    int status = 0;
+    waitpid(child, &status, 0);
+    const std::string seen = test::slurp(report);
+    if (WIFEXITED(status) && WEXITSTATUS(status) == 77)
+        GTEST_SKIP() << seen;
+    ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status << ": " << seen;
+    EXPECT_NE(seen.find("watching 500 of 1531 folders, 50% of the 1000 watches the system allows this user"),
+              std::string::npos)
+        << seen;
+    EXPECT_NE(seen.find("free: 500\n"), std::string::npos) << seen;
+    EXPECT_NE(seen.find("differs: \n"), std::string::npos) << seen;
 }
 
 TEST(Watch, OneWatcherPerIndexAndADriveThatGoesAwayEndsOnlyItsWatch) {

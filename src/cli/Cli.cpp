@@ -25,8 +25,10 @@ constexpr const char* kUsage = R"(usage:
   qvl update [LETTERS]               bring the index of those drives up to date, reading only the
                                      folders that changed (default: every drive it holds); the
                                      history stays
-  qvl watch [LETTERS]                update, then keep the index of those drives up to date as
-                                     folders come and go, until Ctrl+C
+  qvl watch [--share N] [LETTERS]    update, then keep the index of those drives up to date as
+                                     folders come and go, until Ctrl+C; it takes at most N%
+                                     (default 50) of the user's watches and checks the folders
+                                     past them by a slow sweep
   qvl find [-e] [-d LETTERS] [-0] [-c] [-l N] [-N] TEXT
                                      folders whose name contains TEXT (-e: is exactly TEXT),
                                      case ignored, "%" and "_" as wildcards; -d: only on those
@@ -254,7 +256,19 @@ int watchCommand(const std::vector<std::string>& args, std::ostream& out, std::o
     indexer::DriveCatalogue catalogue;
     indexer::WatchOptions options;
     options.location = context.location;
-    if (int status = existingIndex(args, err, context, catalogue, options.letters); status != 0)
+    std::vector<std::string> rest;
+    for (size_t i = 0; i < args.size(); ++i) {
+        if (args[i] != "--share") {
+            rest.push_back(args[i]);
+            continue;
+        }
+        if (++i == args.size() || args[i].empty() || args[i].size() > 3 ||
+            args[i].find_first_not_of("0123456789") != std::string::npos || std::stoi(args[i]) < 1 ||
+            std::stoi(args[i]) > 100)
+            return usageError(err, "--share needs a percentage from 1 to 100");
+        options.watchShare = std::stoi(args[i]);
+    }
+    if (int status = existingIndex(rest, err, context, catalogue, options.letters); status != 0)
         return status;
     options.log = [&](const std::string& line) { err << "qvl: " << line << std::endl; };
     options.ready = [&](int64_t folders) {

@@ -71,7 +71,7 @@ public:
         if (!(err = resync()).empty())
             return err;
         auto nextCheck = Clock::now();
-        auto nextRescan = Clock::now() + std::chrono::seconds(m_options.rescanSeconds);
+        auto nextSweep = Clock::now() + std::chrono::seconds(1);
         std::vector<platform::FolderNotifier::Event> events;
         while (!m_stop.load()) {
             events.clear();
@@ -96,9 +96,9 @@ public:
                     m_resync = true;
                 nextCheck = now + std::chrono::seconds(2);
             }
-            if (now >= nextRescan) {
-                checkUnwatched();
-                nextRescan = now + std::chrono::seconds(m_options.rescanSeconds);
+            if (now >= nextSweep) {
+                sweep();
+                nextSweep = now + std::chrono::seconds(1);
             }
             if (m_resync) {
                 if (!(err = resync()).empty())
@@ -163,7 +163,11 @@ private:
         m_dirty.clear();
         m_pending = IndexChanges();
         m_unwatched.clear();
+        m_sweepAt = 0;
         m_drives.clear();
+        const int64_t limit = platform::FolderNotifier::watchLimit();
+        m_budget = limit > 0 ? std::max<int64_t>(1, limit * std::clamp(m_options.watchShare, 1, 100) / 100)
+                             : INT64_MAX;
 
         std::vector<DirTree> trees;
         while (true) {
@@ -204,6 +208,8 @@ private:
                         " removed");
                 for (size_t i = 0; err.empty() && i < chosen.size(); ++i)
                     adopt(chosen[i], trees[i]);
+                if (err.empty())
+                    watchAdopted();
             }
             if (!err.empty()) {
                 if (!m_options.waitForIndex)
@@ -217,6 +223,19 @@ private:
         int64_t folders = 0;
         for (const auto& d : m_drives)
             folders += static_cast<int64_t>(d->nodes.size() - d->freeNodes.size());
+        if (!m_unwatched.empty()) {
+            const int64_t rate = std::max(1, m_options.sweepPerSecond);
+            const bool shared = m_budget < limit;
+            std::string share;
+            if (limit > 0)
+                share = ", " + (shared ? std::to_string(m_options.watchShare) + "% of " : std::string()) +
+                        "the " + std::to_string(limit) + " watches the system allows this user" +
+                        (shared ? " (the rest are left to other programs)" : "");
+            log("watching " + std::to_string(m_byWatch.size()) + " of " + std::to_string(folders) +
+                " folders" + share + "; the other " + std::to_string(m_unwatched.size()) +
+                " are checked by a sweep of " + std::to_string(rate) + " folders a second, each every " +
+                std::to_string((static_cast<int64_t>(m_unwatched.size()) + rate - 1) / rate) + " s");
+        }
         if (m_options.ready)
             m_options.ready(folders);
         return {};
@@ -225,7 +244,6 @@ private:
     // Takes over the tree an update gave and watches each of its folders.
     void adopt(const Drive& drive, const DirTree& tree) {
         auto& w = *m_drives.emplace_back(std::make_unique<WatchedDrive>());
-        const auto d = static_cast<uint32_t>(m_drives.size() - 1);
         w.drive = drive;
         w.root = tree.rootPath;
         w.nodes.resize(tree.nodes.size());
@@ -240,20 +258,64 @@ private:
                 w.nodes[n.firstChild + k].parent = i;
             }
         }
+    }
+
+    // Watches the folders the update gave: every one while the share allows, else the
+    // home folder's first and then those changed last; the others go to the sweep. Then
+    // every folder that changed between the update's listing and its watch is listed.
+    void watchAdopted() {
         const bool oneWatch = platform::FolderNotifier::watchesSubtree();
-        for (uint32_t i = 0; i < w.nodes.size(); ++i) {
-            if (i == 0 || !oneWatch)
-                watch(d, i);
-            // A change between the update's listing and the watch made no event.
-            int64_t now = 0;
-            if (w.opened().folderTime(relPath(w, i), now) != 0 || now != w.nodes[i].time)
-                m_dirty.insert({d, i});
+        std::vector<NodeRef> order;
+        for (uint32_t d = 0; d < m_drives.size(); ++d)
+            for (uint32_t i = 0; i < m_drives[d]->nodes.size(); ++i)
+                if (i == 0 || !oneWatch)
+                    order.push_back({d, i});
+        if (static_cast<int64_t>(order.size()) > m_budget) {
+            std::vector<std::vector<char>> nearHome;
+            for (const auto& w : m_drives)
+                nearHome.push_back(homeMarks(*w));
+            std::stable_sort(order.begin(), order.end(), [&](NodeRef a, NodeRef b) {
+                const char ha = nearHome[a.first][a.second], hb = nearHome[b.first][b.second];
+                if (ha != hb)
+                    return ha > hb;
+                return m_drives[a.first]->nodes[a.second].time > m_drives[b.first]->nodes[b.second].time;
+            });
         }
-        w.walkRoot.reset();
+        for (NodeRef r : order)
+            watch(r.first, r.second);
+        for (uint32_t d = 0; d < m_drives.size(); ++d) {
+            WatchedDrive& w = *m_drives[d];
+            for (uint32_t i = 0; i < w.nodes.size(); ++i) {
+                int64_t now = 0;
+                if (w.opened().folderTime(relPath(w, i), now) != 0 || now != w.nodes[i].time)
+                    m_dirty.insert({d, i});
+            }
+        }
+        closeRoots();
+    }
+
+    // 1 for the user's home folder and every folder below it (where the drive holds it).
+    static std::vector<char> homeMarks(const WatchedDrive& w) {
+        std::vector<char> marks(w.nodes.size(), 0);
+        const std::string home = platform::getEnv("HOME");
+        if (home.size() < w.root.size() || home.compare(0, w.root.size(), w.root) != 0)
+            return marks;
+        std::vector<uint32_t> stack{below(w, 0, std::string_view(home).substr(w.root.size()))};
+        while (!stack.empty()) {
+            const uint32_t n = stack.back();
+            stack.pop_back();
+            marks[n] = 1;
+            stack.insert(stack.end(), w.nodes[n].children.begin(), w.nodes[n].children.end());
+        }
+        return marks;
     }
 
     void watch(uint32_t d, uint32_t node) {
         WatchedDrive& w = *m_drives[d];
+        if (static_cast<int64_t>(m_byWatch.size()) >= m_budget) {
+            m_unwatched.push_back({d, node});
+            return;
+        }
         int id = -1;
         int err = m_notifier->add(fullPath(w, node), id, &w.opened(), relPath(w, node));
         if (err == 0) {
@@ -269,15 +331,13 @@ private:
             if (!m_limitSaid) {
                 int64_t limit = platform::FolderNotifier::watchLimit();
                 log("the system's limit of " + (limit > 0 ? std::to_string(limit) + " " : std::string()) +
-                    "watched folders is reached; the folders past it are checked every " +
-                    std::to_string(m_options.rescanSeconds) + " s instead" +
-                    " (the limit is fs.inotify.max_user_watches)");
+                    "watched folders is reached (other programs hold the rest); the folders past it are "
+                    "checked by the sweep instead (the limit is fs.inotify.max_user_watches)");
                 m_limitSaid = true;
             }
         } else if (!m_watchErrorSaid) {
             log("a folder cannot be watched (" + platform::WalkRoot::describe(err) +
-                "): " + fullPath(w, node) + "; such folders are checked every " +
-                std::to_string(m_options.rescanSeconds) + " s instead");
+                "): " + fullPath(w, node) + "; such folders are checked by the sweep instead");
             m_watchErrorSaid = true;
         }
         m_unwatched.push_back({d, node});
@@ -367,9 +427,18 @@ private:
         return node;
     }
 
-    // Folders past the watch limit: a changed time lists them again.
-    void checkUnwatched() {
-        for (auto [d, node] : m_unwatched) {
+    // The folders without a watch, a slice a second in turn, at idle disk priority: a
+    // changed time lists one again. A whole pass forgets the folders that went.
+    void sweep() {
+        if (m_unwatched.empty())
+            return;
+        platform::setIdleIo(true);
+        const size_t slice =
+            std::min(m_unwatched.size(), static_cast<size_t>(std::max(1, m_options.sweepPerSecond)));
+        for (size_t k = 0; k < slice; ++k) {
+            if (m_sweepAt >= m_unwatched.size())
+                m_sweepAt = 0;
+            auto [d, node] = m_unwatched[m_sweepAt++];
             WatchedDrive& w = *m_drives[d];
             if (w.away || node >= w.nodes.size() || !w.nodes[node].alive)
                 continue;
@@ -377,10 +446,15 @@ private:
             if (w.opened().folderTime(relPath(w, node), now) == 0 && now != w.nodes[node].time)
                 m_dirty.insert({d, node});
         }
+        platform::setIdleIo(false);
         closeRoots();
-        std::erase_if(m_unwatched, [&](NodeRef r) {
-            return r.second >= m_drives[r.first]->nodes.size() || !m_drives[r.first]->nodes[r.second].alive;
-        });
+        if (m_sweepAt >= m_unwatched.size()) {
+            m_sweepAt = 0;
+            std::erase_if(m_unwatched, [&](NodeRef r) {
+                return r.second >= m_drives[r.first]->nodes.size() ||
+                       !m_drives[r.first]->nodes[r.second].alive;
+            });
+        }
     }
 
     struct Listed {
@@ -549,7 +623,9 @@ private:
     std::vector<std::unique_ptr<WatchedDrive>> m_drives;
     std::unordered_map<int, std::vector<NodeRef>> m_byWatch; // most hold one
     std::set<NodeRef> m_dirty;
-    std::vector<NodeRef> m_unwatched;
+    std::vector<NodeRef> m_unwatched; // the sweep's, in turn from m_sweepAt
+    size_t m_sweepAt = 0;
+    int64_t m_budget = INT64_MAX; // the watches this watcher may hold
     IndexChanges m_pending;
     std::vector<char> m_buffer;
     bool m_resync = false;

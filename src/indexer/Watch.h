@@ -27,7 +27,12 @@ struct WatchOptions {
     bool waitForIndex = false; // no index yet: wait for one instead of failing
     int settleMs = 20;         // a batch is written once events pause this long,
     int batchMs = 100;         // or this long after its first event
-    int rescanSeconds = 30;    // folders past the watch limit are checked this often
+    // The share of the user's watches (fs.inotify.max_user_watches) this watcher takes,
+    // in percent: the rest stay free for the user's other programs. The folders past it
+    // are checked by a sweep of `sweepPerSecond` folders a second (one stat each, at idle
+    // I/O priority); the home folder's and those changed last are watched first.
+    int watchShare = 50;
+    int sweepPerSecond = 2000;
 };
 
 // The lock a watcher holds for its whole life, beside the writers' lock: one watcher

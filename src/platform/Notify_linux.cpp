@@ -66,9 +66,15 @@ bool FolderNotifier::isDenied(int error) {
 }
 
 int64_t FolderNotifier::watchLimit() {
-    std::ifstream in("/proc/sys/fs/inotify/max_user_watches");
+    // The system's limit, and the one of the user namespace the program runs in (a
+    // container's may be lower): the lower of the two holds.
     int64_t limit = 0;
-    in >> limit;
+    for (const char* file : {"/proc/sys/fs/inotify/max_user_watches", "/proc/sys/user/max_inotify_watches"}) {
+        std::ifstream in(file);
+        int64_t value = 0;
+        if (in >> value && value > 0 && (limit == 0 || value < limit))
+            limit = value;
+    }
     return limit;
 }
 

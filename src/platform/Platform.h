@@ -29,6 +29,9 @@ std::string getEnv(const char* name);
 // The CPU time the calling thread has used, in nanoseconds; -1 where the system cannot
 // tell it finely enough.
 int64_t threadCpuNanos();
+// Sets the calling thread's disk priority to idle (its reads wait while others use the
+// disk: Linux's idle I/O class), or back to what it was; nothing where there is none.
+void setIdleIo(bool idle);
 // What tells one file from another at the same path: a file renamed over it has a new
 // identity. "" when the file cannot be read.
 std::string fileIdentity(const std::filesystem::path& file);

@@ -167,6 +167,20 @@ int64_t threadCpuNanos() {
     return static_cast<int64_t>(t.tv_sec) * 1000000000 + t.tv_nsec;
 }
 
+void setIdleIo(bool idle) {
+    // ioprio_set(IOPRIO_WHO_PROCESS, this thread, class << 13), idle being class 3; the
+    // priority it had (an ionice of the user's) is given back.
+    constexpr int kWhoProcess = 1, kClassShift = 13, kIdle = 3;
+    thread_local long saved = -1;
+    if (idle && saved < 0) {
+        saved = ::syscall(SYS_ioprio_get, kWhoProcess, 0);
+        ::syscall(SYS_ioprio_set, kWhoProcess, 0, kIdle << kClassShift);
+    } else if (!idle && saved >= 0) {
+        ::syscall(SYS_ioprio_set, kWhoProcess, 0, saved);
+        saved = -1;
+    }
+}
+
 std::string startDetached(const std::string& program, const std::vector<std::string>& args) {
     std::vector<char*> argv;
     argv.push_back(const_cast<char*>(program.c_str()));

@@ -104,6 +104,8 @@ int64_t threadCpuNanos() {
     return -1; // GetThreadTimes counts in scheduler ticks of about 15 ms: too coarse
 }
 
+void setIdleIo(bool) {}
+
 std::string startDetached(const std::string& program, const std::vector<std::string>& args) {
     std::string line = program;
     for (const std::string& a : args)
