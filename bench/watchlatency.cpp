@@ -1,6 +1,7 @@
 // How soon a folder made on disk can be found, with `qvl watch` running: makes folders
 // one at a time in random places of a tree and searches for each until it is there.
-// Usage: qvl_watchlatency DATA_DIR TREE [COUNT], with a qvl watch of TREE running
+// Usage: qvl_watchlatency DATA_DIR TREE [COUNT [SECONDS]], with a qvl watch of TREE running;
+// a folder not found within SECONDS (default 5) counts as not found.
 #include "search/Search.h"
 
 #include <algorithm>
@@ -16,13 +17,14 @@ namespace fs = std::filesystem;
 using Clock = std::chrono::steady_clock;
 
 int main(int argc, char** argv) {
-    if (argc < 4) {
-        std::fprintf(stderr, "usage: qvl_watchlatency DATA_DIR TREE [COUNT]\n");
+    if (argc < 3) {
+        std::fprintf(stderr, "usage: qvl_watchlatency DATA_DIR TREE [COUNT [SECONDS]]\n");
         return 2;
     }
     const std::string db = (fs::path(argv[1]) / "Files.dat").string();
     const fs::path tree = argv[2];
     const int count = argc > 3 ? std::atoi(argv[3]) : 1000;
+    const auto patience = std::chrono::seconds(argc > 4 ? std::atoi(argv[4]) : 5);
     std::vector<fs::path> dirs;
     for (auto it = fs::recursive_directory_iterator(tree); it != fs::recursive_directory_iterator(); ++it)
         if (it->is_directory() && it->path().filename().string()[0] != '.')
@@ -37,7 +39,7 @@ int main(int argc, char** argv) {
         fs::create_directory(made.back());
         const auto start = Clock::now();
         bool found = false;
-        while (!found && Clock::now() - start < std::chrono::seconds(5)) {
+        while (!found && Clock::now() - start < patience) {
             qvl::search::SearchQuery q;
             q.text = name;
             q.mode = qvl::search::ExactSearch;
@@ -54,8 +56,9 @@ int main(int argc, char** argv) {
     }
     std::sort(ms.begin(), ms.end());
     std::printf(
-        "mkdir to found, %d folders: median %.0f ms, 90%% %.0f ms, worst %.0f ms, not found in 5 s: %d\n",
-        count, ms[ms.size() / 2], ms[ms.size() * 9 / 10], ms.back(), lost);
+        "mkdir to found, %d folders: median %.0f ms, 90%% %.0f ms, worst %.0f ms, not found in %lld s: %d\n",
+        count, ms[ms.size() / 2], ms[ms.size() * 9 / 10], ms.back(), static_cast<long long>(patience.count()),
+        lost);
     for (const fs::path& p : made)
         fs::remove(p);
     return lost == 0 ? 0 : 1;

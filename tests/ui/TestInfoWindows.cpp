@@ -87,6 +87,8 @@ private slots:
         ui::showAbout(state, false);
         auto* about = qobject_cast<ui::frmAbout*>(state.about.data());
         QVERIFY(about && about->isVisible());
+        QVERIFY(about->Timer1->isActive());
+        about->Timer1->stop(); // its steps are taken here, one by one
         int before = about->ARGradient1->property("Color").toInt();
         about->Timer1_Timer();
         about->Timer1_Timer();
