@@ -82,7 +82,7 @@ private:
         uint16_t shared;        // the bytes it shares with the row before it
         uint16_t header;
         bool startsGroup;
-        char drive;             // the tag drawn before a group's first line, or 0
+        char drive; // the tag drawn before a group's first line, or 0
     };
     enum class State { Placeholder, Rows, NoResults };
 
