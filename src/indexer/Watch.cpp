@@ -317,7 +317,8 @@ private:
             return;
         }
         int id = -1;
-        int err = m_notifier->add(fullPath(w, node), id, &w.opened(), relPath(w, node));
+        const std::string rel = relPath(w, node); // built once: the full path is the root and it
+        int err = m_notifier->add(rel.empty() ? w.root : w.root + rel + kSep, id, &w.opened(), rel);
         if (err == 0) {
             w.nodes[node].watch = id;
             m_byWatch[id].push_back({d, node});
