@@ -5,8 +5,6 @@
 
 #include <gtest/gtest.h>
 
-#include <csignal>
-#include <fcntl.h>
 #include <fstream>
 #include <iconv.h>
 #include <pty.h>
@@ -107,30 +105,6 @@ TEST_F(Cli, GarbageDatabaseGivesExitTwoAndStaysThere) {
     EXPECT_NE(err.str().find("'qvl index' rebuilds it"), std::string::npos) << err.str();
     EXPECT_EQ(qvl({"history"}), 2);
     EXPECT_EQ(fs::file_size(db), 70000u);
-}
-
-TEST_F(Cli, KilledIndexLeavesAnIndexThatOpens) {
-    // Index once, then kill a second, larger run part way through, many times over.
-    ASSERT_EQ(qvl({"index"}), 0);
-    for (int i = 0; i < 3000; ++i)
-        test::makeDirs(tree.path(), "Docs/many/d" + std::to_string(i) + "/e");
-    for (int delayMs : {5, 20, 60, 120}) {
-        pid_t child = fork();
-        if (child == 0) {
-            setenv("QVL_DATA_DIR", data.str().c_str(), 1);
-            int devnull = open("/dev/null", O_WRONLY);
-            dup2(devnull, 1);
-            dup2(devnull, 2);
-            execl(QVL_BINARY, QVL_BINARY, "index", static_cast<char*>(nullptr));
-            _exit(127);
-        }
-        usleep(delayMs * 1000);
-        kill(child, SIGKILL);
-        int status = 0;
-        waitpid(child, &status, 0);
-        int code = qvl({"find", "-e", "src"});
-        EXPECT_EQ(code, 0) << "after a kill at " << delayMs << " ms: " << err.str();
-    }
 }
 
 TEST_F(Cli, UpdateAndWatchNeedAnIndexAndKeepItsHistory) {

@@ -5,18 +5,17 @@
 #include "store/Sqlite.h"
 
 #include <gtest/gtest.h>
-#include <sqlite3.h>
 
 #include <algorithm>
 #include <csignal>
 #include <cstdlib>
-#include <fcntl.h>
 #include <fstream>
 #include <functional>
 #include <grp.h>
 #include <random>
 #include <set>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
@@ -27,37 +26,6 @@ using qvl::test::Outcome;
 using qvl::test::runQvl;
 using qvl::test::slurp;
 using qvl::test::TempDir;
-
-namespace {
-
-struct BlobRef {
-    std::string table, column, keyColumn;
-    int64_t key;
-};
-
-std::string readBlob(sqlite3* db, const BlobRef& ref) {
-    std::string sql = "SELECT " + ref.column + " FROM " + ref.table + " WHERE " + ref.keyColumn + " = " +
-                      std::to_string(ref.key);
-    sqlite3_stmt* st = nullptr;
-    sqlite3_prepare_v2(db, sql.c_str(), -1, &st, nullptr);
-    std::string out;
-    if (sqlite3_step(st) == SQLITE_ROW)
-        out.assign(static_cast<const char*>(sqlite3_column_blob(st, 0)), sqlite3_column_bytes(st, 0));
-    sqlite3_finalize(st);
-    return out;
-}
-
-void writeBlob(sqlite3* db, const BlobRef& ref, const std::string& bytes) {
-    std::string sql = "UPDATE " + ref.table + " SET " + ref.column + " = ? WHERE " + ref.keyColumn + " = " +
-                      std::to_string(ref.key);
-    sqlite3_stmt* st = nullptr;
-    sqlite3_prepare_v2(db, sql.c_str(), -1, &st, nullptr);
-    sqlite3_bind_blob(st, 1, bytes.data(), static_cast<int>(bytes.size()), SQLITE_TRANSIENT);
-    ASSERT_EQ(sqlite3_step(st), SQLITE_DONE);
-    sqlite3_finalize(st);
-}
-
-} // namespace
 
 // Damage inside the search blocks of a file that SQLite still reads: flipped bits, cut and
 // grown blobs, the documented crash (a name end pointing far past the names). Each search
@@ -78,16 +46,13 @@ TEST(Faults, DamagedBlocksAreReportedNeverCrashOrGiveWrongRows) {
     ASSERT_FALSE(expected[0].empty());
     ASSERT_EQ(expected[1].size(), 1u);
 
-    sqlite3* probe = nullptr;
-    ASSERT_EQ(sqlite3_open(intact.c_str(), &probe), SQLITE_OK);
     std::vector<int64_t> blocks;
-    sqlite3_exec(
-        probe, "SELECT Block FROM qvlBlocks ORDER BY Block",
-        [](void* out, int, char** v, char**) {
-            return static_cast<std::vector<int64_t>*>(out)->push_back(std::atoll(v[0])), 0;
-        },
-        &blocks, nullptr);
-    sqlite3_close(probe);
+    {
+        store::Db probe;
+        ASSERT_EQ(probe.open(intact.string(), store::Db::Mode::ReadOnly), "");
+        for (store::Stmt s(probe, "SELECT Block FROM qvlBlocks ORDER BY Block"); s.step() == SQLITE_ROW;)
+            blocks.push_back(s.integer(0));
+    }
     ASSERT_GE(blocks.size(), 2u);
 
     const std::vector<std::pair<std::string, std::string>> columns = {{"qvlNames", "Names"},
@@ -102,14 +67,20 @@ TEST(Faults, DamagedBlocksAreReportedNeverCrashOrGiveWrongRows) {
     int reported = 0;
     for (int trial = 0; trial < 400; ++trial) {
         fs::copy_file(intact, work, fs::copy_options::overwrite_existing);
-        sqlite3* db = nullptr;
-        ASSERT_EQ(sqlite3_open(work.c_str(), &db), SQLITE_OK);
+        store::Db db;
+        ASSERT_EQ(db.open(work.string(), store::Db::Mode::ReadWrite), "");
         const auto& [table, column] = columns[rng() % columns.size()];
         const int64_t block = blocks[rng() % blocks.size()];
-        BlobRef ref = table == "qvlParts"
-                          ? BlobRef{table, column, "Key", store::partKey(parts[(trial / 4) % 2], block)}
-                          : BlobRef{table, column, "Block", block};
-        std::string blob = readBlob(db, ref);
+        const std::string row =
+            " WHERE " + (table == "qvlParts"
+                             ? "Key = " + std::to_string(store::partKey(parts[(trial / 4) % 2], block))
+                             : "Block = " + std::to_string(block));
+        std::string blob;
+        {
+            store::Stmt read(db, "SELECT " + column + " FROM " + table + row);
+            ASSERT_EQ(read.step(), SQLITE_ROW);
+            blob = read.blob(0);
+        }
         ASSERT_FALSE(blob.empty());
         switch (trial % 4) {
         case 0: // a flipped bit
@@ -126,8 +97,9 @@ TEST(Faults, DamagedBlocksAreReportedNeverCrashOrGiveWrongRows) {
             if (blob.size() >= 4)
                 blob.replace(rng() % (blob.size() - 3), 4, std::string("\x00\xff\xff\xff", 4));
         }
-        writeBlob(db, ref, blob);
-        sqlite3_close(db);
+        store::Stmt write(db, "UPDATE " + table + " SET " + column + " = ?" + row);
+        ASSERT_EQ(write.bindBlob(1, blob).step(), SQLITE_DONE);
+        db.close();
         for (size_t q = 0; q < queries.size(); ++q) {
             search::SearchError error = search::SearchError::None;
             std::vector<std::string> got = test::searchPaths(work.string(), queries[q], &error);
@@ -246,17 +218,9 @@ TEST(Faults, KilledWritersLeaveAWholeIndexAndTheNextCleansUp) {
     OldIndex s;
     std::mt19937 rng(99);
     for (int i = 0; i < 12; ++i) {
-        pid_t child = fork();
-        if (child == 0) {
-            setenv("QVL_DATA_DIR", s.data.str().c_str(), 1);
-            setenv("QVL_DRIVES", s.drives.c_str(), 1);
-            int devnull = open("/dev/null", O_WRONLY);
-            dup2(devnull, 1);
-            dup2(devnull, 2);
-            umask(022); // what it makes is the user's alone all the same
-            execl(QVL_BINARY, QVL_BINARY, "index", static_cast<char*>(nullptr));
-            _exit(127);
-        }
+        const mode_t before = umask(022); // what it makes is the user's alone all the same
+        const pid_t child = test::startQvl(s.data, s.drives, {"index"});
+        umask(before);
         usleep(1000 * (rng() % 150));
         kill(child, SIGKILL);
         waitpid(child, nullptr, 0);

@@ -4,7 +4,6 @@
 #include "store/SearchIndex.h"
 
 #include <gtest/gtest.h>
-#include <sqlite3.h>
 
 #include <cstdlib>
 #include <fstream>
@@ -15,13 +14,6 @@ using namespace qvl;
 using qvl::test::TempDir;
 
 namespace {
-
-void sql(const std::string& db, const char* statement) {
-    sqlite3* h = nullptr;
-    ASSERT_EQ(sqlite3_open(db.c_str(), &h), SQLITE_OK);
-    EXPECT_EQ(sqlite3_exec(h, statement, nullptr, nullptr, nullptr), SQLITE_OK) << sqlite3_errmsg(h);
-    sqlite3_close(h);
-}
 
 struct IndexedStore {
     TempDir tree, data;
@@ -87,23 +79,9 @@ TEST(Store, FinishedSearchHoldsNoLockOnTheHistory) {
     EXPECT_EQ(store::AddSearchHistory(s.db, "photos"), ""); // at once, not after a busy wait
 }
 
-TEST(Store, GarbageFileIsReportedAndLeftAlone) {
-    TempDir data;
-    std::string db = (data.path() / "Files.dat").string();
-    std::string garbage(100000, '\x5a');
-    { std::ofstream(db, std::ios::binary) << garbage; }
-    search::SearchError error;
-    test::searchPaths(db, test::query("x"), &error);
-    EXPECT_EQ(error, search::SearchError::Damaged);
-    std::vector<std::string> texts;
-    EXPECT_NE(store::listSearchHistory(db, texts), "");
-    EXPECT_EQ(store::CountRows(db, "tblDirs"), 0);
-    EXPECT_EQ(fs::file_size(db), garbage.size());
-}
-
 TEST(Store, RowsChangedBehindTheSearchBlocksAreStillFound) {
     IndexedStore s;
-    sql(s.db, "INSERT INTO tblDirs VALUES ('C', '/added/Windows/', 'Windows')");
+    test::sql(s.db, "INSERT INTO tblDirs VALUES ('C', '/added/Windows/', 'Windows')");
     EXPECT_EQ(test::searchPaths(s.db, test::query("windows", search::ExactSearch)),
               (std::vector<std::string>{"/added/Windows/", s.tree.str() + "/Windows/"}));
     EXPECT_EQ(store::ClearIndex(s.db), "");

@@ -1,9 +1,12 @@
 #include "TestSupport.h"
 
+#include "LikeReference.h"
+
 #include "search/Pattern.h"
 #include "text/TextFold.h"
 
 #include <gtest/gtest.h>
+#include <sqlite3.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -14,6 +17,7 @@
 #include <stdexcept>
 #include <sys/stat.h>
 #include <sys/wait.h>
+#include <thread>
 #include <unistd.h>
 
 namespace fs = std::filesystem;
@@ -123,28 +127,6 @@ std::vector<std::string> searchPaths(const std::string& db, const search::Search
 
 namespace {
 
-// A plain recursive LIKE, independent of the one under test.
-size_t charLen(const std::string& s, size_t i) {
-    auto c = static_cast<unsigned char>(s[i]);
-    size_t n = c >= 0xF0 ? 4 : c >= 0xE0 ? 3 : c >= 0xC0 ? 2 : 1;
-    for (size_t k = 1; k < n; ++k)
-        if (i + k >= s.size() || (static_cast<unsigned char>(s[i + k]) & 0xC0) != 0x80)
-            return 1;
-    return n;
-}
-
-bool slowLike(const std::string& s, size_t i, const std::string& p, size_t j) {
-    if (j == p.size())
-        return i == s.size();
-    if (p[j] == '%')
-        return slowLike(s, i, p, j + 1) || (i < s.size() && slowLike(s, i + charLen(s, i), p, j));
-    if (i == s.size())
-        return false;
-    if (p[j] == '_')
-        return slowLike(s, i + charLen(s, i), p, j + 1);
-    return p[j] == s[i] && slowLike(s, i + 1, p, j + 1);
-}
-
 // Case folding written out by hand for the letters the differential tests use, so that
 // a fault in the folding table or in the index order cannot agree with itself.
 std::string referenceFold(const std::string& s) {
@@ -211,7 +193,7 @@ std::vector<std::string> bruteForce(std::vector<std::string> paths, const std::s
         std::string name = referenceFold(p.substr(begin, end - begin));
         if (mode == search::ExactSearch)
             return text.empty() || name != pattern;
-        return !slowLike(name, 0, pattern, 0);
+        return !likeReference(name, pattern);
     });
     sortInIndexOrder(paths);
     return paths;
@@ -302,20 +284,77 @@ std::string FolderChurn::newName() {
     return std::string(kNames[m_rng() % std::size(kNames)]) + std::to_string(m_serial++ % 7);
 }
 
-std::string indexDiffersFromDisk(const fs::path& dataDir, const fs::path& root) {
-    std::vector<std::string> have = sorted(searchPaths((dataDir / "Files.dat").string(), query(""))),
-                             want = sorted(findDirs(root.string())), extra, missing;
-    std::set_difference(have.begin(), have.end(), want.begin(), want.end(), std::back_inserter(extra));
-    std::set_difference(want.begin(), want.end(), have.begin(), have.end(), std::back_inserter(missing));
-    if (extra.empty() && missing.empty())
-        return {};
-    std::string text = "not on disk:";
-    for (const std::string& p : extra)
-        text += " " + p;
-    text += "\nnot in the index:";
-    for (const std::string& p : missing)
-        text += " " + p;
+std::string indexDiffersFromDisk(const fs::path& dataDir, const fs::path& root, const std::string& letters) {
+    const std::string db = (dataDir / "Files.dat").string();
+    const std::vector<std::string> want = sorted(findDirs(root.string()));
+    std::string text;
+    for (char letter : letters.empty() ? std::string(1, '\0') : letters) {
+        const std::vector<std::string> have = sorted(searchPaths(
+            db, letter ? scoped("", search::ContainingSearch, std::string(1, letter)) : query("")));
+        std::vector<std::string> extra, missing;
+        std::set_difference(have.begin(), have.end(), want.begin(), want.end(), std::back_inserter(extra));
+        std::set_difference(want.begin(), want.end(), have.begin(), have.end(), std::back_inserter(missing));
+        if (extra.empty() && missing.empty())
+            continue;
+        text += letter ? std::string(1, letter) + ": not on disk:" : std::string("not on disk:");
+        for (const std::string& p : extra)
+            text += " " + p;
+        text += "\nnot in the index:";
+        for (const std::string& p : missing)
+            text += " " + p;
+        text += "\n";
+    }
     return text;
+}
+
+bool waitFor(const std::function<bool()>& done, std::chrono::milliseconds limit) {
+    for (auto until = std::chrono::steady_clock::now() + limit; !done();) {
+        if (std::chrono::steady_clock::now() > until)
+            return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
+    return true;
+}
+
+void sql(const fs::path& db, const std::string& statements) {
+    sqlite3* d = nullptr;
+    ASSERT_EQ(sqlite3_open(db.c_str(), &d), SQLITE_OK);
+    char* err = nullptr;
+    EXPECT_EQ(sqlite3_exec(d, statements.c_str(), nullptr, nullptr, &err), SQLITE_OK) << (err ? err : "");
+    sqlite3_free(err);
+    sqlite3_close(d);
+}
+
+void dieInMidTransaction(const fs::path& db, const std::string& statements) {
+    pid_t child = fork();
+    if (child == 0) {
+        sqlite3* d = nullptr;
+        sqlite3_open(db.c_str(), &d);
+        sqlite3_exec(d, ("PRAGMA cache_size = 2; BEGIN IMMEDIATE; " + statements).c_str(), nullptr, nullptr,
+                     nullptr);
+        _exit(0);
+    }
+    waitpid(child, nullptr, 0);
+    EXPECT_TRUE(fs::exists(db.string() + "-journal"));
+}
+
+int startQvl(const TempDir& data, const std::string& drives, const std::vector<std::string>& args, int out) {
+    pid_t child = fork();
+    if (child == 0) {
+        setenv("QVL_DATA_DIR", data.str().c_str(), 1);
+        setenv("QVL_DRIVES", drives.c_str(), 1);
+        if (out < 0)
+            out = open("/dev/null", O_WRONLY);
+        dup2(out, 1);
+        dup2(out, 2);
+        std::vector<char*> argv{const_cast<char*>(QVL_BINARY)};
+        for (const std::string& a : args)
+            argv.push_back(const_cast<char*>(a.c_str()));
+        argv.push_back(nullptr);
+        execv(QVL_BINARY, argv.data());
+        _exit(127);
+    }
+    return child;
 }
 
 std::string slurp(const fs::path& file) {

@@ -6,6 +6,7 @@
 #include "search/Search.h"
 #include "store/IndexStore.h"
 
+#include <chrono>
 #include <filesystem>
 #include <functional>
 #include <random>
@@ -102,8 +103,25 @@ Outcome runQvl(const TempDir& data, const std::string& drives, std::vector<std::
                const std::function<void()>& inChild = {}, std::vector<std::string> wrapper = {},
                std::string binary = QVL_BINARY);
 
-// "" when the index in dataDir holds exactly the folders findDirs(root) lists; else the
-// folders one has and the other has not.
-std::string indexDiffersFromDisk(const std::filesystem::path& dataDir, const std::filesystem::path& root);
+// Starts qvl on the store in `data` with the drives `drives`, its output and error output
+// to `out` (nowhere when -1), and gives its process id.
+int startQvl(const TempDir& data, const std::string& drives, const std::vector<std::string>& args,
+             int out = -1);
+
+// Runs `statements` on the file with SQLite itself, past every check of the program's own.
+void sql(const std::filesystem::path& db, const std::string& statements);
+// A writer that makes the change `statements` big enough to spill into the file, then dies
+// in mid-transaction as a kill -9 would: the file is left with its journal beside it.
+void dieInMidTransaction(const std::filesystem::path& db, const std::string& statements);
+
+// Waits until `done` holds, for at most `limit`: false when it never did. The limit is for
+// a machine busy with other work; only a fault reaches it.
+bool waitFor(const std::function<bool()>& done, std::chrono::milliseconds limit = std::chrono::seconds(60));
+
+// "" when the index in dataDir holds exactly the folders findDirs(root) lists (on each of
+// the drives `letters`, all of them when empty); else the folders one has and the other
+// has not.
+std::string indexDiffersFromDisk(const std::filesystem::path& dataDir, const std::filesystem::path& root,
+                                 const std::string& letters = {});
 
 } // namespace qvl::test

@@ -26,27 +26,6 @@ TEST(TextFold, FoldsEveryScriptAndKeepsStrayBytes) {
     EXPECT_EQ(fold("e\xcc\x81"), "e\xcc\x81"); // decomposed forms are left as they are
 }
 
-struct LikeCase {
-    const char* name;
-    const char* pattern;
-    bool match;
-};
-
-class Like : public testing::TestWithParam<LikeCase> {};
-
-TEST_P(Like, Matches) {
-    const LikeCase& c = GetParam();
-    EXPECT_EQ(likeMatch(c.name, c.pattern), c.match) << c.name << " LIKE " << c.pattern;
-}
-
-INSTANTIATE_TEST_SUITE_P(Patterns, Like,
-                         testing::Values(LikeCase{"abc", "%a_c%", true}, LikeCase{"abbc", "%a_c%", false},
-                                         LikeCase{"xäy", "x_y", true}, // "_" is a whole character
-                                         LikeCase{"anything", "%", true}, LikeCase{"", "%%", true},
-                                         LikeCase{"aXbXc", "a%b%c", true}, LikeCase{"acb", "a%b%c", false},
-                                         LikeCase{"ab", "ab_", false}, LikeCase{"[ab]", "%[a%", true},
-                                         LikeCase{"mississippi", "%iss%ipp%", true}));
-
 // Random names and patterns over a few letters, a two-byte character, its bytes alone
 // and both wildcards, patterns long enough to need more than one 64-bit word of states.
 TEST(Like, AgreesWithTheDefinitionOnRandomTexts) {

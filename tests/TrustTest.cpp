@@ -6,16 +6,13 @@
 #include "store/DataFolder.h"
 
 #include <gtest/gtest.h>
-#include <sqlite3.h>
 
-#include <chrono>
 #include <csignal>
 #include <fcntl.h>
 #include <pwd.h>
 #include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
-#include <thread>
 #include <unistd.h>
 
 namespace fs = std::filesystem;
@@ -30,15 +27,6 @@ namespace {
 unsigned modeOf(const fs::path& p) {
     struct stat st;
     return ::stat(p.c_str(), &st) == 0 ? st.st_mode & 07777 : 0xFFFF;
-}
-
-void sql(const fs::path& db, const std::string& statements) {
-    sqlite3* d = nullptr;
-    ASSERT_EQ(sqlite3_open(db.c_str(), &d), SQLITE_OK);
-    char* err = nullptr;
-    EXPECT_EQ(sqlite3_exec(d, statements.c_str(), nullptr, nullptr, &err), SQLITE_OK) << (err ? err : "");
-    sqlite3_free(err);
-    sqlite3_close(d);
 }
 
 // An index of a small tree, made by qvl.
@@ -122,17 +110,8 @@ TEST(Trust, AFolderOrIndexOthersMayChangeIsRefusedAndLeftAsItIs) {
     const auto plantJournal = [](const Indexed& s) {
         const fs::path copy = s.data.path() / "copy.dat";
         fs::copy_file(s.db, copy);
-        sql(copy, "INSERT INTO tblDirs VALUES ('C', '/injected/', 'injected');");
-        pid_t child = fork();
-        if (child == 0) { // a change that spills into the file, then gone like a kill -9
-            sqlite3* d = nullptr;
-            sqlite3_open(copy.c_str(), &d);
-            sqlite3_exec(d,
-                         "PRAGMA cache_size = 2; BEGIN IMMEDIATE; DELETE FROM tblDirs; DELETE FROM qvlNames;",
-                         nullptr, nullptr, nullptr);
-            _exit(0);
-        }
-        waitpid(child, nullptr, 0);
+        test::sql(copy, "INSERT INTO tblDirs VALUES ('C', '/injected/', 'injected');");
+        test::dieInMidTransaction(copy, "DELETE FROM tblDirs; DELETE FROM qvlNames;");
         fs::rename(copy.string() + "-journal", s.db.string() + "-journal");
         fs::remove(copy);
     };
@@ -258,7 +237,7 @@ TEST(Trust, AFileWithSqlOfItsOwnIsNotAnIndexAndRunsNothing) {
     };
     for (const Case& c : cases) {
         Indexed s;
-        sql(s.db, c.plant);
+        test::sql(s.db, c.plant);
         const std::string before = slurp(s.db);
         for (std::vector<std::string> command :
              {std::vector<std::string>{"find", "o"}, std::vector<std::string>{"history"}}) {
@@ -303,34 +282,19 @@ TEST(Trust, ReadersEndOnSigtermAndAFullDiskIsSaid) {
     test::writeBigIndex(data.path(), 20000);
     int fds[2];
     ASSERT_EQ(pipe(fds), 0); // nobody reads it: the search blocks once it is full
-    pid_t child = fork();
-    if (child == 0) {
-        setenv("QVL_DATA_DIR", data.str().c_str(), 1);
-        dup2(fds[1], 1);
-        close(fds[0]);
-        execl(QVL_BINARY, QVL_BINARY, "find", "e", static_cast<char*>(nullptr));
-        _exit(127);
-    }
+    const pid_t child = test::startQvl(data, "", {"find", "e"}, fds[1]);
     close(fds[1]);
     // Blocked once the pipe holds what it can: more than 64 KiB of paths were written.
-    for (auto until = std::chrono::steady_clock::now() + std::chrono::seconds(60);
-         std::chrono::steady_clock::now() < until;) {
+    EXPECT_TRUE(test::waitFor([&] {
         int queued = 0;
-        if (ioctl(fds[0], FIONREAD, &queued) == 0 && queued >= 65536)
-            break;
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    }
+        return ioctl(fds[0], FIONREAD, &queued) == 0 && queued >= 65536;
+    }));
     kill(child, SIGTERM);
     int status = 0;
-    for (auto until = std::chrono::steady_clock::now() + std::chrono::seconds(60);
-         waitpid(child, &status, WNOHANG) == 0;) {
-        if (std::chrono::steady_clock::now() > until) {
-            kill(child, SIGKILL);
-            waitpid(child, &status, 0);
-            ADD_FAILURE() << "qvl find went on after SIGTERM";
-            break;
-        }
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    if (!test::waitFor([&] { return waitpid(child, &status, WNOHANG) != 0; })) {
+        kill(child, SIGKILL);
+        waitpid(child, &status, 0);
+        ADD_FAILURE() << "qvl find went on after SIGTERM";
     }
     close(fds[0]);
     EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGTERM) << status;

@@ -92,29 +92,6 @@ TEST(Walker, IndexEqualsFindOnHostileTree) {
     }
 }
 
-TEST(Walker, StopKeepsWhatWasFoundAndRunSaysCanceled) {
-    TempDir tree, data;
-    for (int i = 0; i < 200; ++i)
-        test::makeDirs(tree.path(), std::string("d").append(std::to_string(i)).append("/sub/leaf"));
-    indexer::DriveCatalogue catalogue;
-    catalogue.add({'C', indexer::DriveFixed, tree.str()});
-    std::atomic<bool> stop{true}; // set before the walk: the root's folders are still written
-    std::vector<char> started, finished;
-    indexer::IndexRunCallbacks callbacks;
-    callbacks.driveStarted = [&](char c) { started.push_back(c); };
-    callbacks.driveFinished = [&](char c) { finished.push_back(c); };
-    auto result = indexer::runIndex(test::storeIn(data.path()), catalogue, "C", stop, callbacks);
-    EXPECT_TRUE(result.canceled);
-    EXPECT_FALSE(stop.load()); // cleared for the next run
-    EXPECT_EQ(result.count, 200);
-    EXPECT_EQ(result.caption(), "Canceled. (200 dirs)");
-    EXPECT_EQ(started, std::vector<char>{'C'});
-    EXPECT_EQ(finished, std::vector<char>{'C'});
-
-    result = indexer::runIndex(test::storeIn(data.path()), catalogue, "C", stop);
-    EXPECT_EQ(result.caption(), "Done. (600 dirs)");
-}
-
 // Writing ten million folders takes a while: it shows progress and Stop ends it. A Stop
 // during the walk still writes every folder the walk found, however many; one during the
 // writing keeps the rows written so far, in index order, and the next update adds the
@@ -128,8 +105,15 @@ TEST(Walker, StopWhileWritingKeepsWhatIsWrittenAndTheUpdateMendsIt) {
     indexer::DriveCatalogue catalogue;
     catalogue.add({'C', indexer::DriveFixed, tree.str()});
     std::atomic<bool> stop{true}; // before the walk: the root's 5,000 folders are found
-    auto result = indexer::runIndex(test::storeIn(data.path()), catalogue, "C", stop);
+    std::vector<char> started, finished;
+    indexer::IndexRunCallbacks driveCallbacks;
+    driveCallbacks.driveStarted = [&](char c) { started.push_back(c); };
+    driveCallbacks.driveFinished = [&](char c) { finished.push_back(c); };
+    auto result = indexer::runIndex(test::storeIn(data.path()), catalogue, "C", stop, driveCallbacks);
     EXPECT_EQ(result.caption(), "Canceled. (5000 dirs)");
+    EXPECT_FALSE(stop.load()); // cleared for the next run
+    EXPECT_EQ(started, std::vector<char>{'C'});
+    EXPECT_EQ(finished, std::vector<char>{'C'});
 
     std::vector<std::string> writing;
     indexer::IndexRunCallbacks callbacks;

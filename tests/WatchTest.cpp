@@ -52,10 +52,7 @@ public:
             m_result = indexer::watchIndex(m_options, m_stop);
             m_ended = true;
         });
-        // Its first update may take a while on a busy machine: a minute at most.
-        for (auto until = std::chrono::steady_clock::now() + 60s;
-             !m_ready && !m_ended && std::chrono::steady_clock::now() < until;)
-            std::this_thread::sleep_for(20ms);
+        test::waitFor([this] { return m_ready || m_ended; }); // its first update, on a busy machine
     }
     ~RunningWatcher() { stop(); }
     bool ready() const { return m_ready; }
@@ -79,42 +76,13 @@ private:
     std::thread m_thread;
 };
 
-// Waits for the index to match the disk, then gives the difference. The watcher takes
-// about a second; the deadline is for a machine that is busy with other work, and only a
-// watcher that never catches up reaches it.
-std::string settle(const fs::path& data, const fs::path& root, std::chrono::milliseconds limit = 60s) {
-    auto until = std::chrono::steady_clock::now() + limit;
+// Waits for the index to match the disk (on each of the drives `letters`), then gives
+// the difference. The watcher takes about a second; only one that never catches up
+// reaches the deadline.
+std::string settle(const fs::path& data, const fs::path& root, const std::string& letters = {}) {
     std::string diff;
-    while (!(diff = test::indexDiffersFromDisk(data, root)).empty() &&
-           std::chrono::steady_clock::now() < until)
-        std::this_thread::sleep_for(100ms);
+    test::waitFor([&] { return (diff = test::indexDiffersFromDisk(data, root, letters)).empty(); });
     return diff;
-}
-
-// The same for every drive of `letters`, each of which is the folder `root`.
-std::string settleDrives(const fs::path& data, const fs::path& root, const std::string& letters) {
-    const std::string db = (data / "Files.dat").string();
-    std::vector<std::string> want = test::findDirs(root.string());
-    std::sort(want.begin(), want.end());
-    auto until = std::chrono::steady_clock::now() + 60s;
-    for (char letter : letters) {
-        while (true) {
-            std::vector<std::string> have =
-                test::searchPaths(db, test::scoped("", search::ContainingSearch, std::string(1, letter)));
-            std::sort(have.begin(), have.end());
-            if (have == want)
-                break;
-            if (std::chrono::steady_clock::now() > until) {
-                std::vector<std::string> missing;
-                std::set_difference(want.begin(), want.end(), have.begin(), have.end(),
-                                    std::back_inserter(missing));
-                return std::string(1, letter) + ": " + std::to_string(have.size()) + " folders, missing " +
-                       ::testing::PrintToString(missing);
-            }
-            std::this_thread::sleep_for(100ms);
-        }
-    }
-    return {};
 }
 
 TEST(Watch, FollowsRandomChurnAndAFullIndexUnderIt) {
@@ -165,12 +133,12 @@ TEST(Watch, AFolderReachedTwiceAndFoldersPastThePathLimitAreFollowed) {
     ASSERT_TRUE(watcher.ready());
     test::makeDirs(root, "a/b/new");
     test::makeDeepChain(root, 110, level, "deep");
-    ASSERT_EQ(settleDrives(data.path(), root, "CD"), "") << ::testing::PrintToString(watcher.log());
+    ASSERT_EQ(settle(data.path(), root, "CD"), "") << ::testing::PrintToString(watcher.log());
     fs::remove(root / "a/b/new");
     test::makeDirs(root, "a/b/again");
-    ASSERT_EQ(settleDrives(data.path(), root, "CD"), "") << ::testing::PrintToString(watcher.log());
+    ASSERT_EQ(settle(data.path(), root, "CD"), "") << ::testing::PrintToString(watcher.log());
     test::makeDirs(root, "a/b/again/below");
-    ASSERT_EQ(settleDrives(data.path(), root, "CD"), "") << ::testing::PrintToString(watcher.log());
+    ASSERT_EQ(settle(data.path(), root, "CD"), "") << ::testing::PrintToString(watcher.log());
     EXPECT_EQ(watcher.stop(), "");
     EXPECT_EQ(watcher.log(), std::vector<std::string>{}); // every folder watched, none rechecked
 }
@@ -231,12 +199,7 @@ int shareInNamespace(const fs::path& data, const fs::path& root, int limit, cons
     out << "free: " << free << "\n";
     for (int i = 0; i < 30; ++i)
         test::makeDirs(root, "d" + std::to_string(i) + "/e" + std::to_string(i * 50) + "/new");
-    std::string diff;
-    for (auto until = std::chrono::steady_clock::now() + 60s;
-         !(diff = test::indexDiffersFromDisk(data, root)).empty() &&
-         std::chrono::steady_clock::now() < until;)
-        std::this_thread::sleep_for(100ms);
-    out << "differs: " << diff << "\n";
+    out << "differs: " << settle(data, root) << "\n";
     kill(watcher, SIGTERM);
     waitpid(watcher, nullptr, 0);
     return 0;
@@ -283,11 +246,7 @@ TEST(Watch, OneWatcherPerIndexAndADriveThatGoesAwayEndsOnlyItsWatch) {
     // stay as the last change left them for the next index or update to decide.
     fs::rename(root, tree.path() / "elsewhere");
     std::vector<std::string> log;
-    for (auto until = std::chrono::steady_clock::now() + 60s;
-         log.empty() && std::chrono::steady_clock::now() < until;) {
-        std::this_thread::sleep_for(50ms);
-        log = first.log();
-    }
+    test::waitFor([&] { return !(log = first.log()).empty(); });
     ASSERT_EQ(log.size(), 1u);
     EXPECT_NE(log[0].find("went away"), std::string::npos) << log[0];
     test::makeDirs(tree.path(), "elsewhere/a/new");
@@ -303,16 +262,7 @@ TEST(Watch, KilledInMidBatchLeavesAnIndexThatOpensAndTheNextUpdateMendsIt) {
     ASSERT_EQ(test::indexFolders(data.path(), {root.string()}).error, "");
     std::mt19937 rng(16);
     for (int trial = 0; trial < 4; ++trial) {
-        pid_t child = fork();
-        if (child == 0) {
-            setenv("QVL_DATA_DIR", data.str().c_str(), 1);
-            setenv("QVL_DRIVES", ("C=" + root.string()).c_str(), 1);
-            int devnull = open("/dev/null", O_WRONLY);
-            dup2(devnull, 1);
-            dup2(devnull, 2);
-            execl(QVL_BINARY, QVL_BINARY, "watch", static_cast<char*>(nullptr));
-            _exit(127);
-        }
+        const pid_t child = test::startQvl(data, "C=" + root.string(), {"watch"});
         std::this_thread::sleep_for(300ms);
         // Batches of thousands of folders, and a kill somewhere in them.
         for (int i = 0; i < 3000; ++i)
@@ -342,19 +292,8 @@ TEST(Watch, AWriterThatDiesInMidTransactionLeavesAFileEveryReaderRollsBack) {
     ASSERT_EQ(test::indexFolders(data.path(), {tree.str()}).error, "");
     const std::string db = (data.path() / "Files.dat").string();
     const std::vector<std::string> before = test::searchPaths(db, test::query("e1"));
-    pid_t child = fork();
-    if (child == 0) {
-        // Changes big enough to spill into the file itself, then gone like a kill -9.
-        store::Db d;
-        d.open(db, store::Db::Mode::ReadWrite);
-        d.exec("PRAGMA cache_size = 2; BEGIN IMMEDIATE; DELETE FROM tblDirs; DELETE FROM qvlNames; DELETE "
-               "FROM qvlBlocks;"
-               " UPDATE qvlParts SET Bits = zeroblob(64);");
-        _exit(0);
-    }
-    int status = 0;
-    waitpid(child, &status, 0);
-    ASSERT_TRUE(fs::exists(db + "-journal"));
+    test::dieInMidTransaction(db, "DELETE FROM tblDirs; DELETE FROM qvlNames; DELETE FROM qvlBlocks;"
+                                  " UPDATE qvlParts SET Bits = zeroblob(64);");
     search::SearchError e = search::SearchError::None;
     EXPECT_EQ(test::searchPaths(db, test::query("e1"), &e), before);
     EXPECT_EQ(e, search::SearchError::None);

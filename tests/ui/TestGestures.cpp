@@ -1,8 +1,7 @@
-// The quick menu, the keyboard map, the gestures and the section numbers.
+// The quick menu, the keyboard map, the gestures, the section numbers and dragging a window.
 #include "Answer.h"
 #include "ui/UiState.h"
 #include "ui/kit/ARGradient.h"
-#include "ui/kit/Shape.h"
 #include "ui/kit/mdlLayeredWindow.h"
 #include "ui/main/frmMain.h"
 #include "ui/main/frmQuickMenu.h"
@@ -23,14 +22,6 @@ class TestGestures : public QObject {
     std::unique_ptr<ui::UiState> state;
     std::unique_ptr<ui::frmMain> window;
 
-    QList<int> colours() {
-        QList<int> values;
-        for (QObject* o : window->findChildren<QObject*>())
-            for (const char* name : {"FillColor", "Color", "FinColor"})
-                if (o->property(name).isValid())
-                    values << o->property(name).toInt();
-        return values;
-    }
     void press(Qt::Key key, Qt::KeyboardModifiers mods) {
         QTest::keyClick(window->txtSearchString, key, mods);
     }
@@ -84,17 +75,6 @@ private slots:
         QVERIFY(state->quickMenu && state->quickMenu.data() != menu.data()); // a new one
     }
 
-    void colourKeysAreTheirOwnInverse() {
-        const QList<int> before = colours();
-        press(Qt::Key_F10, Qt::AltModifier);
-        QVERIFY(colours() != before);
-        press(Qt::Key_F10, Qt::AltModifier);
-        QCOMPARE(colours(), before);
-        press(Qt::Key_F10, Qt::AltModifier);
-        press(Qt::Key_F11, Qt::AltModifier);
-        QVERIFY(colours() != before);
-    }
-
     void cornerKeysPlaceTheWindow() {
         QRect screen = window->screen()->geometry();
         press(Qt::Key_3, Qt::AltModifier);
@@ -122,6 +102,28 @@ private slots:
         press(Qt::Key_F1, Qt::ShiftModifier);
         QVERIFY(state->about && state->about->isVisible());
         state->about->close();
+    }
+
+    void draggingTheStripMovesItsWindow() {
+        QWidget host;
+        host.resize(200, 100);
+        auto* strip = new ui::ARGradient(&host);
+        strip->setGeometry(0, 0, 200, 17);
+        strip->setMoveform(true);
+        host.move(100, 100);
+        host.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&host));
+        QPoint before = host.pos();
+        QTest::mousePress(strip, Qt::LeftButton, {}, QPoint(10, 5));
+        QTest::mouseMove(strip, QPoint(50, 25));
+        QTest::mouseRelease(strip, Qt::LeftButton, {}, QPoint(50, 25));
+        QCOMPARE(host.pos() - before, QPoint(40, 20));
+
+        strip->setMoveform(false);
+        before = host.pos();
+        QTest::mousePress(strip, Qt::LeftButton, {}, QPoint(10, 5));
+        QTest::mouseMove(strip, QPoint(50, 25));
+        QCOMPARE(host.pos(), before);
     }
 };
 

@@ -1,4 +1,4 @@
-// The setup window, the information windows and the data-access warning.
+// The setup window and its settings, the information windows and the data-access warning.
 #include "Answer.h"
 #include "RegistryWrite.h"
 #include "platform/Registry.h"
@@ -46,7 +46,6 @@ private slots:
         QPointer<ui::frmSetup> setup = new ui::frmSetup(state, [&] { synced = true; });
         setup->show();
         QVERIFY(setup->chkEffects->isChecked() && setup->chkExplorer->isChecked());
-        QCOMPARE(setup->chkEffects->text(), QString("Enable Transparency Effects (Windows 2000+ only)"));
         setup->chkEffects->setChecked(false);
         setup->chkExplorer->setChecked(false);
         QString notice;
@@ -79,6 +78,12 @@ private slots:
         QTRY_VERIFY(setup.isNull());
         QCOMPARE(raw.value("Setup/VisualEffects").toString(), QString("0"));
         QCOMPARE(raw.value("Setup/ExplorerMode").toString(), QString("0"));
+
+        raw.setValue("Setup/ExplorerMode", "sometimes"); // a word, not a number: both on again
+        raw.sync();
+        setup = new ui::frmSetup(state, {});
+        QVERIFY(setup->chkEffects->isChecked() && setup->chkExplorer->isChecked());
+        setup->close();
     }
 
     void aboutWithEffectsOffIsOpaqueAndItsTitleStillCreeps() {

@@ -1,13 +1,10 @@
-// The core on Windows, run under Wine: drives, the walk, the index and the search, the
-// registry, the system version and the file browser's command lines.
-#include "RegistryWrite.h"
+// The core on Windows, run under Wine: drives, the walk, the index, the search, update and
+// watch, and the file browser's command lines (the registry's are in SystemChecksTest).
 #include "cli/Cli.h"
 #include "indexer/IndexRun.h"
 #include "indexer/Update.h"
 #include "indexer/Watch.h"
 #include "platform/Platform.h"
-#include "platform/Registry.h"
-#include "platform/SystemChecks.h"
 #include "search/Search.h"
 #include "store/History.h"
 
@@ -73,42 +70,6 @@ TEST(Windows, DrivesHaveTheirTypes) {
     }
 }
 
-TEST(Windows, IndexAndFindAsOnLinux) {
-    TempDir tree, data;
-    for (const char* rel : kTree)
-        fs::create_directories(tree.path / u8path(rel));
-    std::ofstream(tree.path / L"windows" / L"file.txt") << "x";
-    indexer::DriveCatalogue catalogue;
-    catalogue.add({'C', indexer::DriveFixed, u8(tree.path)});
-    std::atomic<bool> stop{false};
-    auto result = indexer::runIndex({data.path, data.path / L"no-template.dat"}, catalogue, "C", stop);
-    ASSERT_EQ(result.error, "");
-    EXPECT_EQ(result.caption(), "Done. (13 dirs)"); // everything but the dot folder and below
-
-    const std::string db = u8(data.path / L"Files.dat");
-    const std::string root = u8(tree.path) + "\\";
-    auto find = [&](const char* text, int mode) {
-        search::SearchQuery q;
-        q.text = text;
-        q.mode = mode;
-        search::SearchCursor cursor;
-        std::vector<std::string> rows;
-        EXPECT_EQ(cursor.open(db, q), search::SearchError::None);
-        search::SearchHit hit;
-        while (cursor.next(hit))
-            rows.emplace_back(std::string(hit.fullDirectory).substr(root.size()));
-        return rows;
-    };
-    EXPECT_EQ(find("windows", search::ExactSearch),
-              (std::vector<std::string>{"Apps\\windows\\", "windows\\"}));
-    EXPECT_EQ(find("bob's", search::ContainingSearch), std::vector<std::string>{"Bob's Files\\"});
-    EXPECT_EQ(find(".net", search::ContainingSearch), std::vector<std::string>{"Microsoft.NET\\"});
-    EXPECT_EQ(find("\xc3\xa4rger", search::ExactSearch),
-              (std::vector<std::string>{"\xc3\x84rger\\", "\xc3\x84rger\\\xc3\xa4rger\\"}));
-    EXPECT_EQ(find("CAF\xc3\x89", search::ExactSearch), std::vector<std::string>{"caf\xc3\xa9\\"});
-    EXPECT_EQ(find("hidden", search::ContainingSearch), std::vector<std::string>{});
-}
-
 TEST(Windows, QvlIndexAndFindOnATestDrive) {
     std::string root = platform::getEnv("QVL_TEST_DRIVE_D"); // the folder linked as D:
     if (root.empty())
@@ -138,18 +99,6 @@ TEST(Windows, LinksAndJunctionsAreNotFollowed) {
     auto status = indexer::ScanDirectory(rootPath, 'C', dirs, stop);
     EXPECT_EQ(rootPath.back(), '\\');
     EXPECT_EQ(status.rows, 2); // real and real\inside; the link is not a folder of its own
-}
-
-TEST(Windows, RegistryAndSystemVersion) {
-    test::setRegistryValue(platform::kHkeyCurrentUser, "Software\\QVLTest", "Probe", "  from the test  ");
-    EXPECT_EQ(platform::RegReadString("HKEY_CURRENT_USER\\Software\\QVLTest", "Probe"), "from the test");
-    EXPECT_EQ(platform::RegReadString("HKEY_CURRENT_USER\\Software\\QVLTest", "Missing"), "");
-    EXPECT_EQ(platform::RegReadString("HKEY_NOWHERE\\Software\\QVLTest", "Probe"), "");
-    test::setRegistryValue(platform::kHkeyCurrentUser, "Software\\QVLTest", "Probe", "");
-
-    std::string version = platform::GetWindowsVersion();
-    EXPECT_EQ(version.rfind("Windows", 0), 0u) << version;
-    EXPECT_NE(version.find(") Build "), std::string::npos) << version;
 }
 
 TEST(Windows, ExplorerCommandLines) {
@@ -241,8 +190,12 @@ std::vector<std::string> foldersOnDisk(const fs::path& root) {
     return dirs;
 }
 
-std::vector<std::string> foldersIndexed(const fs::path& data) {
+// The folders a search finds, sorted: all of them by default.
+std::vector<std::string> foldersIndexed(const fs::path& data, const char* text = "",
+                                        int mode = search::ContainingSearch) {
     search::SearchQuery q;
+    q.text = text;
+    q.mode = mode;
     search::SearchCursor cursor;
     std::vector<std::string> rows;
     if (cursor.open(u8(data / L"Files.dat"), q) == search::SearchError::None) {
@@ -256,15 +209,33 @@ std::vector<std::string> foldersIndexed(const fs::path& data) {
 
 } // namespace
 
-TEST(Windows, UpdateAndWatchFollowTheDisk) {
+TEST(Windows, IndexUpdateAndWatchFollowTheDisk) {
     TempDir tree, data, outside;
     for (const char* rel : kTree)
         fs::create_directories(tree.path / u8path(rel));
+    std::ofstream(tree.path / L"windows" / L"file.txt") << "x";
     indexer::DriveCatalogue catalogue;
     catalogue.add({'C', indexer::DriveFixed, u8(tree.path)});
     const store::StoreLocation location{data.path, data.path / L"no-template.dat"};
     std::atomic<bool> stop{false};
-    ASSERT_EQ(indexer::runIndex(location, catalogue, "C", stop).error, "");
+    auto result = indexer::runIndex(location, catalogue, "C", stop);
+    ASSERT_EQ(result.error, "");
+    EXPECT_EQ(result.caption(), "Done. (13 dirs)"); // everything but the dot folder and below
+    const std::string root = u8(tree.path) + "\\";
+    auto found = [&](const char* text, int mode) {
+        std::vector<std::string> rows;
+        for (const std::string& row : foldersIndexed(data.path, text, mode))
+            rows.push_back(row.substr(root.size()));
+        return rows;
+    };
+    EXPECT_EQ(found("windows", search::ExactSearch),
+              (std::vector<std::string>{"Apps\\windows\\", "windows\\"}));
+    EXPECT_EQ(found("bob's", search::ContainingSearch), std::vector<std::string>{"Bob's Files\\"});
+    EXPECT_EQ(found(".net", search::ContainingSearch), std::vector<std::string>{"Microsoft.NET\\"});
+    EXPECT_EQ(found("\xc3\xa4rger", search::ExactSearch),
+              (std::vector<std::string>{"\xc3\x84rger\\", "\xc3\x84rger\\\xc3\xa4rger\\"}));
+    EXPECT_EQ(found("CAF\xc3\x89", search::ExactSearch), std::vector<std::string>{"caf\xc3\xa9\\"});
+    EXPECT_EQ(found("hidden", search::ContainingSearch), std::vector<std::string>{});
     ASSERT_EQ(store::AddSearchHistory(u8(data.path / L"Files.dat"), "kept"), "");
 
     fs::create_directories(tree.path / L"new" / L"deeper");
