@@ -50,7 +50,7 @@ std::set<std::string> options(const std::string& text) {
 }
 
 std::set<std::string> commands(const std::string& text) {
-    return found(text, std::regex(R"((^|\n)\s*qvl ([a-z]+))"));
+    return found(text, std::regex(R"((^|\n)\s*qvl ([a-z][a-z-]*))"));
 }
 
 // The manual's section `name`, as text: roff requests dropped, font changes and escapes undone.
@@ -87,8 +87,8 @@ TEST(Install, ManualNamesTheCommandsAndOptionsOfTheUsage) {
     const std::string usageLines = help.substr(0, help.find("Exit status"));
     EXPECT_EQ(commands(synopsis), commands(usageLines));
     EXPECT_EQ(options(synopsis), options(usageLines));
-    EXPECT_EQ(commands(help),
-              (std::set<std::string>{"drives", "index", "update", "watch", "find", "history"}));
+    EXPECT_EQ(commands(help), (std::set<std::string>{"drives", "index", "update", "watch", "find", "history",
+                                                     "serve-changes"}));
     // Every option of the usage is described, and nothing else is.
     std::set<std::string> described = options(manSection(roff, "OPTIONS"));
     described.erase("-h");
@@ -120,7 +120,8 @@ TEST(Install, BashCompletionOffersCommandsLettersAndPastSearches) {
         return run(env + " bash --norc -c " + shellQuoted(body));
     };
     EXPECT_EQ(complete("qvl u", 1), "update\n");
-    EXPECT_EQ(complete("qvl ''", 1), "drives\nindex\nupdate\nwatch\nfind\nhistory\n--help\n--version\n");
+    EXPECT_EQ(complete("qvl ''", 1),
+              "drives\nindex\nupdate\nwatch\nfind\nhistory\nserve-changes\n--help\n--version\n");
     EXPECT_EQ(complete("qvl index ''", 2), "C\nE\n");
     EXPECT_EQ(complete("qvl find -d e", 3), "E\n");
     EXPECT_EQ(complete("qvl find -", 2), "-e\n-d\n-0\n-c\n-l\n-N\n");

@@ -5,6 +5,7 @@
 
 #include "indexer/Update.h"
 #include "indexer/Watch.h"
+#include "platform/ChangeService.h"
 #include "store/History.h"
 #include "store/Sqlite.h"
 
@@ -16,6 +17,7 @@
 #include <cstring>
 #include <fcntl.h>
 #include <fstream>
+#include <grp.h>
 #include <mutex>
 #include <poll.h>
 #include <random>
@@ -230,6 +232,110 @@ TEST(Watch, LeavesHalfTheUsersWatchesToOtherPrograms) {
         << seen;
     EXPECT_NE(seen.find("free: 500\n"), std::string::npos) << seen;
     EXPECT_NE(seen.find("differs: \n"), std::string::npos) << seen;
+}
+
+// The inotify watches this process holds, by the system's own account of them.
+int watchesHeld() {
+    int held = 0;
+    for (const fs::directory_entry& e : fs::directory_iterator("/proc/self/fd")) {
+        std::error_code ec;
+        if (fs::read_symlink(e.path(), ec).string() != "anon_inode:inotify")
+            continue;
+        std::ifstream info("/proc/self/fdinfo/" + e.path().filename().string());
+        for (std::string line; std::getline(info, line);)
+            held += line.rfind("inotify wd:", 0) == 0 ? 1 : 0;
+    }
+    return held;
+}
+
+// The system's change service (as root): a user hears only of the folders they may list;
+// a watcher that has it holds one watch (its drive's root) and still follows every change;
+// when the service ends, the watcher goes on without it.
+TEST(Watch, TheChangeServiceTellsEachUserOnlyOfFoldersTheyMayList) {
+    if (geteuid() != 0)
+        GTEST_SKIP() << "the change service runs as root";
+    TempDir data, tree, run;
+    const fs::path root = tree.path() / "r";
+    for (int i = 0; i < 300; ++i)
+        test::makeDirs(root, "d" + std::to_string(i % 10) + "/e" + std::to_string(i));
+    test::makeDirs(root, "private/inner");
+    fs::permissions(root / "private", fs::perms(0700));
+    for (const fs::path& p : {tree.path(), run.path()}) // the folders above, open to anyone
+        fs::permissions(p, fs::perms(0755));
+    ASSERT_EQ(test::indexFolders(data.path(), {root.string()}).error, "");
+    const std::string socket = (run.path() / "changes.sock").string();
+    const fs::path said = run.path() / "service.txt";
+    const int out = open(said.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0600);
+    const pid_t service = test::startQvl(data, "", {"serve-changes", "--socket", socket, tree.str()}, out);
+    close(out);
+    int status = 0;
+    test::waitFor([&] { return fs::exists(socket) || waitpid(service, &status, WNOHANG) != 0; });
+    if (!fs::exists(socket)) {
+        kill(service, SIGKILL);
+        waitpid(service, nullptr, 0);
+        GTEST_SKIP() << "no change service here: " << test::slurp(said);
+    }
+
+    // A plain user's connection, told of a folder made in an open folder and of none in a
+    // folder only root may list.
+    const fs::path report = run.path() / "nobody.txt";
+    const std::string open = fs::canonical(root).string();
+    int ready[2];
+    ASSERT_EQ(pipe(ready), 0);
+    const pid_t nobody = fork();
+    if (nobody == 0) {
+        std::ofstream heard(report);
+        platform::ChangeFeed feed;
+        if (setgroups(0, nullptr) != 0 || setgid(65534) != 0 || setuid(65534) != 0 || !feed.connect(socket))
+            _exit(1);
+        (void)!write(ready[1], "x", 1);
+        std::vector<std::string> folders;
+        bool lost = false;
+        for (auto until = std::chrono::steady_clock::now() + 60s;
+             std::find(folders.begin(), folders.end(), open) == folders.end() &&
+             std::chrono::steady_clock::now() < until && feed.read(folders, lost);)
+            std::this_thread::sleep_for(20ms);
+        for (const std::string& f : folders)
+            heard << f << "\n";
+        heard.close();
+        _exit(0);
+    }
+    char byte;
+    ASSERT_EQ(read(ready[0], &byte, 1), 1) << "the plain user could not connect";
+    test::makeDirs(root, "private/inner/secret");
+    test::makeDirs(root, "public");
+    waitpid(nobody, &status, 0);
+    const std::string heard = test::slurp(report);
+    EXPECT_NE(heard.find(open + "\n"), std::string::npos) << heard;
+    EXPECT_EQ(heard.find("/private"), std::string::npos) << heard;
+
+    setenv("QVL_CHANGES_SOCKET", socket.c_str(), 1);
+    {
+        TempDir outside;
+        RunningWatcher watcher(data.path(), root);
+        unsetenv("QVL_CHANGES_SOCKET");
+        ASSERT_TRUE(watcher.ready());
+        EXPECT_EQ(watchesHeld(), 1);
+        test::FolderChurn churn(root, outside.path(), 31);
+        for (int round = 0; round < 3; ++round) {
+            churn.steps(30);
+            ASSERT_EQ(settle(data.path(), root), "") << round << ::testing::PrintToString(watcher.log());
+        }
+        EXPECT_EQ(watchesHeld(), 1);
+        kill(service, SIGTERM);
+        waitpid(service, &status, 0);
+        EXPECT_FALSE(fs::exists(socket));
+        test::makeDirs(root, "after/the/service");
+        ASSERT_EQ(settle(data.path(), root), "") << ::testing::PrintToString(watcher.log());
+        const std::vector<std::string> log = watcher.log();
+        EXPECT_NE(std::find_if(log.begin(), log.end(),
+                               [](const std::string& l) {
+                                   return l.find("change service went away") != std::string::npos;
+                               }),
+                  log.end())
+            << ::testing::PrintToString(log);
+        EXPECT_GT(watchesHeld(), 100); // one a folder again
+    }
 }
 
 TEST(Watch, OneWatcherPerIndexAndADriveThatGoesAwayEndsOnlyItsWatch) {

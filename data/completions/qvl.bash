@@ -10,12 +10,19 @@ _qvl() {
     cur=${COMP_WORDS[COMP_CWORD]}
     prev=${COMP_WORDS[COMP_CWORD - 1]}
     if ((COMP_CWORD == 1)); then
-        mapfile -t COMPREPLY < <(compgen -W 'drives index update watch find history --help --version' -- "$cur")
+        mapfile -t COMPREPLY < <(compgen -W 'drives index update watch find history serve-changes --help --version' -- "$cur")
         return
     fi
     case ${COMP_WORDS[1]} in
     index | update | watch)
         mapfile -t COMPREPLY < <(compgen -W "$(_qvl_letters)" -- "${cur^^}")
+        ;;
+    serve-changes)
+        if [[ $cur == -* ]]; then
+            mapfile -t COMPREPLY < <(compgen -W '--socket' -- "$cur")
+        else
+            mapfile -t COMPREPLY < <(compgen -d -- "$cur")
+        fi
         ;;
     history)
         ((COMP_CWORD >= 2)) && mapfile -t COMPREPLY < <(compgen -W '-N --clear' -- "$cur")

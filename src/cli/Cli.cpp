@@ -5,6 +5,7 @@
 #include "indexer/IndexRun.h"
 #include "indexer/Update.h"
 #include "indexer/Watch.h"
+#include "platform/ChangeService.h"
 #include "search/SearchService.h"
 #include "store/DataFolder.h"
 #include "store/History.h"
@@ -36,6 +37,12 @@ constexpr const char* kUsage = R"(usage:
                                      (-0: NUL after each); -c: only how many; -l: stop
                                      after N folders; -N: print paths as they are (below)
   qvl history [-N] [--clear]         the search history, oldest first, or empty it
+  qvl serve-changes [--socket PATH] [FOLDERS]
+                                     the system's change service (as root, off by default):
+                                     tells each user's qvl watch which folders changed on the
+                                     file systems of FOLDERS (default: every local one), only
+                                     those the user may list; then watchers need no watch of
+                                     their own per folder
   qvl --help | --version
 Exit status of find: 0 folders found, 1 none found, 2 error.
 To a terminal, a path or text with control characters or bytes that are not UTF-8 is
@@ -286,6 +293,32 @@ int watchCommand(const std::vector<std::string>& args, std::ostream& out, std::o
     return 0;
 }
 
+int serveChangesCommand(const std::vector<std::string>& args, std::ostream& err, const CliContext& context) {
+    std::string socket = platform::kChangesSocket;
+    std::vector<std::string> folders;
+    for (size_t i = 1; i < args.size(); ++i) {
+        if (args[i] == "--socket") {
+            if (++i == args.size() || args[i].empty() || args[i][0] != '/')
+                return usageError(err, "--socket needs the full path of the socket");
+            socket = args[i];
+        } else if (args[i].empty() || args[i][0] == '-') {
+            return usageError(err, "unexpected argument: " + args[i]);
+        } else {
+            folders.push_back(args[i]);
+        }
+    }
+    std::atomic<bool> localStop{false};
+    std::atomic<bool>& stop = context.StopRequested ? *context.StopRequested : localStop;
+    std::string failed = platform::serveChanges(
+        socket, folders, stop, [&](const std::string& line) { err << "qvl: " << line << std::endl; });
+    stop.store(false);
+    if (!failed.empty()) {
+        err << "qvl: " << failed << "\n";
+        return 2;
+    }
+    return 0;
+}
+
 int indexCommand(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
                  const CliContext& context) {
     indexer::DriveCatalogue catalogue;
@@ -472,6 +505,8 @@ int run(const std::vector<std::string>& args, std::ostream& out, std::ostream& e
         out << "qvl " << kVersion << "\n";
         return 0;
     }
+    if (command == "serve-changes") // a system service: no user's data folder is read
+        return serveChangesCommand(args, err, context);
     // Before anything in the data folder is read: a folder someone else may change holds
     // nothing to trust (a planted journal, lock or index).
     if (std::string refused = store::checkDataFolder(context.location.dataDir, /*create=*/false);

@@ -78,7 +78,7 @@ int main(int argc, char** argv) {
     // Only the commands that write the index end gracefully, with what they did so far;
     // a search or a listing dies at once as any reader does.
     const std::string command = args.empty() ? "" : args[0];
-    if (command == "index" || command == "update" || command == "watch") {
+    if (command == "index" || command == "update" || command == "watch" || command == "serve-changes") {
         std::signal(SIGINT, onInterrupt);
         std::signal(SIGTERM, onTerminate);
     }

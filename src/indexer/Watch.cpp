@@ -2,6 +2,7 @@
 
 #include "indexer/IndexEdit.h"
 #include "indexer/Update.h"
+#include "platform/ChangeService.h"
 #include "platform/Notify.h"
 #include "platform/Platform.h"
 
@@ -45,6 +46,10 @@ struct WatchedDrive {
     std::vector<Node> nodes; // 0 is the root
     std::vector<uint32_t> freeNodes;
     bool away = false;
+    // Followed by the system's change service: only the root is watched (for its going
+    // away); the service names the folders that change, by their paths below realRoot.
+    bool serviced = false;
+    std::string realRoot;
 };
 
 using NodeRef = std::pair<uint32_t, uint32_t>; // drive, node
@@ -159,6 +164,8 @@ private:
         if (m_notifier->error() != 0)
             return "change notifications are not available: " +
                    platform::WalkRoot::describe(m_notifier->error());
+        // Before the update, so that what changes while it reads is heard of.
+        m_notifier->followService(platform::changesSocketPath());
         m_byWatch.clear();
         m_dirty.clear();
         m_pending = IndexChanges();
@@ -221,8 +228,15 @@ private:
             break;
         }
         int64_t folders = 0;
-        for (const auto& d : m_drives)
+        std::string serviced;
+        for (const auto& d : m_drives) {
             folders += static_cast<int64_t>(d->nodes.size() - d->freeNodes.size());
+            if (d->serviced)
+                serviced += std::string(serviced.empty() ? "" : ", ") + d->drive.letter + ":";
+        }
+        if (!serviced.empty())
+            log("the system's change service tells of every folder changed on " + serviced +
+                " (only the drive's root is watched)");
         if (!m_unwatched.empty()) {
             const int64_t rate = std::max(1, m_options.sweepPerSecond);
             const bool shared = m_budget < limit;
@@ -266,10 +280,18 @@ private:
     void watchAdopted() {
         const bool oneWatch = platform::FolderNotifier::watchesSubtree();
         std::vector<NodeRef> order;
-        for (uint32_t d = 0; d < m_drives.size(); ++d)
-            for (uint32_t i = 0; i < m_drives[d]->nodes.size(); ++i)
-                if (i == 0 || !oneWatch)
+        for (uint32_t d = 0; d < m_drives.size(); ++d) {
+            WatchedDrive& w = *m_drives[d];
+            w.serviced = m_notifier->serviceFollows(w.root);
+            if (w.serviced) {
+                std::error_code ec;
+                const std::string real = std::filesystem::canonical(w.root, ec).string();
+                w.realRoot = ec || real.empty() ? w.root : real.back() == kSep ? real : real + kSep;
+            }
+            for (uint32_t i = 0; i < w.nodes.size(); ++i)
+                if (i == 0 || !(oneWatch || w.serviced))
                     order.push_back({d, i});
+        }
         if (static_cast<int64_t>(order.size()) > m_budget) {
             std::vector<std::vector<char>> nearHome;
             for (const auto& w : m_drives)
@@ -384,6 +406,15 @@ private:
                 m_resync = true;
                 continue;
             }
+            if (e.kind == Event::Reported) {
+                reported(e.relative);
+                continue;
+            }
+            if (e.kind == Event::ServiceGone) {
+                log("the change service went away; watching without it");
+                m_resync = true;
+                continue;
+            }
             auto it = m_byWatch.find(e.id);
             if (it == m_byWatch.end())
                 continue;
@@ -409,6 +440,24 @@ private:
                             unwatch(d, n);
                 }
             }
+        }
+    }
+
+    // A folder the change service names: listed again if it is one of the index's (the
+    // walk passes over names that begin with a period, and so does this).
+    void reported(const std::string& path) {
+        for (uint32_t d = 0; d < m_drives.size(); ++d) {
+            WatchedDrive& w = *m_drives[d];
+            const std::string& root = w.realRoot;
+            if (!w.serviced || w.away || path.size() + 1 < root.size() ||
+                path.compare(0, root.size() - 1, root, 0, root.size() - 1) != 0 ||
+                (path.size() >= root.size() && path[root.size() - 1] != kSep))
+                continue;
+            const std::string_view rel =
+                path.size() >= root.size() ? std::string_view(path).substr(root.size()) : std::string_view();
+            if (rel.starts_with('.') || rel.find(std::string{kSep, '.'}) != std::string_view::npos)
+                continue;
+            m_dirty.insert({d, below(w, 0, rel)});
         }
     }
 
@@ -577,7 +626,7 @@ private:
             uint32_t n = stack.back();
             stack.pop_back();
             m_pending.added.push_back({w.drive.letter, fullPath(w, n)});
-            if (!platform::FolderNotifier::watchesSubtree())
+            if (!platform::FolderNotifier::watchesSubtree() && !w.serviced)
                 watch(d, n);
             Listed l = list(w, n);
             w.nodes[n].time = l.error == 0 ? l.time : 0;

@@ -12,6 +12,7 @@
 namespace qvl::platform {
 
 class WalkRoot;
+class ChangeFeed;
 
 class FolderNotifier {
 public:
@@ -37,12 +38,19 @@ public:
     static bool watchesSubtree();
     // The user's watch limit, or 0 when it is not known.
     static int64_t watchLimit();
+    // Also hears the system's change service (ChangeService.h) when one listens at
+    // `socket`; its news comes as Reported events. False when there is none.
+    bool followService(const std::string& socket);
+    // Whether the service tells of every folder below `root` (then they need no watch).
+    bool serviceFollows(const std::string& root) const;
 
     struct Event {
         // Changed: an entry of the folder was created, removed or renamed; Lost: events
         // were dropped and any folder may have changed; Unwatched: the watch is gone;
-        // Away: the folder itself was removed, moved or unmounted.
-        enum Kind { Changed, Lost, Unwatched, Away } kind;
+        // Away: the folder itself was removed, moved or unmounted; Reported: the change
+        // service says an entry of the folder `relative` (a full path) changed;
+        // ServiceGone: the service went away.
+        enum Kind { Changed, Lost, Unwatched, Away, Reported, ServiceGone } kind;
         int id;               // the watched folder (-1 for Lost)
         bool folder;          // Changed: the entry is a folder
         std::string relative; // with watchesSubtree: the folder below the watched one that changed
@@ -53,6 +61,7 @@ public:
 private:
     int m_fd = -1;
     int m_error = 0;
+    std::unique_ptr<ChangeFeed> m_feed;
     std::vector<char> m_buffer;
     struct Watch;
     std::vector<std::unique_ptr<Watch>> m_watches;

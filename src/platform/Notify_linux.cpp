@@ -1,3 +1,4 @@
+#include "platform/ChangeService.h"
 #include "platform/Notify.h"
 #include "platform/Platform.h"
 
@@ -78,12 +79,39 @@ int64_t FolderNotifier::watchLimit() {
     return limit;
 }
 
+bool FolderNotifier::followService(const std::string& socket) {
+    auto feed = std::make_unique<ChangeFeed>();
+    if (!feed->connect(socket))
+        return false;
+    m_feed = std::move(feed);
+    return true;
+}
+
+bool FolderNotifier::serviceFollows(const std::string& root) const {
+    return m_feed && m_feed->follows(root);
+}
+
 bool FolderNotifier::wait(int timeoutMs, std::vector<Event>& events) {
-    pollfd p{m_fd, POLLIN, 0};
-    int ready = ::poll(&p, 1, timeoutMs);
+    pollfd p[2] = {{m_fd, POLLIN, 0}, {m_feed ? m_feed->fd() : -1, POLLIN, 0}};
+    int ready = ::poll(p, 2, timeoutMs);
     if (ready < 0)
         return errno == EINTR;
     if (ready == 0)
+        return true;
+    if (p[1].revents) {
+        std::vector<std::string> folders;
+        bool lost = false;
+        const bool open = m_feed->read(folders, lost);
+        if (lost)
+            events.push_back({Event::Lost, -1, false, {}});
+        for (std::string& folder : folders)
+            events.push_back({Event::Reported, -1, true, std::move(folder)});
+        if (!open) {
+            events.push_back({Event::ServiceGone, -1, false, {}});
+            m_feed.reset();
+        }
+    }
+    if (!(p[0].revents & POLLIN))
         return true;
     while (true) {
         ssize_t n = ::read(m_fd, m_buffer.data(), m_buffer.size());

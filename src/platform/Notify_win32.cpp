@@ -1,3 +1,4 @@
+#include "platform/ChangeService.h"
 #include "platform/Notify.h"
 
 #include "platform/Win32Text.h"
@@ -73,6 +74,38 @@ bool FolderNotifier::isDenied(int error) {
 }
 
 int64_t FolderNotifier::watchLimit() {
+    return 0;
+}
+
+// The change service is Linux's (fanotify); a watch of a drive's root covers it all here.
+bool FolderNotifier::followService(const std::string&) {
+    return false;
+}
+
+bool FolderNotifier::serviceFollows(const std::string&) const {
+    return false;
+}
+
+std::string changesSocketPath() {
+    return kChangesSocket;
+}
+
+std::string serveChanges(const std::string&, const std::vector<std::string>&, std::atomic<bool>&,
+                         const std::function<void(const std::string&)>&) {
+    return "the change service runs on Linux only";
+}
+
+ChangeFeed::~ChangeFeed() = default;
+
+bool ChangeFeed::connect(const std::string&) {
+    return false;
+}
+
+bool ChangeFeed::read(std::vector<std::string>&, bool&) {
+    return false;
+}
+
+uint64_t ChangeFeed::fileSystemOf(const std::string&) {
     return 0;
 }
 
