@@ -80,8 +80,10 @@ public:
         std::vector<platform::FolderNotifier::Event> events;
         while (!m_stop.load()) {
             events.clear();
+            // Idle, it wakes once a second (twice while it sweeps): a wake costs more than the
+            // checks it makes, and a stop waits for it.
             bool busy = !m_dirty.empty() || !m_pending.empty();
-            if (!m_notifier->wait(busy ? 50 : 500, events))
+            if (!m_notifier->wait(busy ? 50 : m_unwatched.empty() ? 1000 : 500, events))
                 return "waiting for change notifications failed";
             if (!events.empty()) {
                 // Gather the events of one burst into one batch.
