@@ -1,12 +1,14 @@
 #include "platform/ChangeService.h"
 #include "platform/Platform.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <csignal>
 #include <cstring>
 #include <fcntl.h>
 #include <fstream>
 #include <grp.h>
+#include <linux/openat2.h>
 #include <map>
 #include <poll.h>
 #include <set>
@@ -16,6 +18,7 @@
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/statfs.h>
+#include <sys/syscall.h>
 #include <sys/un.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -37,14 +40,29 @@ const std::set<std::string> kVirtual = {
 // What a client holds: its checker (a process with the user's rights), the pipe to it,
 // and what waits to go down that pipe.
 struct Client {
-    pid_t checker = -1;
+    uid_t uid = 0;
     int pipe = -1;
     std::string backlog;
 };
 
 // A checker has no more than this waiting for it; past it the changes are dropped and
 // the client is told so, and it starts over from the disk.
-constexpr size_t kMostBacklog = 16 << 20;
+constexpr size_t kMostBacklog = 4 << 20;
+// Connections a user may hold at once (each has a process and a backlog of its own).
+constexpr int kMostPerUser = 8;
+
+// Opens `path` as a folder for listing without following any link on the way: the paths
+// the service sends are the kernel's own, with none in them, so a link there would be
+// one put in since, to make a folder the user may not list look like one the user may.
+int openFolderNoLinks(const std::string& path) {
+    open_how how{};
+    how.flags = O_RDONLY | O_DIRECTORY | O_CLOEXEC | O_NONBLOCK;
+    how.resolve = RESOLVE_NO_SYMLINKS | RESOLVE_NO_MAGICLINKS;
+    long fd = ::syscall(SYS_openat2, AT_FDCWD, path.c_str(), &how, sizeof how);
+    if (fd < 0 && errno == ENOSYS) // before Linux 5.6: at least the folder itself
+        fd = ::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC | O_NONBLOCK | O_NOFOLLOW);
+    return static_cast<int>(fd);
+}
 
 bool sendAll(int fd, const char* data, size_t size) {
     while (size > 0) {
@@ -97,7 +115,8 @@ std::vector<gid_t> groupsOf(uid_t uid, gid_t gid) {
 [[noreturn]] void runChecker(int from, int client, uid_t uid, gid_t gid) {
     const std::vector<gid_t> groups = groupsOf(uid, gid);
     bool dropped = ::setgroups(groups.size(), groups.data()) == 0 && ::setgid(gid) == 0 &&
-                   ::setuid(uid) == 0 && ::prctl(PR_SET_NO_NEW_PRIVS, 1, 0, 0, 0) == 0;
+                   ::setuid(uid) == 0 && ::prctl(PR_SET_NO_NEW_PRIVS, 1, 0, 0, 0) == 0 &&
+                   ::prctl(PR_SET_DUMPABLE, 0, 0, 0, 0) == 0;
     if (!dropped || (uid != 0 && (::setuid(0) == 0 || ::geteuid() == 0)))
         ::_exit(1);
     std::string buffer;
@@ -115,7 +134,7 @@ std::vector<gid_t> groupsOf(uid_t uid, gid_t gid) {
             const std::string_view record(buffer.data() + start, end - start + 1);
             if (record[0] == 'C') {
                 const std::string path(record.substr(1, record.size() - 2));
-                int fd = ::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC | O_NONBLOCK);
+                int fd = openFolderNoLinks(path);
                 if (fd < 0)
                     continue;
                 ::close(fd);
@@ -326,6 +345,8 @@ private:
             socklen_t size = sizeof who;
             int pipes[2];
             if (::getsockopt(client, SOL_SOCKET, SO_PEERCRED, &who, &size) != 0 ||
+                std::count_if(m_clients.begin(), m_clients.end(),
+                              [&](const Client& c) { return c.uid == who.uid; }) >= kMostPerUser ||
                 ::pipe2(pipes, O_CLOEXEC) != 0) {
                 ::close(client);
                 continue;
@@ -333,7 +354,13 @@ private:
             ::fcntl(pipes[1], F_SETPIPE_SZ, 1 << 20);
             pid_t checker = ::fork();
             if (checker == 0) {
+                // Nothing of the service's goes with it: not the file systems' events, not
+                // the other users' pipes.
                 ::close(pipes[1]);
+                ::close(m_fan);
+                ::close(m_listen);
+                for (const Client& c : m_clients)
+                    ::close(c.pipe);
                 runChecker(pipes[0], client, who.uid, who.gid);
             }
             ::close(pipes[0]);
@@ -348,7 +375,7 @@ private:
             for (const auto& [fsid, place] : m_mounts)
                 hello.append("F").append(std::to_string(fsid)).push_back('\0');
             hello.append("R", 2);
-            m_clients.push_back({checker, pipes[1], std::move(hello)});
+            m_clients.push_back({who.uid, pipes[1], std::move(hello)});
         }
     }
 
