@@ -431,7 +431,11 @@ bool ChangeFeed::connect(const std::string& socket) {
         return false;
     std::memcpy(addr.sun_path, socket.c_str(), socket.size() + 1);
     m_fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
-    if (m_fd >= 0 && ::connect(m_fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) == 0) {
+    ucred server{};
+    socklen_t size = sizeof server;
+    // Only the system's own service is relied on: one of another user's could keep changes back.
+    if (m_fd >= 0 && ::connect(m_fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) == 0 &&
+        ::getsockopt(m_fd, SOL_SOCKET, SO_PEERCRED, &server, &size) == 0 && server.uid == 0) {
         // The list of file systems comes first; a service that does not give it within
         // a few seconds is not one to rely on.
         std::vector<std::string> folders;
