@@ -26,6 +26,7 @@
 #include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
+#include <utility>
 
 namespace qvl {
 namespace {
@@ -234,6 +235,17 @@ TEST(Watch, LeavesHalfTheUsersWatchesToOtherPrograms) {
     EXPECT_NE(seen.find("differs: \n"), std::string::npos) << seen;
 }
 
+// A child process that is ended with the test, however the test ends.
+struct Child {
+    pid_t pid = -1;
+    ~Child() {
+        if (pid > 0) {
+            kill(pid, SIGKILL);
+            waitpid(pid, nullptr, 0);
+        }
+    }
+};
+
 // The inotify watches this process holds, by the system's own account of them.
 int watchesHeld() {
     int held = 0;
@@ -266,15 +278,12 @@ TEST(Watch, TheChangeServiceTellsEachUserOnlyOfFoldersTheyMayList) {
     const std::string socket = (run.path() / "changes.sock").string();
     const fs::path said = run.path() / "service.txt";
     const int out = open(said.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0600);
-    const pid_t service = test::startQvl(data, "", {"serve-changes", "--socket", socket, tree.str()}, out);
+    Child service{test::startQvl(data, "", {"serve-changes", "--socket", socket, tree.str()}, out)};
     close(out);
     int status = 0;
-    test::waitFor([&] { return fs::exists(socket) || waitpid(service, &status, WNOHANG) != 0; });
-    if (!fs::exists(socket)) {
-        kill(service, SIGKILL);
-        waitpid(service, nullptr, 0);
+    test::waitFor([&] { return fs::exists(socket) || waitpid(service.pid, &status, WNOHANG) != 0; });
+    if (!fs::exists(socket))
         GTEST_SKIP() << "no change service here: " << test::slurp(said);
-    }
 
     // A plain user's connection, told of a folder made in an open folder and of none in a
     // folder only root may list.
@@ -282,8 +291,8 @@ TEST(Watch, TheChangeServiceTellsEachUserOnlyOfFoldersTheyMayList) {
     const std::string open = fs::canonical(root).string();
     int ready[2];
     ASSERT_EQ(pipe(ready), 0);
-    const pid_t nobody = fork();
-    if (nobody == 0) {
+    Child nobody{fork()};
+    if (nobody.pid == 0) {
         std::ofstream heard(report);
         platform::ChangeFeed feed;
         if (setgroups(0, nullptr) != 0 || setgid(65534) != 0 || setuid(65534) != 0 || !feed.connect(socket))
@@ -304,7 +313,7 @@ TEST(Watch, TheChangeServiceTellsEachUserOnlyOfFoldersTheyMayList) {
     ASSERT_EQ(read(ready[0], &byte, 1), 1) << "the plain user could not connect";
     test::makeDirs(root, "private/inner/secret");
     test::makeDirs(root, "public");
-    waitpid(nobody, &status, 0);
+    waitpid(std::exchange(nobody.pid, -1), &status, 0);
     const std::string heard = test::slurp(report);
     EXPECT_NE(heard.find(open + "\n"), std::string::npos) << heard;
     EXPECT_EQ(heard.find("/private"), std::string::npos) << heard;
@@ -322,8 +331,8 @@ TEST(Watch, TheChangeServiceTellsEachUserOnlyOfFoldersTheyMayList) {
             ASSERT_EQ(settle(data.path(), root), "") << round << ::testing::PrintToString(watcher.log());
         }
         EXPECT_EQ(watchesHeld(), 1);
-        kill(service, SIGTERM);
-        waitpid(service, &status, 0);
+        kill(service.pid, SIGTERM);
+        waitpid(std::exchange(service.pid, -1), &status, 0);
         EXPECT_FALSE(fs::exists(socket));
         test::makeDirs(root, "after/the/service");
         ASSERT_EQ(settle(data.path(), root), "") << ::testing::PrintToString(watcher.log());
