@@ -309,8 +309,9 @@ TEST(Watch, TheChangeServiceTellsEachUserOnlyOfFoldersTheyMayList) {
         heard.close();
         _exit(0);
     }
+    close(ready[1]); // so that the read below ends if the child does
     char byte;
-    ASSERT_EQ(read(ready[0], &byte, 1), 1) << "the plain user could not connect";
+    ASSERT_EQ(read(ready[0], &byte, 1), 1) << "the plain user could not connect: " << test::slurp(said);
     test::makeDirs(root, "private/inner/secret");
     test::makeDirs(root, "public");
     waitpid(std::exchange(nobody.pid, -1), &status, 0);

@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <csignal>
+#include <cstddef>
 #include <cstring>
 #include <fcntl.h>
 #include <fstream>
@@ -267,7 +268,7 @@ private:
     }
 
     bool readChanges() {
-        alignas(fanotify_event_metadata) char buffer[64 * 1024];
+        char buffer[64 * 1024];
         std::set<std::string> changed;
         // A folder of each file system the events name, opened for this round only: one
         // held open would keep a drive from being unmounted.
@@ -279,17 +280,34 @@ private:
                 break;
             if (n <= 0)
                 return false;
-            auto* meta = reinterpret_cast<const fanotify_event_metadata*>(buffer);
-            for (; FAN_EVENT_OK(meta, n); meta = FAN_EVENT_NEXT(meta, n)) {
-                if (meta->mask & FAN_Q_OVERFLOW)
+            // Events are aligned to 4 bytes only: each part is copied out before it is read.
+            for (size_t at = 0; at + sizeof(fanotify_event_metadata) <= static_cast<size_t>(n);) {
+                fanotify_event_metadata meta;
+                std::memcpy(&meta, buffer + at, sizeof meta);
+                if (meta.event_len < sizeof meta || at + meta.event_len > static_cast<size_t>(n))
+                    break;
+                const char* event = buffer + at;
+                at += meta.event_len;
+                if (meta.mask & FAN_Q_OVERFLOW)
                     lost = true;
-                if (!(meta->mask & FAN_ONDIR) || meta->event_len <= sizeof *meta)
+                const size_t infoAt = meta.metadata_len;
+                if (!(meta.mask & FAN_ONDIR) || meta.event_len < infoAt + sizeof(fanotify_event_info_fid))
                     continue;
-                auto* info = reinterpret_cast<const fanotify_event_info_fid*>(meta + 1);
-                if (info->hdr.info_type != FAN_EVENT_INFO_TYPE_DFID_NAME &&
-                    info->hdr.info_type != FAN_EVENT_INFO_TYPE_DFID)
+                fanotify_event_info_fid info;
+                std::memcpy(&info, event + infoAt, sizeof info);
+                if (info.hdr.info_type != FAN_EVENT_INFO_TYPE_DFID_NAME &&
+                    info.hdr.info_type != FAN_EVENT_INFO_TYPE_DFID)
                     continue;
-                const uint64_t fsid = fsidOf(info->fsid);
+                const size_t handleAt = infoAt + offsetof(fanotify_event_info_fid, handle);
+                alignas(file_handle) unsigned char handleBytes[sizeof(file_handle) + MAX_HANDLE_SZ];
+                auto* handle = reinterpret_cast<file_handle*>(handleBytes);
+                std::memcpy(handleBytes, event + handleAt, sizeof(file_handle));
+                if (handle->handle_bytes > MAX_HANDLE_SZ ||
+                    handleAt + sizeof(file_handle) + handle->handle_bytes > meta.event_len)
+                    continue;
+                std::memcpy(handleBytes + sizeof(file_handle), event + handleAt + sizeof(file_handle),
+                            handle->handle_bytes);
+                const uint64_t fsid = fsidOf(info.fsid);
                 auto mount = opened.find(fsid);
                 if (mount == opened.end())
                     mount = opened.emplace(fsid, openMount(fsid)).first;
@@ -297,7 +315,6 @@ private:
                     continue;
                 // The folder the entry was made, removed or renamed in, by its handle; one
                 // gone meanwhile is its own parent's change.
-                auto* handle = reinterpret_cast<file_handle*>(const_cast<unsigned char*>(info->handle));
                 int dir = ::open_by_handle_at(mount->second, handle, O_PATH | O_CLOEXEC);
                 if (dir < 0)
                     continue;
