@@ -341,8 +341,8 @@ private:
             return;
         }
         int id = -1;
-        const std::string rel = relPath(w, node); // built once: the full path is the root and it
-        int err = m_notifier->add(rel.empty() ? w.root : w.root + rel + kSep, id, &w.opened(), rel);
+        const std::string rel = relPath(w, node); // built once, for both paths
+        int err = m_notifier->add(fullPath(w, rel), id, &w.opened(), rel);
         if (err == 0) {
             w.nodes[node].watch = id;
             m_byWatch[id].push_back({d, node});
@@ -395,10 +395,10 @@ private:
         }
         return rel;
     }
-    std::string fullPath(const WatchedDrive& w, uint32_t node) const {
-        std::string rel = relPath(w, node);
+    static std::string fullPath(const WatchedDrive& w, const std::string& rel) {
         return rel.empty() ? w.root : w.root + rel + kSep;
     }
+    std::string fullPath(const WatchedDrive& w, uint32_t node) const { return fullPath(w, relPath(w, node)); }
 
     void take(const std::vector<platform::FolderNotifier::Event>& events) {
         using Event = platform::FolderNotifier::Event;
@@ -450,13 +450,11 @@ private:
     void reported(const std::string& path) {
         for (uint32_t d = 0; d < m_drives.size(); ++d) {
             WatchedDrive& w = *m_drives[d];
-            const std::string& root = w.realRoot;
-            if (!w.serviced || w.away || path.size() + 1 < root.size() ||
-                path.compare(0, root.size() - 1, root, 0, root.size() - 1) != 0 ||
-                (path.size() >= root.size() && path[root.size() - 1] != kSep))
+            const std::string folder = path + kSep; // as the drive's root is written
+            if (!w.serviced || w.away || !folder.starts_with(w.realRoot))
                 continue;
-            const std::string_view rel =
-                path.size() >= root.size() ? std::string_view(path).substr(root.size()) : std::string_view();
+            std::string_view rel = std::string_view(folder).substr(w.realRoot.size());
+            rel.remove_suffix(rel.empty() ? 0 : 1);
             if (rel.starts_with('.') || rel.find(std::string{kSep, '.'}) != std::string_view::npos)
                 continue;
             m_dirty.insert({d, below(w, 0, rel)});

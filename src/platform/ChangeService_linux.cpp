@@ -182,7 +182,8 @@ public:
         for (const std::string& place : places)
             mark(place);
         if (m_mounts.empty())
-            return "no file system could be marked";
+            return "no file system could be marked (marking a whole file system needs the administrator's "
+                   "rights, CAP_SYS_ADMIN: run it as root)";
         if (std::string err = listen(socket); !err.empty())
             return err;
         m_log("telling of the folders changed on " + std::to_string(m_mounts.size()) +
