@@ -207,6 +207,8 @@ struct IndexEditor::Impl {
     std::string cutTouched(Edit& edit);
     std::string writeBlocks(Edit& edit);
     std::string editRows(const IndexChanges& changes, const std::vector<DriveTimes>& times, const Edit& edit);
+    std::string removeRows(const std::vector<std::pair<char, std::string>>& removed);
+    bool findSorted(const Row& key, int64_t sorted, Stmt& probe, std::vector<int64_t>& rowids);
 };
 
 IndexEditor::IndexEditor()
@@ -264,6 +266,10 @@ DriveTimes IndexEditor::readTimes(char drive) {
     if (!std::is_sorted(times.entries.begin(), times.entries.end()))
         times.entries.clear();
     return times;
+}
+
+std::string IndexEditor::prepare() {
+    return m->generation == store::generation(m->db) ? std::string() : m->loadBlocks();
 }
 
 std::string IndexEditor::apply(const IndexChanges& changes, const std::vector<DriveTimes>& times) {
@@ -482,19 +488,8 @@ std::string IndexEditor::Impl::writeBlocks(Edit& edit) {
 std::string IndexEditor::Impl::editRows(const IndexChanges& changes, const std::vector<DriveTimes>& times,
                                         const Edit& edit) {
     std::string err;
-    if (!edit.removedRows.empty()) {
-        if (!(err = db.exec(store::sql::kGatherGone)).empty())
-            return err;
-        Stmt put(db, store::sql::kPutGone);
-        for (const auto& [drive, path] : edit.removedRows) {
-            put.reset();
-            put.bind(1, path).bind(2, std::string_view(&drive, 1));
-            if (put.step() != SQLITE_DONE)
-                return put.error();
-        }
-        if (!(err = db.exec(store::sql::kDeleteGone)).empty())
-            return err;
-    }
+    if (!edit.removedRows.empty() && !(err = removeRows(edit.removedRows)).empty())
+        return err;
     Stmt insert(db, store::sql::kInsertRow);
     for (const Row* r : edit.addedRows) {
         insert.reset();
@@ -510,6 +505,115 @@ std::string IndexEditor::Impl::editRows(const IndexChanges& changes, const std::
             return err;
     err = db.exec(store::sql::kRowsCounted);
     return err.empty() ? db.exec(store::kNextGeneration) : err;
+}
+
+// tblDirs has no index of its own (a file with one is not an index). The rows a full index
+// wrote lie in index order up to the rowid qvlMeta's 'sorted' gives: a removed row among
+// them is found by a binary search over rowids, a few pages read where a scan reads every
+// row (two seconds at ten million). The rows added since lie after them and go by a scan
+// of those alone; a row found in neither place (a file some other program edited) goes by
+// a scan of the whole table. A large removal is one scan from the start.
+std::string IndexEditor::Impl::removeRows(const std::vector<std::pair<char, std::string>>& removed) {
+    constexpr size_t kSearchedAtMost = 4096; // about as many pages as a scan of a million rows
+    int64_t sorted = 0;
+    {
+        Stmt s(db, store::sql::kSortedRows);
+        if (s.step() == SQLITE_ROW)
+            sorted = s.integer(0);
+    }
+    std::vector<int64_t> rowids;
+    std::vector<const std::pair<char, std::string>*> rest;
+    if (removed.size() > kSearchedAtMost || sorted <= 0) {
+        for (const auto& r : removed)
+            rest.push_back(&r);
+    } else {
+        Stmt probe(db, store::sql::kRowAtOrAfter);
+        for (const auto& r : removed) {
+            const size_t before = rowids.size();
+            Row key{r.first, r.second, text::fold(r.second), {}};
+            if (!findSorted(key, sorted, probe, rowids))
+                return probe.error();
+            if (rowids.size() == before)
+                rest.push_back(&r);
+        }
+    }
+    std::string err;
+    if (!rowids.empty()) {
+        Stmt del(db, store::sql::kDeleteRowid);
+        for (int64_t id : rowids) {
+            del.reset();
+            del.bind(1, id);
+            if (del.step() != SQLITE_DONE)
+                return del.error();
+        }
+    }
+    if (!rest.empty()) {
+        if (!(err = db.exec(store::sql::kGatherGone)).empty())
+            return err;
+        Stmt put(db, store::sql::kPutGone);
+        for (const auto* r : rest) {
+            put.reset();
+            put.bind(1, r->second).bind(2, std::string_view(&r->first, 1));
+            if (put.step() != SQLITE_DONE)
+                return put.error();
+        }
+        Stmt after(db, store::sql::kDeleteGoneAfter);
+        after.bind(1, sorted);
+        if (after.step() != SQLITE_DONE)
+            return after.error();
+        if (sqlite3_changes(db.get()) < static_cast<int>(rest.size()) &&
+            !(err = db.exec(store::sql::kDeleteGone)).empty())
+            return err;
+        if (!(err = db.exec(store::sql::kForgetGone)).empty())
+            return err;
+    }
+    // A row added now takes the rowid after the last one: where rows at the end of the
+    // sorted ones went, it would land among them.
+    return db.exec(store::sql::kSortedShrunk);
+}
+
+// Appends the rowids at or below `sorted` that hold `key` (its drive and path) to `rowids`.
+// False on an error (probe.error() says it).
+bool IndexEditor::Impl::findSorted(const Row& key, int64_t sorted, Stmt& probe,
+                                   std::vector<int64_t>& rowids) {
+    std::string folded;
+    // The first row at or after `from`, or none: its rowid (0 for none) and its order
+    // against the key.
+    auto at = [&](int64_t from, int& order) -> int64_t {
+        probe.reset();
+        probe.bind(1, from).bind(2, sorted);
+        int rc = probe.step();
+        if (rc != SQLITE_ROW)
+            return rc == SQLITE_DONE ? 0 : -1;
+        const std::string_view path = probe.text(2);
+        folded = text::fold(path);
+        order = text::comparePathKeys(folded, path, key.folded, key.path);
+        return probe.integer(0);
+    };
+    // The first rowid whose row is not before the key.
+    int64_t lo = 1, hi = sorted + 1;
+    while (lo < hi) {
+        const int64_t mid = lo + (hi - lo) / 2;
+        int order = 0;
+        const int64_t id = at(mid, order);
+        if (id < 0)
+            return false;
+        if (id > 0 && order < 0)
+            lo = id + 1;
+        else
+            hi = mid;
+    }
+    // Rows of the same path (two drives on one root) lie together.
+    for (int order = 0;;) {
+        const int64_t id = at(lo, order);
+        if (id < 0)
+            return false;
+        if (id == 0 || order != 0)
+            return true;
+        if (probe.text(1) == std::string_view(&key.drive, 1))
+            rowids.push_back(id);
+        lo = id + 1;
+    }
 }
 
 int64_t IndexEditor::rowsAdded() const {

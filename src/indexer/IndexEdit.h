@@ -64,6 +64,9 @@ public:
     std::string readRows(const RowFn& row);
     // The recorded times of a drive; none when the index has none.
     DriveTimes readTimes(char drive);
+    // Reads what an apply needs to know of the blocks now (where each starts: a pass over
+    // them, a second at ten million folders), so that the next apply does not wait for it.
+    std::string prepare();
     // Removals first, then additions, then the times, all in one transaction.
     std::string apply(const IndexChanges& changes, const std::vector<DriveTimes>& times = {});
     int64_t rowsAdded() const; // by the last apply

@@ -124,7 +124,8 @@ std::string ClearIndex(const std::string& dbConnect) {
     if (err.empty())
         err = db.exec(
             "BEGIN; DELETE FROM tblDirs; DELETE FROM qvlNames; DELETE FROM qvlBlocks; DELETE FROM qvlParts;"
-            " UPDATE qvlMeta SET Value = 0 WHERE Key = 'rows'; DROP TABLE IF EXISTS qvlTimes;");
+            " UPDATE qvlMeta SET Value = 0 WHERE Key = 'rows'; DELETE FROM qvlMeta WHERE Key = 'sorted';"
+            " DROP TABLE IF EXISTS qvlTimes;");
     if (err.empty())
         err = db.exec(kNextGeneration);
     if (err.empty())
@@ -308,6 +309,8 @@ std::string IndexWriter::finish() {
         if (meta.step() != SQLITE_DONE)
             err = meta.error();
     }
+    if (err.empty())
+        err = m->db.exec(sql::kSortedAll); // the rows went in in index order
     m->insertRow.reset();
     m->insertBlock.reset();
     m->insertFilter.reset();

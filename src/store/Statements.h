@@ -49,8 +49,22 @@ inline constexpr const char* kGatherGone =
     " PRIMARY KEY (Path, Drive)) WITHOUT ROWID; DELETE FROM temp.qvlGone;";
 inline constexpr const char* kPutGone = "INSERT OR IGNORE INTO temp.qvlGone VALUES (?, ?)";
 inline constexpr const char* kDeleteGone =
-    "DELETE FROM tblDirs WHERE (FullDirectory, DriveLetter) IN (SELECT Path, Drive FROM temp.qvlGone);"
-    " DELETE FROM temp.qvlGone;";
+    "DELETE FROM tblDirs WHERE (FullDirectory, DriveLetter) IN (SELECT Path, Drive FROM temp.qvlGone);";
+inline constexpr const char* kDeleteGoneAfter =
+    "DELETE FROM tblDirs WHERE rowid > ?"
+    " AND (FullDirectory, DriveLetter) IN (SELECT Path, Drive FROM temp.qvlGone);";
+inline constexpr const char* kForgetGone = "DELETE FROM temp.qvlGone;";
+// The rows up to qvlMeta's 'sorted' lie in index order (a full index writes them so; an
+// edit removes rows and appends): a row among them is found by a binary search.
+inline constexpr const char* kSortedRows =
+    "SELECT min(Value, (SELECT ifnull(max(rowid), 0) FROM tblDirs)) FROM qvlMeta WHERE Key = 'sorted'";
+inline constexpr const char* kSortedAll =
+    "INSERT OR REPLACE INTO qvlMeta VALUES ('sorted', (SELECT ifnull(max(rowid), 0) FROM tblDirs));";
+inline constexpr const char* kSortedShrunk = "UPDATE qvlMeta SET Value = min(Value, (SELECT "
+                                             "ifnull(max(rowid), 0) FROM tblDirs)) WHERE Key = 'sorted';";
+inline constexpr const char* kRowAtOrAfter = "SELECT rowid, DriveLetter, FullDirectory FROM tblDirs"
+                                             " WHERE rowid >= ? AND rowid <= ? ORDER BY rowid LIMIT 1";
+inline constexpr const char* kDeleteRowid = "DELETE FROM tblDirs WHERE rowid = ?";
 // After an edit: the blocks were built from the rows there are now.
 inline constexpr const char* kRowsCounted =
     "UPDATE qvlMeta SET Value = (SELECT ifnull(max(rowid), 0) FROM tblDirs) WHERE Key = 'rows';";
