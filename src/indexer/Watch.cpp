@@ -215,6 +215,8 @@ private:
                 if (err.empty() && r.added + r.removed > 0)
                     log("update: " + std::to_string(r.added) + " added, " + std::to_string(r.removed) +
                         " removed");
+                if (err.empty())
+                    err = m_editor.prepare(); // now, not when the first change waits for it
                 for (size_t i = 0; err.empty() && i < chosen.size(); ++i)
                     adopt(chosen[i], trees[i]);
                 if (err.empty())
