@@ -328,4 +328,46 @@ TEST(Update, SplitsInOnePlaceUntilTheBlocksAreNumberedAnew) {
     expectSameAsFullIndex(data.path(), roots);
 }
 
+// The watcher's view of a folder when the change service names it: read from the blocks,
+// passing over those wholly below one subfolder. Checked against the disk for every folder
+// near the top and a sample of the rest, on a tree whose subtrees end anywhere in a block.
+TEST(Update, AFoldersSubfoldersReadFromTheBlocksAreThoseOnDisk) {
+    TempDir data, tree;
+    const fs::path root = tree.path() / "r";
+    std::mt19937 rng(7);
+    for (int i = 0; i < 40; ++i) {
+        // Subtrees of every size, some names differing only in case.
+        const std::string top = (i % 7 == 0 ? "Top" : "top") + std::to_string(i / 2);
+        for (int k = static_cast<int>(rng() % (i % 5 == 0 ? 2500 : 60)); k-- > 0;)
+            test::makeDirs(root, top + "/s" + std::to_string(k % 97) + "/l" + std::to_string(k));
+    }
+    ASSERT_EQ(test::indexFolders(data.path(), {root.string()}).error, "");
+    std::vector<std::string> folders = test::findDirs(root.string());
+    std::stable_sort(folders.begin(), folders.end(), [](const std::string& a, const std::string& b) {
+        return std::count(a.begin(), a.end(), '/') < std::count(b.begin(), b.end(), '/');
+    });
+    ASSERT_GT(folders.size(), 5000u);
+    std::shuffle(folders.begin() + 200, folders.end(), rng);
+    folders.resize(std::min<size_t>(folders.size(), 600));
+    folders.push_back(root.string() + "/");
+    indexer::IndexEditor editor;
+    ASSERT_EQ(editor.open(data.path() / "Files.dat"), "");
+    for (const std::string& folder : folders) {
+        std::vector<std::string> onDisk, read;
+        for (const auto& e : fs::directory_iterator(folder))
+            onDisk.push_back(e.path().filename().string());
+        bool isRow = false;
+        ASSERT_EQ(editor.children('C', folder, read, isRow), "");
+        std::sort(onDisk.begin(), onDisk.end());
+        std::sort(read.begin(), read.end());
+        EXPECT_EQ(read, onDisk) << folder;
+        EXPECT_EQ(isRow, folder != root.string() + "/") << folder;
+    }
+    std::vector<std::string> none;
+    bool isRow = true;
+    ASSERT_EQ(editor.children('C', root.string() + "/top1/nowhere/", none, isRow), "");
+    EXPECT_TRUE(none.empty());
+    EXPECT_FALSE(isRow);
+}
+
 } // namespace qvl

@@ -207,6 +207,7 @@ struct IndexEditor::Impl {
     std::string cutTouched(Edit& edit);
     std::string writeBlocks(Edit& edit);
     std::string editRows(const IndexChanges& changes, const std::vector<DriveTimes>& times, const Edit& edit);
+    std::string children(char drive, std::string_view dir, std::vector<std::string>& names, bool& isRow);
     std::string removeRows(const std::vector<std::pair<char, std::string>>& removed);
     bool findSorted(const Row& key, int64_t sorted, Stmt& probe, std::vector<int64_t>& rowids);
 };
@@ -270,6 +271,70 @@ DriveTimes IndexEditor::readTimes(char drive) {
 
 std::string IndexEditor::prepare() {
     return m->generation == store::generation(m->db) ? std::string() : m->loadBlocks();
+}
+
+std::string IndexEditor::children(char drive, std::string_view fullDirectory, std::vector<std::string>& names,
+                                  bool& isRow) {
+    names.clear();
+    isRow = false;
+    // One read transaction: the blocks cannot change between two of them.
+    std::string err = m->db.exec("BEGIN");
+    if (err.empty())
+        err = m->children(drive, fullDirectory, names, isRow);
+    m->db.exec("COMMIT");
+    return err;
+}
+
+// Below a folder, its rows follow it in index order, each subfolder's right after it.
+std::string IndexEditor::Impl::children(char drive, std::string_view dir, std::vector<std::string>& names,
+                                        bool& isRow) {
+    std::string err;
+    if (generation != store::generation(db) && !(err = loadBlocks()).empty())
+        return err;
+    if (blocks.empty())
+        return {};
+    const Row key{drive, std::string(dir), text::fold(dir), {}};
+    size_t b = blockFor(key);
+    std::vector<Row> rows;
+    if (!(err = readBlock(blocks[b].id, rows)).empty())
+        return err;
+    size_t i = 0;
+    for (size_t hi = rows.size(); i < hi;) {
+        const size_t mid = (i + hi) / 2;
+        if (rows[mid].folded.empty())
+            rows[mid].folded = text::fold(rows[mid].path);
+        if (compareRows(rows[mid], key) < 0)
+            i = mid + 1;
+        else
+            hi = mid;
+    }
+    std::string child; // the last subfolder found: the rows below it are passed over
+    while (true) {
+        for (; i < rows.size(); ++i) {
+            const Row& r = rows[i];
+            if (!r.path.starts_with(key.path))
+                return {};
+            if (r.drive != drive || (!child.empty() && r.path.starts_with(child)))
+                continue;
+            const std::string_view rest = std::string_view(r.path).substr(key.path.size());
+            if (rest.empty()) {
+                isRow = true;
+            } else if (rest.find(kSep) == rest.size() - 1) {
+                names.emplace_back(rest.substr(0, rest.size() - 1));
+                child = r.path;
+            }
+        }
+        size_t next = b + 1;
+        while (!child.empty() && next + 1 < blocks.size() && blocks[next + 1].first.path.starts_with(child))
+            ++next;
+        if (next >= blocks.size())
+            return {};
+        b = next;
+        rows.clear();
+        if (!(err = readBlock(blocks[b].id, rows)).empty())
+            return err;
+        i = 0;
+    }
 }
 
 std::string IndexEditor::apply(const IndexChanges& changes, const std::vector<DriveTimes>& times) {

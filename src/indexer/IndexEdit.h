@@ -67,6 +67,12 @@ public:
     // Reads what an apply needs to know of the blocks now (where each starts: a pass over
     // them, a second at ten million folders), so that the next apply does not wait for it.
     std::string prepare();
+    // The names of the folders right below `fullDirectory` on `drive`, as the index holds
+    // them, read from the blocks: the blocks wholly below one of them are passed over, so a
+    // drive's root costs a few blocks read. `isRow` says whether the folder is a row itself
+    // (a drive's root is not). "" or why not.
+    std::string children(char drive, std::string_view fullDirectory, std::vector<std::string>& names,
+                         bool& isRow);
     // Removals first, then additions, then the times, all in one transaction.
     std::string apply(const IndexChanges& changes, const std::vector<DriveTimes>& times = {});
     int64_t rowsAdded() const; // by the last apply
