@@ -272,6 +272,8 @@ TEST(Watch, TheChangeServiceTellsEachUserOnlyOfFoldersTheyMayList) {
         test::makeDirs(root, "d" + std::to_string(i % 10) + "/e" + std::to_string(i));
     test::makeDirs(root, "private/inner");
     fs::permissions(root / "private", fs::perms(0700));
+    for (int i = 0; i < 9000; ++i) // a folder whose rows fill blocks, which a listing passes over
+        fs::create_directories(root / "d0" / "bulk" / ("n" + std::to_string(i)));
     for (const fs::path& p : {tree.path(), run.path()}) // the folders above, open to anyone
         fs::permissions(p, fs::perms(0755));
     ASSERT_EQ(test::indexFolders(data.path(), {root.string()}).error, "");
@@ -326,6 +328,11 @@ TEST(Watch, TheChangeServiceTellsEachUserOnlyOfFoldersTheyMayList) {
         unsetenv("QVL_CHANGES_SOCKET");
         ASSERT_TRUE(watcher.ready());
         EXPECT_EQ(watchesHeld(), 1);
+        test::makeDirs(root, "d0/late");
+        fs::rename(root / "d0" / "e0", root / "e0moved"); // listed after bulk's blocks
+        fs::rename(root / "d0" / "bulk" / "n4500", root / "d0" / "n4500");
+        fs::rename(root / "d0" / "bulk" / "n8999", root / "d0" / "bulk" / "m");
+        ASSERT_EQ(settle(data.path(), root), "") << ::testing::PrintToString(watcher.log());
         test::FolderChurn churn(root, outside.path(), 31);
         for (int round = 0; round < 3; ++round) {
             churn.steps(30);

@@ -47,9 +47,11 @@ struct WatchedDrive {
     std::vector<uint32_t> freeNodes;
     bool away = false;
     // Followed by the system's change service: only the root is watched (for its going
-    // away); the service names the folders that change, by their paths below realRoot.
+    // away); the service names the folders that change, by their paths below realRoot,
+    // and each is compared with the index itself. No tree is kept: `nodes` holds the root.
     bool serviced = false;
     std::string realRoot;
+    int64_t folders = 0; // when serviced, as the update found them
 };
 
 using NodeRef = std::pair<uint32_t, uint32_t>; // drive, node
@@ -82,7 +84,7 @@ public:
             events.clear();
             // Idle, it wakes once a second (twice while it sweeps): a wake costs more than the
             // checks it makes, and a stop waits for it.
-            bool busy = !m_dirty.empty() || !m_pending.empty();
+            bool busy = haveNews() || !m_pending.empty();
             if (!m_notifier->wait(busy ? 50 : m_unwatched.empty() ? 1000 : 500, events))
                 return "waiting for change notifications failed";
             if (!events.empty()) {
@@ -114,12 +116,12 @@ public:
             }
             // The tree in memory moves on only once what it has found is written, so
             // that changes reach the file in the order they happened.
-            if (m_pending.empty() && !m_dirty.empty())
+            if (m_pending.empty() && haveNews())
                 listDirty();
             if (!m_pending.empty())
                 write();
         }
-        if (m_pending.empty() && !m_dirty.empty())
+        if (m_pending.empty() && haveNews())
             listDirty();
         if (!m_pending.empty())
             write();
@@ -127,6 +129,8 @@ public:
     }
 
 private:
+    bool haveNews() const { return !m_dirty.empty() || !m_servicedDirty.empty(); }
+
     void log(const std::string& line) const {
         if (m_options.log)
             m_options.log(line);
@@ -170,6 +174,7 @@ private:
         m_notifier->followService(platform::changesSocketPath());
         m_byWatch.clear();
         m_dirty.clear();
+        m_servicedDirty.clear();
         m_pending = IndexChanges();
         m_unwatched.clear();
         m_sweepAt = 0;
@@ -219,6 +224,8 @@ private:
                     err = m_editor.prepare(); // now, not when the first change waits for it
                 for (size_t i = 0; err.empty() && i < chosen.size(); ++i)
                     adopt(chosen[i], trees[i]);
+                trees = std::vector<DirTree>();
+                platform::giveBackMemory(); // the update's trees: most of it at ten million
                 if (err.empty())
                     watchAdopted();
             }
@@ -234,7 +241,7 @@ private:
         int64_t folders = 0;
         std::string serviced;
         for (const auto& d : m_drives) {
-            folders += static_cast<int64_t>(d->nodes.size() - d->freeNodes.size());
+            folders += d->serviced ? d->folders : static_cast<int64_t>(d->nodes.size() - d->freeNodes.size());
             if (d->serviced)
                 serviced += std::string(serviced.empty() ? "" : ", ") + d->drive.letter + ":";
         }
@@ -259,11 +266,22 @@ private:
         return {};
     }
 
-    // Takes over the tree an update gave and watches each of its folders.
+    // Takes over the tree an update gave, or only its root where the change service
+    // follows the drive.
     void adopt(const Drive& drive, const DirTree& tree) {
         auto& w = *m_drives.emplace_back(std::make_unique<WatchedDrive>());
         w.drive = drive;
         w.root = tree.rootPath;
+        w.serviced = m_notifier->serviceFollows(w.root);
+        if (w.serviced) {
+            std::error_code ec;
+            const std::string real = std::filesystem::canonical(w.root, ec).string();
+            w.realRoot = ec || real.empty() ? w.root : real.back() == kSep ? real : real + kSep;
+            w.folders = tree.rows();
+            w.nodes.resize(1);
+            w.nodes[0].time = tree.times.empty() ? 0 : tree.times[0];
+            return;
+        }
         w.nodes.resize(tree.nodes.size());
         for (uint32_t i = 0; i < tree.nodes.size(); ++i) {
             const DirNode& n = tree.nodes[i];
@@ -280,22 +298,15 @@ private:
 
     // Watches the folders the update gave: every one while the share allows, else the
     // home folder's first and then those changed last; the others go to the sweep. Then
-    // every folder that changed between the update's listing and its watch is listed.
+    // every folder that changed between the update's listing and its watch is listed (the
+    // service, heard from since before the update, names those on the drives it follows).
     void watchAdopted() {
         const bool oneWatch = platform::FolderNotifier::watchesSubtree();
         std::vector<NodeRef> order;
-        for (uint32_t d = 0; d < m_drives.size(); ++d) {
-            WatchedDrive& w = *m_drives[d];
-            w.serviced = m_notifier->serviceFollows(w.root);
-            if (w.serviced) {
-                std::error_code ec;
-                const std::string real = std::filesystem::canonical(w.root, ec).string();
-                w.realRoot = ec || real.empty() ? w.root : real.back() == kSep ? real : real + kSep;
-            }
-            for (uint32_t i = 0; i < w.nodes.size(); ++i)
-                if (i == 0 || !(oneWatch || w.serviced))
+        for (uint32_t d = 0; d < m_drives.size(); ++d)
+            for (uint32_t i = 0; i < m_drives[d]->nodes.size(); ++i)
+                if (i == 0 || !oneWatch)
                     order.push_back({d, i});
-        }
         if (static_cast<int64_t>(order.size()) > m_budget) {
             std::vector<std::vector<char>> nearHome;
             for (const auto& w : m_drives)
@@ -311,7 +322,7 @@ private:
             watch(r.first, r.second);
         for (uint32_t d = 0; d < m_drives.size(); ++d) {
             WatchedDrive& w = *m_drives[d];
-            for (uint32_t i = 0; i < w.nodes.size(); ++i) {
+            for (uint32_t i = 0; i < w.nodes.size() && !w.serviced; ++i) {
                 int64_t now = 0;
                 if (w.opened().folderTime(relPath(w, i), now) != 0 || now != w.nodes[i].time)
                     m_dirty.insert({d, i});
@@ -429,7 +440,8 @@ private:
             for (auto [d, node] : refs) {
                 WatchedDrive& w = *m_drives[d];
                 if (e.kind == Event::Changed && e.folder) {
-                    m_dirty.insert({d, below(w, node, e.relative)});
+                    if (!w.serviced) // else the service names the folder
+                        m_dirty.insert({d, below(w, node, e.relative)});
                 } else if (e.kind == Event::Unwatched) {
                     if (w.nodes[node].watch == e.id)
                         w.nodes[node].watch = -1;
@@ -459,7 +471,7 @@ private:
             rel.remove_suffix(rel.empty() ? 0 : 1);
             if (rel.starts_with('.') || rel.find(std::string{kSep, '.'}) != std::string_view::npos)
                 continue;
-            m_dirty.insert({d, below(w, 0, rel)});
+            m_servicedDirty.insert({d, std::string(rel)});
         }
     }
 
@@ -523,9 +535,10 @@ private:
             w->walkRoot.reset();
     }
 
-    Listed list(WatchedDrive& w, uint32_t node) {
+    Listed list(WatchedDrive& w, uint32_t node) { return list(w, relPath(w, node)); }
+    Listed list(WatchedDrive& w, const std::string& rel) {
         Listed l;
-        l.error = w.opened().listSubdirs(relPath(w, node), m_buffer, &Watcher::onName, &l, &l.time);
+        l.error = w.opened().listSubdirs(rel, m_buffer, &Watcher::onName, &l, &l.time);
         if (l.error != 0 && !platform::WalkRoot::isPassedOver(l.error))
             l.names.clear(); // unreadable: kept as a row without subfolders, like the walk does
         return l;
@@ -543,6 +556,7 @@ private:
         std::vector<Diff> diffs;
         std::set<NodeRef> dirty;
         dirty.swap(m_dirty);
+        listServiced();
         for (NodeRef r : dirty) {
             WatchedDrive& w = *m_drives[r.first];
             if (w.away || r.second >= w.nodes.size() || !w.nodes[r.second].alive)
@@ -577,6 +591,60 @@ private:
                 walkNew(diff.where.first, diff.where.second, name);
         }
         closeRoots();
+    }
+
+    // The folders the change service named: each listed and compared with what the index
+    // holds below it. Shallow ones first, as a new folder is walked whole.
+    void listServiced() {
+        std::vector<std::pair<uint32_t, std::string>> named(m_servicedDirty.begin(), m_servicedDirty.end());
+        m_servicedDirty.clear();
+        auto depth = [](const std::string& rel) { return std::count(rel.begin(), rel.end(), kSep); };
+        std::stable_sort(named.begin(), named.end(),
+                         [&](const auto& a, const auto& b) { return depth(a.second) < depth(b.second); });
+        std::vector<std::pair<uint32_t, std::string>> walked; // the new folders, with all below them
+        std::vector<std::string> known;
+        for (const auto& [d, rel] : named) {
+            WatchedDrive& w = *m_drives[d];
+            const std::string full = fullPath(w, rel);
+            if (w.away || std::any_of(walked.begin(), walked.end(), [&](const auto& x) {
+                    return x.first == d && full.starts_with(x.second);
+                }))
+                continue;
+            Listed l = list(w, rel);
+            if (l.error != 0 && platform::WalkRoot::isPassedOver(l.error))
+                continue; // it went itself: its parent has the news
+            bool isRow = false;
+            if (std::string err = m_editor.children(w.drive.letter, full, known, isRow); !err.empty()) {
+                log("Cannot read the index " + m_options.location.dbFile().string() + ": " + err);
+                m_resync = true;
+                break;
+            }
+            if (!isRow && !rel.empty())
+                continue; // not in the index yet: the news of a folder above it brings it
+            std::unordered_set<std::string_view> onDisk(l.names.begin(), l.names.end());
+            std::unordered_set<std::string_view> inIndex(known.begin(), known.end());
+            for (const std::string& name : known)
+                if (!onDisk.count(name))
+                    m_pending.removedTrees.push_back({w.drive.letter, full + name + kSep});
+            for (const std::string& name : l.names)
+                if (!inIndex.count(name)) {
+                    walked.emplace_back(d, full + name + kSep);
+                    addTree(w, rel.empty() ? name : rel + kSep + name);
+                }
+        }
+        closeRoots();
+    }
+
+    // A new folder on a drive the service follows, and every folder below it.
+    void addTree(WatchedDrive& w, const std::string& rel) {
+        std::vector<std::string> stack{rel};
+        while (!stack.empty()) {
+            const std::string r = std::move(stack.back());
+            stack.pop_back();
+            m_pending.added.push_back({w.drive.letter, fullPath(w, r)});
+            for (const std::string& name : list(w, r).names)
+                stack.push_back(r + kSep + name);
+        }
     }
 
     // A folder that went, with everything below it.
@@ -628,7 +696,7 @@ private:
             uint32_t n = stack.back();
             stack.pop_back();
             m_pending.added.push_back({w.drive.letter, fullPath(w, n)});
-            if (!platform::FolderNotifier::watchesSubtree() && !w.serviced)
+            if (!platform::FolderNotifier::watchesSubtree())
                 watch(d, n);
             Listed l = list(w, n);
             w.nodes[n].time = l.error == 0 ? l.time : 0;
@@ -675,7 +743,8 @@ private:
     std::vector<std::unique_ptr<WatchedDrive>> m_drives;
     std::unordered_map<int, std::vector<NodeRef>> m_byWatch; // most hold one
     std::set<NodeRef> m_dirty;
-    std::vector<NodeRef> m_unwatched; // the sweep's, in turn from m_sweepAt
+    std::set<std::pair<uint32_t, std::string>> m_servicedDirty; // drive, path below the root
+    std::vector<NodeRef> m_unwatched;                           // the sweep's, in turn from m_sweepAt
     size_t m_sweepAt = 0;
     int64_t m_budget = INT64_MAX; // the watches this watcher may hold
     IndexChanges m_pending;

@@ -32,6 +32,8 @@ int64_t threadCpuNanos();
 // Sets the calling thread's disk priority to idle (its reads wait while others use the
 // disk: Linux's idle I/O class), or back to what it was; nothing where there is none.
 void setIdleIo(bool idle);
+// Gives the memory freed lately back to the system (the heap keeps it otherwise).
+void giveBackMemory();
 // What tells one file from another at the same path: a file renamed over it has a new
 // identity. "" when the file cannot be read.
 std::string fileIdentity(const std::filesystem::path& file);

@@ -9,6 +9,9 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <fstream>
+#ifdef __GLIBC__
+#include <malloc.h>
+#endif
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <sys/statfs.h>
@@ -165,6 +168,12 @@ int64_t threadCpuNanos() {
     if (clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t) != 0)
         return -1;
     return static_cast<int64_t>(t.tv_sec) * 1000000000 + t.tv_nsec;
+}
+
+void giveBackMemory() {
+#ifdef __GLIBC__
+    malloc_trim(0);
+#endif
 }
 
 void setIdleIo(bool idle) {

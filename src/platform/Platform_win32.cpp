@@ -105,6 +105,7 @@ int64_t threadCpuNanos() {
 }
 
 void setIdleIo(bool) {}
+void giveBackMemory() {}
 
 std::string startDetached(const std::string& program, const std::vector<std::string>& args) {
     std::string line = program;
