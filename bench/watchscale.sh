@@ -65,7 +65,9 @@ latency=$(python3 - "$tree" "$QVL_DATA_DIR/Files.dat" "$((patience + 60))" <<'EO
 import os, random, sqlite3, sys, time
 tree, index, patience = sys.argv[1], sys.argv[2], float(sys.argv[3])
 dirs = [r for r, _, _ in os.walk(tree)]
-rng = random.Random(31)
+# A new choice each run: the watcher watches the folders changed last first, and the same
+# parents as the last run's (changed by its mkdir and the rmdir before this one) would be.
+rng = random.Random(os.urandom(8))
 # The rows the watcher adds come after the last one there is: read straight from the
 # file every 10 ms (a search a round would take longer than the watcher).
 db = sqlite3.connect("file:%s?mode=ro" % index, uri=True, timeout=5)
