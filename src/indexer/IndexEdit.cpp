@@ -34,6 +34,27 @@ int compareRows(const Row& a, const Row& b) {
     return text::comparePathKeys(a.folded, a.path, b.folded, b.path);
 }
 
+// Paths are folded only where a comparison needs them: a block takes a few binary
+// searches, not a fold of every row.
+Row& folded(Row& r) {
+    if (r.folded.empty())
+        r.folded = text::fold(r.path);
+    return r;
+}
+
+// The first row of a block not before `key`.
+size_t firstNotBefore(std::vector<Row>& rows, const Row& key) {
+    size_t lo = 0, hi = rows.size();
+    while (lo < hi) {
+        const size_t mid = (lo + hi) / 2;
+        if (compareRows(folded(rows[mid]), key) < 0)
+            lo = mid + 1;
+        else
+            hi = mid;
+    }
+    return lo;
+}
+
 std::string_view lastComponent(std::string_view fullDirectory) {
     std::string_view p = fullDirectory.substr(0, fullDirectory.size() - 1);
     size_t sep = p.rfind(kSep);
@@ -298,16 +319,7 @@ std::string IndexEditor::Impl::children(char drive, std::string_view dir, std::v
     std::vector<Row> rows;
     if (!(err = readBlock(blocks[b].id, rows)).empty())
         return err;
-    size_t i = 0;
-    for (size_t hi = rows.size(); i < hi;) {
-        const size_t mid = (i + hi) / 2;
-        if (rows[mid].folded.empty())
-            rows[mid].folded = text::fold(rows[mid].path);
-        if (compareRows(rows[mid], key) < 0)
-            i = mid + 1;
-        else
-            hi = mid;
-    }
+    size_t i = firstNotBefore(rows, key);
     std::string child; // the last subfolder found: the rows below it are passed over
     while (true) {
         for (; i < rows.size(); ++i) {
@@ -429,24 +441,7 @@ std::string IndexEditor::Impl::cutTouched(Edit& edit) {
         std::vector<Row> rows;
         if (std::string err = readBlock(blocks[b].id, rows); !err.empty())
             return err;
-        // Paths are folded only where a comparison needs them: a block takes a few
-        // binary searches, not a fold of every row.
-        auto folded = [](Row& r) -> Row& {
-            if (r.folded.empty())
-                r.folded = text::fold(r.path);
-            return r;
-        };
-        auto position = [&](const Row& key) {
-            size_t lo = 0, hi = rows.size();
-            while (lo < hi) {
-                size_t mid = (lo + hi) / 2;
-                if (compareRows(folded(rows[mid]), key) < 0)
-                    lo = mid + 1;
-                else
-                    hi = mid;
-            }
-            return lo;
-        };
+        auto position = [&](const Row& key) { return firstNotBefore(rows, key); };
         // A removed folder and everything below it are one run of rows.
         std::vector<bool> gone(rows.size(), false);
         for (size_t k : edit.removalsIn[b]) {
