@@ -277,7 +277,7 @@ private:
             std::error_code ec;
             const std::string real = std::filesystem::canonical(w.root, ec).string();
             w.realRoot = ec || real.empty() ? w.root : real.back() == kSep ? real : real + kSep;
-            w.folders = tree.rows();
+            w.folders = static_cast<int64_t>(tree.nodes.size()); // as a tree counts them, the root too
             w.nodes.resize(1);
             w.nodes[0].time = tree.times.empty() ? 0 : tree.times[0];
             return;
