@@ -603,7 +603,9 @@ private:
                          [&](const auto& a, const auto& b) { return depth(a.second) < depth(b.second); });
         std::vector<std::pair<uint32_t, std::string>> walked; // the new folders, with all below them
         std::vector<std::string> known;
-        for (const auto& [d, rel] : named) {
+        for (const auto& entry : named) {
+            const uint32_t d = entry.first; // a plain name: lambdas cannot capture a binding in C++20
+            const std::string& rel = entry.second;
             WatchedDrive& w = *m_drives[d];
             const std::string full = fullPath(w, rel);
             if (w.away || std::any_of(walked.begin(), walked.end(), [&](const auto& x) {
