@@ -3,12 +3,15 @@
 // order (see text::comparePathKeys) to be written. The children of a folder are
 // stored together and already sorted, so listing the tree depth-first gives index order.
 
+#include "platform/Platform.h"
+
 #include <cstdint>
 #include <cstdio>
 #include <filesystem>
 #include <memory>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 namespace qvl::indexer {
@@ -38,6 +41,30 @@ struct DirTree {
     }
     int64_t rows() const { return static_cast<int64_t>(nodes.size()) - 1; }
 };
+
+// Depth-first over a tree, handing each node's full path to `fn`; false from it ends
+// the descent below that node.
+template <typename Fn> void eachPath(const DirTree& tree, Fn&& fn) {
+    struct Frame {
+        uint32_t node, next;
+        size_t length;
+    };
+    std::string path = tree.rootPath;
+    std::vector<Frame> stack{{0, 0, path.size()}};
+    while (!stack.empty()) {
+        Frame& f = stack.back();
+        const DirNode& parent = tree.nodes[f.node];
+        if (f.next == parent.childCount) {
+            stack.pop_back();
+            continue;
+        }
+        uint32_t c = parent.firstChild + f.next++;
+        path.resize(f.length);
+        path.append(tree.name(tree.nodes[c])) += platform::kSeparator;
+        if (fn(c, std::as_const(path)))
+            stack.push_back({c, 0, path.size()});
+    }
+}
 
 // The folders of one drive as a full index run walks them, kept in a scratch file
 // instead of memory: ten million folders held in a DirTree take most of a gigabyte, here

@@ -229,6 +229,8 @@ struct IndexEditor::Impl {
     std::string writeBlocks(Edit& edit);
     std::string editRows(const IndexChanges& changes, const std::vector<DriveTimes>& times, const Edit& edit);
     std::string children(char drive, std::string_view dir, std::vector<std::string>& names, bool& isRow);
+    std::string rowsBelow(char drive, std::string_view root, std::string_view after, size_t count,
+                          std::vector<std::string>& paths, bool& end);
     std::string removeRows(const std::vector<std::pair<char, std::string>>& removed);
     bool findSorted(const Row& key, int64_t sorted, Stmt& probe, std::vector<int64_t>& rowids);
 };
@@ -347,6 +349,55 @@ std::string IndexEditor::Impl::children(char drive, std::string_view dir, std::v
             return err;
         i = 0;
     }
+}
+
+std::string IndexEditor::rowsBelow(char drive, std::string_view root, std::string_view after, size_t count,
+                                   std::vector<std::string>& paths, bool& end) {
+    paths.clear();
+    end = false;
+    std::string err = m->db.exec("BEGIN");
+    if (err.empty())
+        err = m->rowsBelow(drive, root, after, count, paths, end);
+    m->db.exec("COMMIT");
+    return err;
+}
+
+std::string IndexEditor::Impl::rowsBelow(char drive, std::string_view root, std::string_view after,
+                                         size_t count, std::vector<std::string>& paths, bool& end) {
+    std::string err;
+    if (generation != store::generation(db) && !(err = loadBlocks()).empty())
+        return err;
+    const std::string from(after.empty() ? root : after);
+    const Row key{drive, from, text::fold(from), {}};
+    const std::string foldedRoot = text::fold(root);
+    size_t b = blocks.empty() ? 0 : blockFor(key);
+    std::vector<Row> rows;
+    if (b < blocks.size() && !(err = readBlock(blocks[b].id, rows)).empty())
+        return err;
+    size_t i = firstNotBefore(rows, key);
+    while (b < blocks.size()) {
+        for (; i < rows.size(); ++i) {
+            Row& r = rows[i];
+            // Past the rows below the root; a row of another drive may still fall among them.
+            if (!r.path.starts_with(root) && !folded(r).folded.starts_with(foldedRoot)) {
+                end = true;
+                return {};
+            }
+            if (r.drive != drive || r.path == after || !r.path.starts_with(root))
+                continue;
+            paths.push_back(std::move(r.path));
+            if (paths.size() >= count)
+                return {};
+        }
+        if (++b < blocks.size()) {
+            rows.clear();
+            if (!(err = readBlock(blocks[b].id, rows)).empty())
+                return err;
+            i = 0;
+        }
+    }
+    end = true;
+    return {};
 }
 
 std::string IndexEditor::apply(const IndexChanges& changes, const std::vector<DriveTimes>& times) {
@@ -760,34 +811,6 @@ bool TreeLoader::finish(DirTree& tree) {
     tree.names = std::move(m_names);
     return true;
 }
-
-namespace {
-
-// Depth-first over a tree, handing each node's full path to `fn`; false from it ends
-// the descent below that node.
-template <typename Fn> void eachPath(const DirTree& tree, Fn&& fn) {
-    struct Frame {
-        uint32_t node, next;
-        size_t length;
-    };
-    std::string path = tree.rootPath;
-    std::vector<Frame> stack{{0, 0, path.size()}};
-    while (!stack.empty()) {
-        Frame& f = stack.back();
-        const DirNode& parent = tree.nodes[f.node];
-        if (f.next == parent.childCount) {
-            stack.pop_back();
-            continue;
-        }
-        uint32_t c = parent.firstChild + f.next++;
-        path.resize(f.length);
-        path.append(tree.name(tree.nodes[c])) += kSep;
-        if (fn(c, std::as_const(path)))
-            stack.push_back({c, 0, path.size()});
-    }
-}
-
-} // namespace
 
 DriveTimes treeTimes(const DirTree& tree) {
     DriveTimes times;

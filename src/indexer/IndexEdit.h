@@ -73,6 +73,11 @@ public:
     // (a drive's root is not). "" or why not.
     std::string children(char drive, std::string_view fullDirectory, std::vector<std::string>& names,
                          bool& isRow);
+    // The rows of `drive` below `root` (its rows' common start) that follow `after` in
+    // index order ("" for the first), at most `count`, their full paths; `end` when the
+    // drive's last row was reached. "" or why not.
+    std::string rowsBelow(char drive, std::string_view root, std::string_view after, size_t count,
+                          std::vector<std::string>& paths, bool& end);
     // Removals first, then additions, then the times, all in one transaction.
     std::string apply(const IndexChanges& changes, const std::vector<DriveTimes>& times = {});
     int64_t rowsAdded() const; // by the last apply
