@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <map>
 #include <memory>
 #include <set>
 #include <thread>
@@ -20,18 +21,12 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 constexpr char kSep = platform::kSeparator;
-constexpr uint32_t kNone = UINT32_MAX;
+// Folder times come from the file system's clock, which may lag the wall clock by a tick:
+// a folder counts as changed since a moment when its time is past this much before it.
+constexpr int64_t kClockSlack = 2'000'000'000;
 
-// A folder as the watcher knows it: what the index holds for it, and its watch.
-struct Node {
-    uint32_t parent = kNone;
-    int watch = -1;
-    bool alive = true;
-    int64_t time = 0; // when it was last listed (0: unknown)
-    std::string name;
-    std::vector<uint32_t> children;
-};
-
+// A drive as the watcher follows it. No tree of its folders is kept: a folder with news
+// is listed and compared with the subfolders the index holds for it.
 struct WatchedDrive {
     Drive drive;
     std::string root; // ends in the separator
@@ -43,18 +38,22 @@ struct WatchedDrive {
             walkRoot = std::make_unique<platform::WalkRoot>(root);
         return *walkRoot;
     }
-    std::vector<Node> nodes; // 0 is the root
-    std::vector<uint32_t> freeNodes;
     bool away = false;
     // Followed by the system's change service: only the root is watched (for its going
-    // away); the service names the folders that change, by their paths below realRoot,
-    // and each is compared with the index itself. No tree is kept: `nodes` holds the root.
+    // away); the service names the folders that change, by their paths below realRoot.
     bool serviced = false;
     std::string realRoot;
-    int64_t folders = 0; // when serviced, as the update found them
+    int64_t folders = 0;                // as the update found them, the root too
+    std::map<std::string, int> watched; // path below the root ("" for it) -> watch
+    // Some folders have no watch: the sweep goes over the index's rows of the drive in
+    // turn and lists those whose time is past `sweepSince` (the start of the pass before,
+    // or of the update's walk for the first pass).
+    bool swept = false;
+    std::string sweepAfter; // the last row the sweep reached ("" at the start of a pass)
+    int64_t sweepSince = 0, passStarted = 0;
 };
 
-using NodeRef = std::pair<uint32_t, uint32_t>; // drive, node
+using PathRef = std::pair<uint32_t, std::string>; // drive, path below its root
 
 class Watcher {
 public:
@@ -85,7 +84,7 @@ public:
             // Idle, it wakes once a second (twice while it sweeps): a wake costs more than the
             // checks it makes, and a stop waits for it.
             bool busy = haveNews() || !m_pending.empty();
-            if (!m_notifier->wait(busy ? 50 : m_unwatched.empty() ? 1000 : 500, events))
+            if (!m_notifier->wait(busy ? 50 : sweeping() ? 500 : 1000, events))
                 return "waiting for change notifications failed";
             if (!events.empty()) {
                 // Gather the events of one burst into one batch.
@@ -129,7 +128,7 @@ public:
     }
 
 private:
-    bool haveNews() const { return !m_dirty.empty() || !m_servicedDirty.empty(); }
+    bool haveNews() const { return !m_dirty.empty(); }
 
     void log(const std::string& line) const {
         if (m_options.log)
@@ -174,14 +173,13 @@ private:
         m_notifier->followService(platform::changesSocketPath());
         m_byWatch.clear();
         m_dirty.clear();
-        m_servicedDirty.clear();
         m_pending = IndexChanges();
-        m_unwatched.clear();
-        m_sweepAt = 0;
+        m_sweepDrive = 0;
         m_drives.clear();
         const int64_t limit = platform::FolderNotifier::watchLimit();
-        m_budget = limit > 0 ? std::max<int64_t>(1, limit * std::clamp(m_options.watchShare, 1, 100) / 100)
-                             : INT64_MAX;
+        m_share = limit > 0 ? std::max<int64_t>(1, limit * std::clamp(m_options.watchShare, 1, 100) / 100)
+                            : INT64_MAX;
+        m_budget = m_share;
 
         std::vector<DirTree> trees;
         while (true) {
@@ -224,10 +222,10 @@ private:
                     err = m_editor.prepare(); // now, not when the first change waits for it
                 for (size_t i = 0; err.empty() && i < chosen.size(); ++i)
                     adopt(chosen[i], trees[i]);
+                if (err.empty())
+                    watchAdopted(trees);
                 trees = std::vector<DirTree>();
                 platform::giveBackMemory(); // the update's trees: most of it at ten million
-                if (err.empty())
-                    watchAdopted();
             }
             if (!err.empty()) {
                 if (!m_options.waitForIndex)
@@ -238,127 +236,144 @@ private:
             }
             break;
         }
-        int64_t folders = 0;
+        int64_t folders = 0, unwatched = 0;
         std::string serviced;
         for (const auto& d : m_drives) {
-            folders += d->serviced ? d->folders : static_cast<int64_t>(d->nodes.size() - d->freeNodes.size());
+            folders += d->folders;
+            if (d->swept && !d->serviced)
+                unwatched += std::max<int64_t>(0, d->folders - static_cast<int64_t>(d->watched.size()));
             if (d->serviced)
                 serviced += std::string(serviced.empty() ? "" : ", ") + d->drive.letter + ":";
         }
         if (!serviced.empty())
             log("the system's change service tells of every folder changed on " + serviced +
                 " (only the drive's root is watched)");
-        if (!m_unwatched.empty()) {
+        if (unwatched > 0) {
             const int64_t rate = std::max(1, m_options.sweepPerSecond);
-            const bool shared = m_budget < limit;
+            const bool shared = m_share < limit;
             std::string share;
             if (limit > 0)
                 share = ", " + (shared ? std::to_string(m_options.watchShare) + "% of " : std::string()) +
                         "the " + std::to_string(limit) + " watches the system allows this user" +
                         (shared ? " (the rest are left to other programs)" : "");
             log("watching " + std::to_string(m_byWatch.size()) + " of " + std::to_string(folders) +
-                " folders" + share + "; the other " + std::to_string(m_unwatched.size()) +
+                " folders" + share + "; the other " + std::to_string(unwatched) +
                 " are checked by a sweep of " + std::to_string(rate) + " folders a second, each every " +
-                std::to_string((static_cast<int64_t>(m_unwatched.size()) + rate - 1) / rate) + " s");
+                std::to_string((unwatched + rate - 1) / rate) + " s");
         }
         if (m_options.ready)
             m_options.ready(folders);
         return {};
     }
 
-    // Takes over the tree an update gave, or only its root where the change service
-    // follows the drive.
+    // Takes over a drive the update went over: its root, and whether the service follows it.
     void adopt(const Drive& drive, const DirTree& tree) {
         auto& w = *m_drives.emplace_back(std::make_unique<WatchedDrive>());
         w.drive = drive;
         w.root = tree.rootPath;
+        w.folders = static_cast<int64_t>(tree.nodes.size());
+        w.sweepSince = tree.walkStarted - kClockSlack;
+        w.passStarted = wallClockNow();
         w.serviced = m_notifier->serviceFollows(w.root);
         if (w.serviced) {
             std::error_code ec;
             const std::string real = std::filesystem::canonical(w.root, ec).string();
             w.realRoot = ec || real.empty() ? w.root : real.back() == kSep ? real : real + kSep;
-            w.folders = static_cast<int64_t>(tree.nodes.size()); // as a tree counts them, the root too
-            w.nodes.resize(1);
-            w.nodes[0].time = tree.times.empty() ? 0 : tree.times[0];
-            return;
-        }
-        w.nodes.resize(tree.nodes.size());
-        for (uint32_t i = 0; i < tree.nodes.size(); ++i) {
-            const DirNode& n = tree.nodes[i];
-            if (i > 0)
-                w.nodes[i].name = tree.name(n);
-            w.nodes[i].time = tree.times[i];
-            w.nodes[i].children.reserve(n.childCount);
-            for (uint32_t k = 0; k < n.childCount; ++k) {
-                w.nodes[i].children.push_back(n.firstChild + k);
-                w.nodes[n.firstChild + k].parent = i;
-            }
         }
     }
 
     // Watches the folders the update gave: every one while the share allows, else the
     // home folder's first and then those changed last; the others go to the sweep. Then
-    // every folder that changed between the update's listing and its watch is listed (the
-    // service, heard from since before the update, names those on the drives it follows).
-    void watchAdopted() {
+    // every watched folder that changed since the update's walk began is listed (the
+    // sweep's first pass does the same for the others; the service, heard from since
+    // before the update, names those on the drives it follows).
+    void watchAdopted(const std::vector<DirTree>& trees) {
         const bool oneWatch = platform::FolderNotifier::watchesSubtree();
-        std::vector<NodeRef> order;
         for (uint32_t d = 0; d < m_drives.size(); ++d)
-            for (uint32_t i = 0; i < m_drives[d]->nodes.size(); ++i)
-                if (i == 0 || !oneWatch)
-                    order.push_back({d, i});
-        if (static_cast<int64_t>(order.size()) > m_budget) {
-            std::vector<std::vector<char>> nearHome;
-            for (const auto& w : m_drives)
-                nearHome.push_back(homeMarks(*w));
-            std::stable_sort(order.begin(), order.end(), [&](NodeRef a, NodeRef b) {
-                const char ha = nearHome[a.first][a.second], hb = nearHome[b.first][b.second];
-                if (ha != hb)
-                    return ha > hb;
-                return m_drives[a.first]->nodes[a.second].time > m_drives[b.first]->nodes[b.second].time;
-            });
-        }
-        for (NodeRef r : order)
-            watch(r.first, r.second);
+            watch(d, "");
+        std::vector<std::vector<char>> chosen(m_drives.size());
+        int64_t wanted = 0;
+        for (uint32_t d = 0; d < m_drives.size(); ++d)
+            if (!m_drives[d]->serviced && !oneWatch)
+                wanted += trees[d].rows();
+        const int64_t room = m_budget - static_cast<int64_t>(m_byWatch.size());
+        if (wanted > room)
+            choose(trees, std::max<int64_t>(room, 0), chosen);
         for (uint32_t d = 0; d < m_drives.size(); ++d) {
             WatchedDrive& w = *m_drives[d];
-            for (uint32_t i = 0; i < w.nodes.size() && !w.serviced; ++i) {
+            if (w.serviced)
+                continue;
+            const size_t root = w.root.size();
+            eachPath(trees[d], [&](uint32_t node, const std::string& path) {
+                const std::string rel = path.substr(root, path.size() - root - 1);
+                if (!oneWatch) {
+                    if (!chosen[d].empty() && !chosen[d][node]) {
+                        w.swept = true;
+                        return true;
+                    }
+                    watch(d, rel);
+                }
                 int64_t now = 0;
-                if (w.opened().folderTime(relPath(w, i), now) != 0 || now != w.nodes[i].time)
-                    m_dirty.insert({d, i});
-            }
+                if (w.opened().folderTime(rel, now) == 0 && now > w.sweepSince)
+                    m_dirty.insert({d, rel});
+                return true;
+            });
+            int64_t now = 0;
+            if (w.opened().folderTime("", now) == 0 && now > w.sweepSince)
+                m_dirty.insert({d, ""});
         }
         closeRoots();
     }
 
-    // 1 for the user's home folder and every folder below it (where the drive holds it).
-    static std::vector<char> homeMarks(const WatchedDrive& w) {
-        std::vector<char> marks(w.nodes.size(), 0);
-        const std::string home = platform::getEnv("HOME");
-        if (home.size() < w.root.size() || home.compare(0, w.root.size(), w.root) != 0)
-            return marks;
-        std::vector<uint32_t> stack{below(w, 0, std::string_view(home).substr(w.root.size()))};
-        while (!stack.empty()) {
-            const uint32_t n = stack.back();
-            stack.pop_back();
-            marks[n] = 1;
-            stack.insert(stack.end(), w.nodes[n].children.begin(), w.nodes[n].children.end());
+    // Marks the `room` folders to watch where not all can be: the home folder's and
+    // every folder below it first, then those changed last.
+    void choose(const std::vector<DirTree>& trees, int64_t room, std::vector<std::vector<char>>& chosen) {
+        struct Candidate {
+            int64_t time;
+            uint32_t node, drive;
+            bool home;
+        };
+        std::vector<Candidate> all;
+        std::string home = platform::getEnv("HOME");
+        if (!home.empty() && home.back() != kSep)
+            home += kSep;
+        for (uint32_t d = 0; d < m_drives.size(); ++d) {
+            if (m_drives[d]->serviced)
+                continue;
+            chosen[d].assign(trees[d].nodes.size(), 0);
+            eachPath(trees[d], [&](uint32_t node, const std::string& path) {
+                const int64_t time = node < trees[d].times.size() ? trees[d].times[node] : 0;
+                all.push_back({time, node, d, path.starts_with(home)});
+                return true;
+            });
         }
-        return marks;
+        auto first = [](const Candidate& a, const Candidate& b) {
+            return a.home != b.home ? a.home : a.time > b.time;
+        };
+        const size_t n = std::min(all.size(), static_cast<size_t>(room));
+        std::nth_element(all.begin(), all.begin() + static_cast<std::ptrdiff_t>(n), all.end(), first);
+        for (size_t i = 0; i < n; ++i)
+            chosen[all[i].drive][all[i].node] = 1;
     }
 
-    void watch(uint32_t d, uint32_t node) {
+    // Watches the folder unless the share is used up or it cannot be; then the sweep
+    // checks it.
+    void watch(uint32_t d, const std::string& rel) {
         WatchedDrive& w = *m_drives[d];
         if (static_cast<int64_t>(m_byWatch.size()) >= m_budget) {
-            m_unwatched.push_back({d, node});
+            w.swept = true;
             return;
         }
         int id = -1;
-        const std::string rel = relPath(w, node); // built once, for both paths
         int err = m_notifier->add(fullPath(w, rel), id, &w.opened(), rel);
         if (err == 0) {
-            w.nodes[node].watch = id;
-            m_byWatch[id].push_back({d, node});
+            if (auto [it, added] = w.watched.emplace(rel, id); !added) {
+                if (it->second == id)
+                    return;
+                unwatch(d, rel);
+                w.watched.emplace(rel, id);
+            }
+            m_byWatch[id].push_back({d, rel});
             return;
         }
         // Gone (its parent's event says so), another file system's, or unreadable (kept
@@ -373,45 +388,49 @@ private:
                     "checked by the sweep instead (the limit is fs.inotify.max_user_watches)");
                 m_limitSaid = true;
             }
+            m_budget = static_cast<int64_t>(m_byWatch.size()); // no more tries that fail alike
         } else if (!m_watchErrorSaid) {
             log("a folder cannot be watched (" + platform::WalkRoot::describe(err) +
-                "): " + fullPath(w, node) + "; such folders are checked by the sweep instead");
+                "): " + fullPath(w, rel) + "; such folders are checked by the sweep instead");
             m_watchErrorSaid = true;
         }
-        m_unwatched.push_back({d, node});
+        w.swept = true;
     }
 
-    // Lets go of the node's watch; the watch itself ends once no folder shares it.
-    void unwatch(uint32_t d, uint32_t node) {
-        Node& x = m_drives[d]->nodes[node];
-        if (x.watch < 0)
+    // Lets go of a path's watch; the watch itself ends once no path shares it.
+    void unwatch(uint32_t d, const std::string& rel) {
+        WatchedDrive& w = *m_drives[d];
+        auto at = w.watched.find(rel);
+        if (at == w.watched.end())
             return;
-        if (auto it = m_byWatch.find(x.watch); it != m_byWatch.end()) {
-            std::erase(it->second, NodeRef{d, node});
+        const int id = at->second;
+        w.watched.erase(at);
+        if (auto it = m_byWatch.find(id); it != m_byWatch.end()) {
+            std::erase(it->second, PathRef{d, rel});
             if (it->second.empty()) {
-                m_notifier->remove(x.watch);
+                m_notifier->remove(id);
                 m_byWatch.erase(it);
             }
         }
-        x.watch = -1;
     }
 
-    std::string relPath(const WatchedDrive& w, uint32_t node) const {
-        std::vector<const std::string*> names;
-        for (uint32_t n = node; n != 0 && n != kNone; n = w.nodes[n].parent)
-            names.push_back(&w.nodes[n].name);
-        std::string rel;
-        for (size_t i = names.size(); i-- > 0;) {
-            rel += *names[i];
-            if (i > 0)
-                rel += kSep;
-        }
-        return rel;
+    // Lets go of the watches of a folder that went and of every folder below it.
+    void unwatchTree(uint32_t d, const std::string& rel) {
+        WatchedDrive& w = *m_drives[d];
+        std::vector<std::string> below;
+        for (auto it = w.watched.lower_bound(rel); it != w.watched.end() && it->first.starts_with(rel); ++it)
+            if (rel.empty() || it->first.size() == rel.size() || it->first[rel.size()] == kSep)
+                below.push_back(it->first);
+        for (const std::string& r : below)
+            unwatch(d, r);
     }
+
     static std::string fullPath(const WatchedDrive& w, const std::string& rel) {
         return rel.empty() ? w.root : w.root + rel + kSep;
     }
-    std::string fullPath(const WatchedDrive& w, uint32_t node) const { return fullPath(w, relPath(w, node)); }
+    static std::string join(const std::string& rel, std::string_view name) {
+        return rel.empty() || name.empty() ? rel + std::string(name) : rel + kSep + std::string(name);
+    }
 
     void take(const std::vector<platform::FolderNotifier::Event>& events) {
         using Event = platform::FolderNotifier::Event;
@@ -434,29 +453,38 @@ private:
             if (it == m_byWatch.end())
                 continue;
             // One folder may be reached by more than one path: each of them hears of it.
-            const std::vector<NodeRef> refs = it->second;
-            if (e.kind == Event::Unwatched)
+            const std::vector<PathRef> refs = it->second;
+            if (e.kind == Event::Unwatched) {
                 m_byWatch.erase(it);
-            for (auto [d, node] : refs) {
+                for (const auto& [d, rel] : refs)
+                    if (auto at = m_drives[d]->watched.find(rel);
+                        at != m_drives[d]->watched.end() && at->second == e.id) {
+                        m_drives[d]->watched.erase(at);
+                        m_drives[d]->swept = true;
+                    }
+                continue;
+            }
+            for (const auto& [d, rel] : refs) {
                 WatchedDrive& w = *m_drives[d];
                 if (e.kind == Event::Changed && e.folder) {
                     if (!w.serviced) // else the service names the folder
-                        m_dirty.insert({d, below(w, node, e.relative)});
-                } else if (e.kind == Event::Unwatched) {
-                    if (w.nodes[node].watch == e.id)
-                        w.nodes[node].watch = -1;
-                } else if (e.kind == Event::Away && node == 0 && !w.away) {
+                        m_dirty.insert({d, join(rel, trimmed(e.relative))});
+                } else if (e.kind == Event::Away && rel.empty() && !w.away) {
                     // The drive went away (unmounted, or its folder removed): stop watching
                     // it and leave its rows as the last update left them.
                     log("drive " + std::string(1, w.drive.letter) + ": (" + w.root +
                         ") went away; it is no longer watched");
                     w.away = true;
-                    for (uint32_t n = 0; n < w.nodes.size(); ++n)
-                        if (w.nodes[n].alive)
-                            unwatch(d, n);
+                    unwatchTree(d, "");
                 }
             }
         }
+    }
+
+    static std::string_view trimmed(std::string_view relative) {
+        while (!relative.empty() && (relative.back() == '/' || relative.back() == kSep))
+            relative.remove_suffix(1);
+        return relative;
     }
 
     // A folder the change service names: listed again if it is one of the index's (the
@@ -471,54 +499,63 @@ private:
             rel.remove_suffix(rel.empty() ? 0 : 1);
             if (rel.starts_with('.') || rel.find(std::string{kSep, '.'}) != std::string_view::npos)
                 continue;
-            m_servicedDirty.insert({d, std::string(rel)});
+            m_dirty.insert({d, std::string(rel)});
         }
     }
 
-    // The folder at `relative` below `node`, or the deepest one of its path known yet
-    // (listing that one finds the rest).
-    static uint32_t below(const WatchedDrive& w, uint32_t node, std::string_view relative) {
-        while (!relative.empty()) {
-            size_t sep = relative.find_first_of("\\/");
-            std::string_view name = relative.substr(0, sep);
-            relative = sep == std::string_view::npos ? std::string_view() : relative.substr(sep + 1);
-            auto child = std::find_if(w.nodes[node].children.begin(), w.nodes[node].children.end(),
-                                      [&](uint32_t c) { return w.nodes[c].name == name; });
-            if (child == w.nodes[node].children.end())
-                break;
-            node = *child;
-        }
-        return node;
-    }
-
-    // The folders without a watch, a slice a second in turn, at idle disk priority: a
-    // changed time lists one again. A whole pass forgets the folders that went.
+    // The folders without a watch, a slice a second in turn, at idle disk priority: the
+    // index's rows of one drive after another, each folder's time read, and those changed
+    // since the pass before began listed again.
     void sweep() {
-        if (m_unwatched.empty())
-            return;
+        const size_t rate = static_cast<size_t>(std::max(1, m_options.sweepPerSecond));
+        size_t checked = 0, read = 0;
+        std::vector<std::string> rows;
         platform::setIdleIo(true);
-        const size_t slice =
-            std::min(m_unwatched.size(), static_cast<size_t>(std::max(1, m_options.sweepPerSecond)));
-        for (size_t k = 0; k < slice; ++k) {
-            if (m_sweepAt >= m_unwatched.size())
-                m_sweepAt = 0;
-            auto [d, node] = m_unwatched[m_sweepAt++];
-            WatchedDrive& w = *m_drives[d];
-            if (w.away || node >= w.nodes.size() || !w.nodes[node].alive)
+        for (size_t turns = 0; checked < rate && read < 4 * rate && turns <= m_drives.size();) {
+            if (m_sweepDrive >= m_drives.size())
+                m_sweepDrive = 0;
+            WatchedDrive& w = *m_drives[m_sweepDrive];
+            if (!w.swept || w.away || w.serviced) {
+                ++m_sweepDrive;
+                ++turns;
                 continue;
-            int64_t now = 0;
-            if (w.opened().folderTime(relPath(w, node), now) == 0 && now != w.nodes[node].time)
-                m_dirty.insert({d, node});
+            }
+            bool end = false;
+            std::string err = m_editor.rowsBelow(w.drive.letter, w.root, w.sweepAfter,
+                                                 std::min<size_t>(rate - checked, 1024), rows, end);
+            if (!err.empty()) {
+                log("Cannot read the index " + m_options.location.dbFile().string() + ": " + err);
+                m_resync = true;
+                break;
+            }
+            const size_t root = w.root.size();
+            for (const std::string& path : rows) {
+                ++read;
+                const std::string rel = path.substr(root, path.size() - root - 1);
+                if (w.watched.count(rel))
+                    continue;
+                ++checked;
+                int64_t now = 0;
+                if (w.opened().folderTime(rel, now) == 0 && now > w.sweepSince)
+                    m_dirty.insert({static_cast<uint32_t>(m_sweepDrive), rel});
+            }
+            if (!rows.empty())
+                w.sweepAfter = rows.back();
+            if (end) {
+                w.sweepAfter.clear();
+                w.sweepSince = w.passStarted - kClockSlack;
+                w.passStarted = wallClockNow();
+                ++m_sweepDrive;
+                ++turns;
+            }
         }
         platform::setIdleIo(false);
         closeRoots();
-        if (m_sweepAt >= m_unwatched.size()) {
-            m_sweepAt = 0;
-            std::erase_if(m_unwatched, [&](NodeRef r) {
-                return r.second >= m_drives[r.first]->nodes.size() ||
-                       !m_drives[r.first]->nodes[r.second].alive;
-            });
-        }
+    }
+
+    bool sweeping() const {
+        return std::any_of(m_drives.begin(), m_drives.end(),
+                           [](const auto& w) { return w->swept && !w->away && !w->serviced; });
     }
 
     struct Listed {
@@ -535,7 +572,6 @@ private:
             w->walkRoot.reset();
     }
 
-    Listed list(WatchedDrive& w, uint32_t node) { return list(w, relPath(w, node)); }
     Listed list(WatchedDrive& w, const std::string& rel) {
         Listed l;
         l.error = w.opened().listSubdirs(rel, m_buffer, &Watcher::onName, &l, &l.time);
@@ -544,74 +580,31 @@ private:
         return l;
     }
 
-    // Lists every folder with news again and turns the differences into changes: first
-    // every folder that went, then every folder that came, so that a folder moved within
-    // the drive loses its old watches before it gets its new ones.
+    // Lists every folder with news and compares it with what the index holds below it:
+    // first every folder that went (and its watches), then every folder that came, walked
+    // whole, so that a folder moved within the drive loses its old watches before it gets
+    // its new ones. Shallow ones first, as a new folder is walked whole.
     void listDirty() {
-        struct Diff {
-            NodeRef where;
-            std::vector<uint32_t> gone;
-            std::vector<std::string> came;
-        };
-        std::vector<Diff> diffs;
-        std::set<NodeRef> dirty;
-        dirty.swap(m_dirty);
-        listServiced();
-        for (NodeRef r : dirty) {
-            WatchedDrive& w = *m_drives[r.first];
-            if (w.away || r.second >= w.nodes.size() || !w.nodes[r.second].alive)
-                continue;
-            Listed l = list(w, r.second);
-            if (l.error != 0 && platform::WalkRoot::isPassedOver(l.error))
-                continue; // it went itself: its parent has the news
-            Node& n = w.nodes[r.second];
-            n.time = l.error == 0 ? l.time : 0;
-            std::unordered_set<std::string_view> onDisk(l.names.begin(), l.names.end());
-            std::unordered_set<std::string_view> known;
-            Diff diff{r, {}, {}};
-            for (uint32_t c : n.children) {
-                known.insert(w.nodes[c].name);
-                if (!onDisk.count(w.nodes[c].name))
-                    diff.gone.push_back(c);
-            }
-            for (std::string& name : l.names)
-                if (!known.count(name))
-                    diff.came.push_back(std::move(name));
-            if (!diff.gone.empty() || !diff.came.empty())
-                diffs.push_back(std::move(diff));
-        }
-        for (const Diff& diff : diffs)
-            for (uint32_t c : diff.gone)
-                drop(diff.where.first, c);
-        for (const Diff& diff : diffs) {
-            WatchedDrive& w = *m_drives[diff.where.first];
-            if (!w.nodes[diff.where.second].alive)
-                continue; // it went with a folder above it
-            for (const std::string& name : diff.came)
-                walkNew(diff.where.first, diff.where.second, name);
-        }
-        closeRoots();
-    }
-
-    // The folders the change service named: each listed and compared with what the index
-    // holds below it. Shallow ones first, as a new folder is walked whole.
-    void listServiced() {
-        std::vector<std::pair<uint32_t, std::string>> named(m_servicedDirty.begin(), m_servicedDirty.end());
-        m_servicedDirty.clear();
+        std::vector<PathRef> named(m_dirty.begin(), m_dirty.end());
+        m_dirty.clear();
         auto depth = [](const std::string& rel) { return std::count(rel.begin(), rel.end(), kSep); };
         std::stable_sort(named.begin(), named.end(),
                          [&](const auto& a, const auto& b) { return depth(a.second) < depth(b.second); });
-        std::vector<std::pair<uint32_t, std::string>> walked; // the new folders, with all below them
+        struct Came {
+            uint32_t drive;
+            std::string rel;
+        };
+        std::vector<Came> came;
         std::vector<std::string> known;
-        for (const auto& entry : named) {
-            const uint32_t d = entry.first; // a plain name: lambdas cannot capture a binding in C++20
+        for (const PathRef& entry : named) {
+            const uint32_t d = entry.first;
             const std::string& rel = entry.second;
             WatchedDrive& w = *m_drives[d];
             const std::string full = fullPath(w, rel);
-            if (w.away || std::any_of(walked.begin(), walked.end(), [&](const auto& x) {
-                    return x.first == d && full.starts_with(x.second);
+            if (w.away || std::any_of(came.begin(), came.end(), [&](const Came& c) {
+                    return c.drive == d && full.starts_with(fullPath(w, c.rel));
                 }))
-                continue;
+                continue; // walked whole with a new folder above it
             Listed l = list(w, rel);
             if (l.error != 0 && platform::WalkRoot::isPassedOver(l.error))
                 continue; // it went itself: its parent has the news
@@ -626,84 +619,33 @@ private:
             std::unordered_set<std::string_view> onDisk(l.names.begin(), l.names.end());
             std::unordered_set<std::string_view> inIndex(known.begin(), known.end());
             for (const std::string& name : known)
-                if (!onDisk.count(name))
+                if (!onDisk.count(name)) {
                     m_pending.removedTrees.push_back({w.drive.letter, full + name + kSep});
-            for (const std::string& name : l.names)
-                if (!inIndex.count(name)) {
-                    walked.emplace_back(d, full + name + kSep);
-                    addTree(w, rel.empty() ? name : rel + kSep + name);
+                    unwatchTree(d, join(rel, name));
                 }
+            for (const std::string& name : l.names)
+                if (!inIndex.count(name))
+                    came.push_back({d, join(rel, name)});
         }
+        for (const Came& c : came)
+            addTree(c.drive, c.rel);
         closeRoots();
     }
 
-    // A new folder on a drive the service follows, and every folder below it.
-    void addTree(WatchedDrive& w, const std::string& rel) {
+    // A new folder and every folder below it: each watched first, then listed, so that
+    // nothing made in it in between goes unseen.
+    void addTree(uint32_t d, const std::string& rel) {
+        WatchedDrive& w = *m_drives[d];
+        const bool watchEach = !w.serviced && !platform::FolderNotifier::watchesSubtree();
         std::vector<std::string> stack{rel};
         while (!stack.empty()) {
             const std::string r = std::move(stack.back());
             stack.pop_back();
             m_pending.added.push_back({w.drive.letter, fullPath(w, r)});
+            if (watchEach)
+                watch(d, r);
             for (const std::string& name : list(w, r).names)
                 stack.push_back(r + kSep + name);
-        }
-    }
-
-    // A folder that went, with everything below it.
-    void drop(uint32_t d, uint32_t node) {
-        WatchedDrive& w = *m_drives[d];
-        if (!w.nodes[node].alive)
-            return;
-        m_pending.removedTrees.push_back({w.drive.letter, fullPath(w, node)});
-        Node& parent = w.nodes[w.nodes[node].parent];
-        std::erase(parent.children, node);
-        std::vector<uint32_t> stack{node};
-        while (!stack.empty()) {
-            uint32_t n = stack.back();
-            stack.pop_back();
-            // The same watch may follow the folder to where it moved: it stays while
-            // another node has it.
-            unwatch(d, n);
-            Node& x = w.nodes[n];
-            stack.insert(stack.end(), x.children.begin(), x.children.end());
-            x = Node();
-            x.alive = false;
-            w.freeNodes.push_back(n);
-        }
-    }
-
-    uint32_t newNode(WatchedDrive& w, uint32_t parent, const std::string& name) {
-        uint32_t n;
-        if (!w.freeNodes.empty()) {
-            n = w.freeNodes.back();
-            w.freeNodes.pop_back();
-        } else {
-            n = static_cast<uint32_t>(w.nodes.size());
-            w.nodes.emplace_back();
-        }
-        Node& x = w.nodes[n];
-        x = Node();
-        x.parent = parent;
-        x.name = name;
-        w.nodes[parent].children.push_back(n);
-        return n;
-    }
-
-    // A folder that came: watched first, then listed, so that nothing made in it in
-    // between goes unseen; the same for every folder below it.
-    void walkNew(uint32_t d, uint32_t parent, const std::string& name) {
-        WatchedDrive& w = *m_drives[d];
-        std::vector<uint32_t> stack{newNode(w, parent, name)};
-        while (!stack.empty()) {
-            uint32_t n = stack.back();
-            stack.pop_back();
-            m_pending.added.push_back({w.drive.letter, fullPath(w, n)});
-            if (!platform::FolderNotifier::watchesSubtree())
-                watch(d, n);
-            Listed l = list(w, n);
-            w.nodes[n].time = l.error == 0 ? l.time : 0;
-            for (const std::string& child : l.names)
-                stack.push_back(newNode(w, n, child));
         }
     }
 
@@ -743,12 +685,11 @@ private:
     IndexEditor m_editor;
     std::string m_identity; // of the file the editor has open
     std::vector<std::unique_ptr<WatchedDrive>> m_drives;
-    std::unordered_map<int, std::vector<NodeRef>> m_byWatch; // most hold one
-    std::set<NodeRef> m_dirty;
-    std::set<std::pair<uint32_t, std::string>> m_servicedDirty; // drive, path below the root
-    std::vector<NodeRef> m_unwatched;                           // the sweep's, in turn from m_sweepAt
-    size_t m_sweepAt = 0;
-    int64_t m_budget = INT64_MAX; // the watches this watcher may hold
+    std::unordered_map<int, std::vector<PathRef>> m_byWatch; // most hold one
+    std::set<PathRef> m_dirty;                               // folders with news
+    size_t m_sweepDrive = 0;                                 // the drive the sweep is on
+    int64_t m_share = INT64_MAX;                             // the watches this watcher may hold
+    int64_t m_budget = INT64_MAX; // the same, or fewer once the system's limit was met
     IndexChanges m_pending;
     std::vector<char> m_buffer;
     bool m_resync = false;
