@@ -367,13 +367,14 @@ private:
         int id = -1;
         int err = m_notifier->add(fullPath(w, rel), id, &w.opened(), rel);
         if (err == 0) {
-            if (auto [it, added] = w.watched.emplace(rel, id); !added) {
-                if (it->second == id)
+            auto [at, added] = w.watched.emplace(rel, id);
+            if (!added) {
+                if (at->second == id)
                     return;
                 unwatch(d, rel);
-                w.watched.emplace(rel, id);
+                at = w.watched.emplace(rel, id).first;
             }
-            m_byWatch[id].push_back({d, rel});
+            m_byWatch[id].push_back({d, &at->first});
             return;
         }
         // Gone (its parent's event says so), another file system's, or unreadable (kept
@@ -404,14 +405,14 @@ private:
         if (at == w.watched.end())
             return;
         const int id = at->second;
-        w.watched.erase(at);
         if (auto it = m_byWatch.find(id); it != m_byWatch.end()) {
-            std::erase(it->second, PathRef{d, rel});
+            std::erase(it->second, WatchRef{d, &at->first});
             if (it->second.empty()) {
                 m_notifier->remove(id);
                 m_byWatch.erase(it);
             }
         }
+        w.watched.erase(at);
     }
 
     // Lets go of the watches of a folder that went and of every folder below it.
@@ -453,7 +454,9 @@ private:
             if (it == m_byWatch.end())
                 continue;
             // One folder may be reached by more than one path: each of them hears of it.
-            const std::vector<PathRef> refs = it->second;
+            std::vector<PathRef> refs;
+            for (const WatchRef& r : it->second)
+                refs.push_back({r.drive, *r.path});
             if (e.kind == Event::Unwatched) {
                 m_byWatch.erase(it);
                 for (const auto& [d, rel] : refs)
@@ -685,10 +688,16 @@ private:
     IndexEditor m_editor;
     std::string m_identity; // of the file the editor has open
     std::vector<std::unique_ptr<WatchedDrive>> m_drives;
-    std::unordered_map<int, std::vector<PathRef>> m_byWatch; // most hold one
-    std::set<PathRef> m_dirty;                               // folders with news
-    size_t m_sweepDrive = 0;                                 // the drive the sweep is on
-    int64_t m_share = INT64_MAX;                             // the watches this watcher may hold
+    // Each watch's paths, most one; they point at the keys of their drive's `watched`.
+    struct WatchRef {
+        uint32_t drive;
+        const std::string* path;
+        bool operator==(const WatchRef&) const = default;
+    };
+    std::unordered_map<int, std::vector<WatchRef>> m_byWatch;
+    std::set<PathRef> m_dirty;    // folders with news
+    size_t m_sweepDrive = 0;      // the drive the sweep is on
+    int64_t m_share = INT64_MAX;  // the watches this watcher may hold
     int64_t m_budget = INT64_MAX; // the same, or fewer once the system's limit was met
     IndexChanges m_pending;
     std::vector<char> m_buffer;
