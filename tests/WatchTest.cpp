@@ -5,6 +5,7 @@
 
 #include "indexer/Update.h"
 #include "indexer/Watch.h"
+#include "indexer/WatchedPaths.h"
 #include "platform/ChangeService.h"
 #include "store/History.h"
 #include "store/Sqlite.h"
@@ -18,6 +19,7 @@
 #include <fcntl.h>
 #include <fstream>
 #include <grp.h>
+#include <map>
 #include <mutex>
 #include <poll.h>
 #include <random>
@@ -86,6 +88,74 @@ std::string settle(const fs::path& data, const fs::path& root, const std::string
     std::string diff;
     test::waitFor([&] { return (diff = test::indexDiffersFromDisk(data, root, letters)).empty(); });
     return diff;
+}
+
+// The watcher's table of watched paths against a plain map, over paths that are each
+// other's prefixes ("a", "a/b", "ab"), watches shared by two paths, numbers out of order,
+// and enough removals to make it rebuild itself many times.
+TEST(Watch, TheWatchedPathsAgreeWithAPlainMap) {
+    std::mt19937 rng(7);
+    std::vector<std::string> names{""};
+    for (const char* a : {"a", "ab", "b", "a b", "\xc3\xa9"})
+        for (const char* b : {"", "a", "ab", "c"})
+            for (const char* c : {"", "a", "d"}) {
+                std::string p = a;
+                if (*b)
+                    p += std::string(1, platform::kSeparator) + b;
+                if (*b && *c)
+                    p += std::string(1, platform::kSeparator) + c;
+                names.push_back(p);
+            }
+    std::sort(names.begin(), names.end());
+    names.erase(std::unique(names.begin(), names.end()), names.end());
+    indexer::WatchedPaths table;
+    std::map<std::pair<uint32_t, std::string>, int> oracle;
+    auto oracleFind = [&](uint32_t d, const std::string& p) {
+        auto it = oracle.find({d, p});
+        return it == oracle.end() ? -1 : it->second;
+    };
+    for (int round = 0; round < 300000; ++round) {
+        const uint32_t d = rng() % 3;
+        const std::string& p = names[rng() % names.size()];
+        if (rng() % 3 != 0) {
+            const int id = static_cast<int>(rng() % 40);
+            ASSERT_EQ(table.add(d, p, id), oracleFind(d, p)) << p;
+            oracle[{d, p}] = id;
+        } else {
+            ASSERT_EQ(table.remove(d, p), oracleFind(d, p)) << p;
+            oracle.erase({d, p});
+        }
+        if (round % 997 != 0)
+            continue;
+        ASSERT_EQ(table.size(), oracle.size());
+        std::map<int, std::vector<std::pair<uint32_t, std::string>>> byWatch;
+        std::vector<size_t> perDrive(3);
+        for (const auto& [key, id] : oracle) {
+            byWatch[id].push_back(key);
+            ++perDrive[key.first];
+        }
+        ASSERT_EQ(table.watches(), byWatch.size());
+        for (uint32_t drive = 0; drive < 3; ++drive) {
+            ASSERT_EQ(table.size(drive), perDrive[drive]);
+            for (const std::string& q : names) {
+                ASSERT_EQ(table.find(drive, q), oracleFind(drive, q)) << q;
+                std::vector<std::string> want;
+                for (const auto& [key, id] : oracle)
+                    if (key.first == drive &&
+                        (q.empty() || key.second == q || key.second.starts_with(q + platform::kSeparator)))
+                        want.push_back(key.second);
+                std::vector<std::string> got = table.below(drive, q);
+                std::sort(got.begin(), got.end());
+                ASSERT_EQ(got, want) << "below \"" << q << "\"";
+            }
+        }
+        for (int id = 0; id < 40; ++id) {
+            std::vector<std::pair<uint32_t, std::string>> got = table.paths(id);
+            std::sort(got.begin(), got.end());
+            ASSERT_EQ(got, byWatch[id]) << "watch " << id;
+            ASSERT_EQ(table.serves(id), !byWatch[id].empty());
+        }
+    }
 }
 
 TEST(Watch, FollowsRandomChurnAndAFullIndexUnderIt) {

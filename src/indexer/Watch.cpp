@@ -2,17 +2,16 @@
 
 #include "indexer/IndexEdit.h"
 #include "indexer/Update.h"
+#include "indexer/WatchedPaths.h"
 #include "platform/ChangeService.h"
 #include "platform/Notify.h"
 #include "platform/Platform.h"
 
 #include <algorithm>
 #include <chrono>
-#include <map>
 #include <memory>
 #include <set>
 #include <thread>
-#include <unordered_map>
 #include <unordered_set>
 
 namespace qvl::indexer {
@@ -43,8 +42,7 @@ struct WatchedDrive {
     // away); the service names the folders that change, by their paths below realRoot.
     bool serviced = false;
     std::string realRoot;
-    int64_t folders = 0;                // as the update found them, the root too
-    std::map<std::string, int> watched; // path below the root ("" for it) -> watch
+    int64_t folders = 0; // as the update found them, the root too
     // Some folders have no watch: the sweep goes over the index's rows of the drive in
     // turn and lists those whose time is past `sweepSince` (the start of the pass before,
     // or of the update's walk for the first pass).
@@ -171,7 +169,7 @@ private:
                    platform::WalkRoot::describe(m_notifier->error());
         // Before the update, so that what changes while it reads is heard of.
         m_notifier->followService(platform::changesSocketPath());
-        m_byWatch.clear();
+        m_watched.clear();
         m_dirty.clear();
         m_pending = IndexChanges();
         m_sweepDrive = 0;
@@ -238,10 +236,11 @@ private:
         }
         int64_t folders = 0, unwatched = 0;
         std::string serviced;
-        for (const auto& d : m_drives) {
+        for (uint32_t i = 0; i < m_drives.size(); ++i) {
+            const auto& d = m_drives[i];
             folders += d->folders;
             if (d->swept && !d->serviced)
-                unwatched += std::max<int64_t>(0, d->folders - static_cast<int64_t>(d->watched.size()));
+                unwatched += std::max<int64_t>(0, d->folders - static_cast<int64_t>(m_watched.size(i)));
             if (d->serviced)
                 serviced += std::string(serviced.empty() ? "" : ", ") + d->drive.letter + ":";
         }
@@ -256,7 +255,7 @@ private:
                 share = ", " + (shared ? std::to_string(m_options.watchShare) + "% of " : std::string()) +
                         "the " + std::to_string(limit) + " watches the system allows this user" +
                         (shared ? " (the rest are left to other programs)" : "");
-            log("watching " + std::to_string(m_byWatch.size()) + " of " + std::to_string(folders) +
+            log("watching " + std::to_string(m_watched.watches()) + " of " + std::to_string(folders) +
                 " folders" + share + "; the other " + std::to_string(unwatched) +
                 " are checked by a sweep of " + std::to_string(rate) + " folders a second, each every " +
                 std::to_string((unwatched + rate - 1) / rate) + " s");
@@ -296,7 +295,7 @@ private:
         for (uint32_t d = 0; d < m_drives.size(); ++d)
             if (!m_drives[d]->serviced && !oneWatch)
                 wanted += trees[d].rows();
-        const int64_t room = m_budget - static_cast<int64_t>(m_byWatch.size());
+        const int64_t room = m_budget - static_cast<int64_t>(m_watched.watches());
         if (wanted > room)
             choose(trees, std::max<int64_t>(room, 0), chosen);
         for (uint32_t d = 0; d < m_drives.size(); ++d) {
@@ -360,21 +359,17 @@ private:
     // checks it.
     void watch(uint32_t d, const std::string& rel) {
         WatchedDrive& w = *m_drives[d];
-        if (static_cast<int64_t>(m_byWatch.size()) >= m_budget) {
+        if (static_cast<int64_t>(m_watched.watches()) >= m_budget) {
             w.swept = true;
             return;
         }
         int id = -1;
         int err = m_notifier->add(fullPath(w, rel), id, &w.opened(), rel);
         if (err == 0) {
-            auto [at, added] = w.watched.emplace(rel, id);
-            if (!added) {
-                if (at->second == id)
-                    return;
-                unwatch(d, rel);
-                at = w.watched.emplace(rel, id).first;
-            }
-            m_byWatch[id].push_back({d, &at->first});
+            // A path that had another watch lets go of it, as the watch may serve it alone.
+            if (const int before = m_watched.add(d, rel, id);
+                before >= 0 && before != id && !m_watched.serves(before))
+                m_notifier->remove(before);
             return;
         }
         // Gone (its parent's event says so), another file system's, or unreadable (kept
@@ -389,7 +384,7 @@ private:
                     "checked by the sweep instead (the limit is fs.inotify.max_user_watches)");
                 m_limitSaid = true;
             }
-            m_budget = static_cast<int64_t>(m_byWatch.size()); // no more tries that fail alike
+            m_budget = static_cast<int64_t>(m_watched.watches()); // no more tries that fail alike
         } else if (!m_watchErrorSaid) {
             log("a folder cannot be watched (" + platform::WalkRoot::describe(err) +
                 "): " + fullPath(w, rel) + "; such folders are checked by the sweep instead");
@@ -400,29 +395,13 @@ private:
 
     // Lets go of a path's watch; the watch itself ends once no path shares it.
     void unwatch(uint32_t d, const std::string& rel) {
-        WatchedDrive& w = *m_drives[d];
-        auto at = w.watched.find(rel);
-        if (at == w.watched.end())
-            return;
-        const int id = at->second;
-        if (auto it = m_byWatch.find(id); it != m_byWatch.end()) {
-            std::erase(it->second, WatchRef{d, &at->first});
-            if (it->second.empty()) {
-                m_notifier->remove(id);
-                m_byWatch.erase(it);
-            }
-        }
-        w.watched.erase(at);
+        if (const int id = m_watched.remove(d, rel); id >= 0 && !m_watched.serves(id))
+            m_notifier->remove(id);
     }
 
     // Lets go of the watches of a folder that went and of every folder below it.
     void unwatchTree(uint32_t d, const std::string& rel) {
-        WatchedDrive& w = *m_drives[d];
-        std::vector<std::string> below;
-        for (auto it = w.watched.lower_bound(rel); it != w.watched.end() && it->first.starts_with(rel); ++it)
-            if (rel.empty() || it->first.size() == rel.size() || it->first[rel.size()] == kSep)
-                below.push_back(it->first);
-        for (const std::string& r : below)
+        for (const std::string& r : m_watched.below(d, rel))
             unwatch(d, r);
     }
 
@@ -450,21 +429,13 @@ private:
                 m_resync = true;
                 continue;
             }
-            auto it = m_byWatch.find(e.id);
-            if (it == m_byWatch.end())
-                continue;
             // One folder may be reached by more than one path: each of them hears of it.
-            std::vector<PathRef> refs;
-            for (const WatchRef& r : it->second)
-                refs.push_back({r.drive, *r.path});
+            const std::vector<PathRef> refs = m_watched.paths(e.id);
             if (e.kind == Event::Unwatched) {
-                m_byWatch.erase(it);
-                for (const auto& [d, rel] : refs)
-                    if (auto at = m_drives[d]->watched.find(rel);
-                        at != m_drives[d]->watched.end() && at->second == e.id) {
-                        m_drives[d]->watched.erase(at);
-                        m_drives[d]->swept = true;
-                    }
+                for (const auto& [d, rel] : refs) {
+                    m_watched.remove(d, rel);
+                    m_drives[d]->swept = true;
+                }
                 continue;
             }
             for (const auto& [d, rel] : refs) {
@@ -535,7 +506,7 @@ private:
             for (const std::string& path : rows) {
                 ++read;
                 const std::string rel = path.substr(root, path.size() - root - 1);
-                if (w.watched.count(rel))
+                if (m_watched.find(static_cast<uint32_t>(m_sweepDrive), rel) >= 0)
                     continue;
                 ++checked;
                 int64_t now = 0;
@@ -688,13 +659,7 @@ private:
     IndexEditor m_editor;
     std::string m_identity; // of the file the editor has open
     std::vector<std::unique_ptr<WatchedDrive>> m_drives;
-    // Each watch's paths, most one; they point at the keys of their drive's `watched`.
-    struct WatchRef {
-        uint32_t drive;
-        const std::string* path;
-        bool operator==(const WatchRef&) const = default;
-    };
-    std::unordered_map<int, std::vector<WatchRef>> m_byWatch;
+    WatchedPaths m_watched;
     std::set<PathRef> m_dirty;    // folders with news
     size_t m_sweepDrive = 0;      // the drive the sweep is on
     int64_t m_share = INT64_MAX;  // the watches this watcher may hold
