@@ -41,7 +41,7 @@ int WatchedPaths::add(uint32_t drive, std::string_view rel, int id) {
         rebuild();
     const bool newWatch = !serves(id);
     const auto number = static_cast<uint32_t>(m_paths.size());
-    m_paths.push_back({static_cast<uint32_t>(m_bytes.size()), static_cast<uint32_t>(rel.size()), drive, id});
+    m_paths.push_back({m_bytes.size(), static_cast<uint32_t>(rel.size()), drive, id});
     m_bytes.append(rel);
     m_slots[slotOf(drive, rel)] = number + 1;
     if (m_byWatch.empty() || m_byWatch.back().first <= id)
@@ -111,7 +111,7 @@ void WatchedPaths::rebuild() {
     kept.reserve(m_live);
     for (const Path& p : m_paths)
         if (p.drive != kGone) {
-            kept.push_back({static_cast<uint32_t>(bytes.size()), p.length, p.drive, p.id});
+            kept.push_back({bytes.size(), p.length, p.drive, p.id});
             bytes.append(text(p));
         }
     m_bytes = std::move(bytes);

@@ -35,7 +35,8 @@ public:
 private:
     static constexpr uint32_t kGone = UINT32_MAX; // the drive of a path taken away
     struct Path {
-        uint32_t offset, length, drive;
+        uint64_t offset; // the bytes may pass 4 GB where the system allows millions of watches
+        uint32_t length, drive;
         int id;
     };
     std::string_view text(const Path& p) const {
