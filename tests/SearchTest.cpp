@@ -1,5 +1,6 @@
 #include "TestSupport.h"
 
+#include "search/BestMatches.h"
 #include "search/SearchService.h"
 #include "store/History.h"
 #include "store/IndexStore.h"
@@ -8,6 +9,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <random>
 #include <thread>
@@ -77,6 +79,40 @@ TEST_F(SearchDifferential, RandomNeedlesMatchBruteForce) {
         ASSERT_EQ(test::searchPaths(db(), test::query(needle, mode)), test::bruteForce(s_all, needle, mode))
             << "needle '" << needle << "' mode " << mode;
     }
+}
+
+// A launcher's screenful: exact names first, then the shortest paths, then index order,
+// as a stable sort of every hit would give them, whatever the limit.
+TEST_F(SearchDifferential, BestMatchesAreTheFirstOfEveryHitSorted) {
+    std::mt19937 rng(4242);
+    for (int i = 0; i < 200; ++i) {
+        std::string needle = randomName(rng).substr(0, 1 + i % 2);
+        std::vector<std::string> all = test::bruteForce(s_all, needle, search::ContainingSearch);
+        std::vector<std::string> exact = test::bruteForce(s_all, needle, search::ExactSearch);
+        auto isExact = [&](const std::string& p) {
+            return std::find(exact.begin(), exact.end(), p) != exact.end();
+        };
+        std::stable_sort(all.begin(), all.end(), [&](const std::string& a, const std::string& b) {
+            return std::pair(!isExact(a), a.size()) < std::pair(!isExact(b), b.size());
+        });
+        for (size_t limit : {size_t(1), size_t(7), size_t(20), all.size() + 1}) {
+            std::vector<search::RankedHit> got;
+            std::string message;
+            ASSERT_EQ(search::bestMatches(db(), needle, limit, got, message), search::SearchError::None)
+                << message;
+            ASSERT_EQ(got.size(), std::min(limit, all.size())) << needle;
+            for (size_t k = 0; k < got.size(); ++k) {
+                ASSERT_EQ(got[k].fullDirectory, all[k])
+                    << "needle '" << needle << "' limit " << limit << " rank " << k;
+                ASSERT_EQ(got[k].exact, isExact(all[k])) << all[k];
+            }
+        }
+    }
+    std::vector<search::RankedHit> got;
+    std::string message;
+    EXPECT_EQ(search::bestMatches((s_data->path() / "none.dat").string(), "a", 20, got, message),
+              search::SearchError::NoIndex);
+    EXPECT_TRUE(got.empty());
 }
 
 // Blocks whose names are made of different letters, so that most blocks lack most of a
