@@ -10,7 +10,7 @@ ARGS ?=
 # Debian 12 packages the build and the tests need.
 PACKAGES = g++ cmake ninja-build pkg-config libsqlite3-dev libgtest-dev qt6-base-dev libxcb1-dev \
     librsvg2-bin dpkg-dev file fonts-dejavu-core fonts-wine fonts-liberation fonts-noto-color-emoji strace \
-    xvfb xdotool
+    xvfb xdotool dbus-daemon libglib2.0-bin
 
 .PHONY: all build test run deps clean format package
 
