@@ -10,6 +10,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cctype>
 #include <cstdio>
 #include <random>
 #include <thread>
@@ -233,6 +234,61 @@ protected:
 };
 
 } // namespace
+
+// The best few of a large index, scanned by several threads that leave out what can no
+// longer be among the best: names that hold the text at every length, exact names (in
+// either case) deep down and late, against a stable sort of every hit.
+TEST(BestMatches, LeaveOutOnlyWhatCannotBeAmongTheBest) {
+    TempDir data;
+    std::filesystem::copy_file(QVL_TEMPLATE, data.path() / "Files.dat");
+    store::IndexWriter writer;
+    ASSERT_EQ(writer.open(data.path() / "Files.dat"), "");
+    std::vector<std::pair<std::string, bool>> hits; // every hit in index order, and whether exact
+    auto add = [&](const std::string& path, const std::string& name) {
+        std::string folded = name;
+        for (char& c : folded)
+            c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+        ASSERT_EQ(writer.add('C', path, name, folded), "");
+        if (folded.find("photo") != std::string::npos)
+            hits.emplace_back(path, folded == "photo");
+    };
+    for (int i = 0; i < 150000; ++i) {
+        char number[16];
+        std::snprintf(number, sizeof number, "n%06d", i);
+        std::string name =
+            std::string(number) + (i % 5 == 0 ? "-Photo-" : "-x-") + std::string((i * 7919) % 40, 'a');
+        std::string path = "/p/g" + std::to_string(1000 + i / 500) + "/" + name + "/";
+        add(path, name);
+        if (i % 997 == 0 || i % 1009 == 0)
+            add(path + "deeper/" + std::string(1 + i % 30, 'b') + "/", std::string(1 + i % 30, 'b'));
+        if (i % 997 == 0)
+            add(path + "deeper/" + std::string(1 + i % 30, 'b') + "/photo/", "photo");
+        if (i % 1009 == 0)
+            add(path + "PHOTO/", "PHOTO");
+    }
+    // Last, short names of every length up to the shortest above: each must win its place
+    // against what the scanners were told to leave out by then.
+    add("/p/h/", "h");
+    for (size_t k = 0; k <= 12; ++k)
+        add("/p/h/xphoto" + std::string(k, 'c') + "/", "xphoto" + std::string(k, 'c'));
+    ASSERT_EQ(writer.finish(), "");
+    std::vector<std::pair<std::string, bool>> sorted = hits;
+    std::stable_sort(sorted.begin(), sorted.end(), [](const auto& a, const auto& b) {
+        return std::pair(!a.second, a.first.size()) < std::pair(!b.second, b.first.size());
+    });
+    for (size_t limit : {1, 20, 200, 400}) {
+        std::vector<search::RankedHit> got;
+        std::string message;
+        ASSERT_EQ(search::bestMatches((data.path() / "Files.dat").string(), "photo", limit, got, message),
+                  search::SearchError::None)
+            << message;
+        ASSERT_EQ(got.size(), limit);
+        for (size_t k = 0; k < limit; ++k) {
+            ASSERT_EQ(got[k].fullDirectory, sorted[k].first) << "limit " << limit << " rank " << k;
+            ASSERT_EQ(got[k].exact, sorted[k].second) << sorted[k].first;
+        }
+    }
+}
 
 TEST_F(ParallelSearch, GivesEveryHitOnceInIndexOrder) {
     const std::vector<std::pair<std::string, int>> searches = {

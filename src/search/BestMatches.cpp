@@ -3,6 +3,7 @@
 #include "text/TextFold.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <tuple>
 
 namespace qvl::search {
@@ -26,8 +27,13 @@ bool better(const Ranked& a, const Ranked& b) {
 SearchError bestMatches(const std::string& dbConnect, const std::string& text, size_t limit,
                         std::vector<RankedHit>& out, std::string& message, const std::atomic<bool>* cancel) {
     out.clear();
+    // The scanners leave out, unread, what can no longer be among the best: once `limit`
+    // are kept, any path as long as the worst of them (a later hit loses a tie), unless
+    // its name is exact; once only exact names are kept, every other one.
+    std::atomic<size_t> shorterThan{SIZE_MAX};
     SearchQuery query;
     query.text = text;
+    query.shorterThan = &shorterThan;
     SearchCursor cursor;
     SearchError e = cursor.open(dbConnect, query);
     message = cursor.message();
@@ -61,6 +67,8 @@ SearchError bestMatches(const std::string& dbConnect, const std::string& text, s
         r.hit = RankedHit{hit.driveLetter, std::string(hit.fullDirectory), !r.partial};
         best.push_back(std::move(r));
         std::push_heap(best.begin(), best.end(), better);
+        if (best.size() == limit)
+            shorterThan.store(best.front().partial ? best.front().length : 0, std::memory_order_relaxed);
     }
     if (cursor.error() != SearchError::None) {
         message = cursor.message();

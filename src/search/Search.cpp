@@ -62,8 +62,12 @@ struct Piece {
 // What every scanner of one search shares; read-only once the scan starts.
 struct Plan {
     explicit Plan(const SearchQuery& query)
-        : matcher(query.text, query.mode) {}
+        : matcher(query.text, query.mode)
+        , shorterThan(query.shorterThan)
+        , wholeName(query.shorterThan ? text::fold(query.text) : std::string()) {}
     NameMatcher matcher;
+    const std::atomic<size_t>* shorterThan; // see SearchQuery
+    std::string wholeName;                  // the folded text, which passes any length
     std::bitset<256> drives;
     bool allDrives = true;
     // An exact search reads the one part of each block's filter that the name's hash
@@ -259,6 +263,19 @@ private:
             char drive = block.drives[i];
             if (!m_plan.allDrives && !m_plan.drives.test(static_cast<unsigned char>(drive)))
                 continue;
+            if (m_plan.shorterThan) {
+                // The length alone is read; the path is spelt out only for a hit that
+                // may still be among the shortest.
+                size_t length;
+                if (!m_paths.lengthAt(i, length)) {
+                    damaged(out, "a block's paths are malformed");
+                    return false;
+                }
+                size_t begin = i == 0 ? 1 : m_ends[i - 1] + 1;
+                if (length >= m_plan.shorterThan->load(std::memory_order_relaxed) &&
+                    std::string_view(names + begin, m_ends[i] - begin) != m_plan.wholeName)
+                    continue;
+            }
             std::string_view path;
             if (!m_paths.at(i, path) || path.size() < 2 || path.back() != platform::kSeparator) {
                 damaged(out, "a block's paths are malformed");

@@ -17,6 +17,10 @@ struct SearchQuery {
     int mode = ContainingSearch; // 1 containing, 2 exact
     bool allDrives = true;       // false: only the drives in `drives`
     std::string drives;          // drive letters, for allDrives == false
+    // For a caller that keeps only the shortest paths: a hit whose full path is this many
+    // bytes or longer is left out, unless its name is the text itself (case ignored). The
+    // caller may lower it while the search runs; it must outlive the cursor.
+    const std::atomic<size_t>* shorterThan = nullptr;
 };
 
 struct SearchHit {

@@ -260,9 +260,14 @@ bool PathDecoder::next(std::string_view& path) {
     return true;
 }
 
-bool PathDecoder::at(size_t row, std::string_view& path) {
-    if (m_all.size() > UINT32_MAX || (m_pathRow != SIZE_MAX && row < m_pathRow))
+bool PathDecoder::lengthAt(size_t row, size_t& length) {
+    if (m_all.size() > UINT32_MAX || (m_pathRow != SIZE_MAX && row < m_pathRow) || !parseTo(row))
         return false;
+    length = m_entries[row].length;
+    return true;
+}
+
+bool PathDecoder::parseTo(size_t row) {
     if (m_entries.size() <= row) {
         // The rows before it parsed in one tight loop: a search's first hit in a block is
         // on average a thousand rows in, and the lengths nearly always take a byte each.
@@ -291,6 +296,12 @@ bool PathDecoder::at(size_t row, std::string_view& path) {
         }
         m_in = std::string_view(reinterpret_cast<const char*>(p), static_cast<size_t>(end - p));
     }
+    return true;
+}
+
+bool PathDecoder::at(size_t row, std::string_view& path) {
+    if (m_all.size() > UINT32_MAX || (m_pathRow != SIZE_MAX && row < m_pathRow) || !parseTo(row))
+        return false;
     // Spelt out from the back: the row's own bytes, then each row before it gives the
     // bytes from where it shares with its own predecessor up to what is still missing,
     // until nothing is (or the last path spelt out gives the rest).

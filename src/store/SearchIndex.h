@@ -103,8 +103,13 @@ public:
     // out: a search wants a few paths of a block, and copying every path up to each
     // of them was most of what finding a rare name cost. False on damage.
     bool at(size_t row, std::string_view& path);
+    // The length of row `row`'s path, parsed but not spelt out; rows ascend as for at(),
+    // with which it may be mixed. False on damage.
+    bool lengthAt(size_t row, size_t& length);
 
 private:
+    bool parseTo(size_t row); // m_entries up to `row`; false on damage
+
     struct Entry {
         uint32_t shared, rest, length; // rest: offset of the row's own bytes in m_all
     };
