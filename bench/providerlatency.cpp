@@ -30,9 +30,11 @@ Timing timeCalls(int rounds, const QString& interface, const QString& method, co
         call.setArguments(args);
         auto start = std::chrono::steady_clock::now();
         QDBusMessage reply = bus.call(call, QDBus::Block, 60000);
-        ms.push_back(std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count());
+        ms.push_back(
+            std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count());
         if (reply.type() != QDBusMessage::ReplyMessage) {
-            std::fprintf(stderr, "qvl_providerlatency: %s: %s\n", qPrintable(method), qPrintable(reply.errorMessage()));
+            std::fprintf(stderr, "qvl_providerlatency: %s: %s\n", qPrintable(method),
+                         qPrintable(reply.errorMessage()));
             std::exit(1);
         }
         if (!reply.arguments().isEmpty()) {
@@ -62,13 +64,13 @@ int main(int argc, char** argv) {
     std::printf("| Ping (the bus's round trip) | | %.2f | %.2f |\n", ping.median, ping.worst);
     for (int i = 2; i < argc; ++i) {
         QString text = QString::fromLocal8Bit(argv[i]);
-        Timing shell = timeCalls(rounds, "org.gnome.Shell.SearchProvider2", "GetInitialResultSet",
-                                 {QStringList{text}});
-        std::printf("| GetInitialResultSet %s | %lld | %.2f | %.2f |\n", argv[i], static_cast<long long>(shell.answers),
-                    shell.median, shell.worst);
+        Timing shell =
+            timeCalls(rounds, "org.gnome.Shell.SearchProvider2", "GetInitialResultSet", {QStringList{text}});
+        std::printf("| GetInitialResultSet %s | %lld | %.2f | %.2f |\n", argv[i],
+                    static_cast<long long>(shell.answers), shell.median, shell.worst);
         Timing runner = timeCalls(rounds, "org.kde.krunner1", "Match", {text});
-        std::printf("| Match %s | %lld | %.2f | %.2f |\n", argv[i], static_cast<long long>(shell.answers), runner.median,
-                    runner.worst);
+        std::printf("| Match %s | %lld | %.2f | %.2f |\n", argv[i], static_cast<long long>(shell.answers),
+                    runner.median, runner.worst);
     }
     return 0;
 }
