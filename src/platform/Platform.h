@@ -62,8 +62,10 @@ int createPrivateFolder(const std::filesystem::path& path);
 std::FILE* openPrivateFile(const std::filesystem::path& path);
 
 // Starts `program` (looked up on PATH) with `args`, passed byte for byte, and does not
-// wait for it. Returns "" once it runs, or why it could not be started.
-std::string startDetached(const std::string& program, const std::vector<std::string>& args);
+// wait for it; in `workingDir` when one is given. Returns "" once it runs, or why it
+// could not be started.
+std::string startDetached(const std::string& program, const std::vector<std::string>& args,
+                          const std::string& workingDir = {});
 
 // The file browser's command line for a folder on Windows: explorer.exe from
 // `windowsDir` (the Windows folder), then " /e, " and one more blank before the folder
@@ -71,8 +73,10 @@ std::string startDetached(const std::string& program, const std::vector<std::str
 std::string explorerCommandLine(const std::string& folder, bool withTree, const std::string& windowsDir);
 // The Windows folder ("C:\Windows"); "" elsewhere.
 std::string windowsFolder();
-// Windows: starts a whole command line, shown normally, without waiting.
-std::string startCommandLine(const std::string& commandLine);
+// Windows: starts a whole command line, shown normally, without waiting; in `workingDir`
+// when one is given; with a console window of its own for a console program.
+std::string startCommandLine(const std::string& commandLine, const std::string& workingDir = {},
+                             bool console = false);
 
 // The running system's name, then " (" major "." minor ")", " Build " build, " " and any
 // further release text, as the about window shows it.

@@ -190,7 +190,8 @@ void setIdleIo(bool idle) {
     }
 }
 
-std::string startDetached(const std::string& program, const std::vector<std::string>& args) {
+std::string startDetached(const std::string& program, const std::vector<std::string>& args,
+                          const std::string& workingDir) {
     std::vector<char*> argv;
     argv.push_back(const_cast<char*>(program.c_str()));
     for (const std::string& a : args)
@@ -212,7 +213,8 @@ std::string startDetached(const std::string& program, const std::vector<std::str
         ::close(report[0]);
         if (::fork() == 0) {
             ::setsid();
-            ::execvp(argv[0], argv.data());
+            if (workingDir.empty() || ::chdir(workingDir.c_str()) == 0)
+                ::execvp(argv[0], argv.data());
             int err = errno;
             ssize_t ignored = ::write(report[1], &err, sizeof err);
             (void)ignored;

@@ -107,11 +107,12 @@ int64_t threadCpuNanos() {
 void setIdleIo(bool) {}
 void giveBackMemory() {}
 
-std::string startDetached(const std::string& program, const std::vector<std::string>& args) {
+std::string startDetached(const std::string& program, const std::vector<std::string>& args,
+                          const std::string& workingDir) {
     std::string line = program;
     for (const std::string& a : args)
         line += " " + a;
-    return startCommandLine(line);
+    return startCommandLine(line, workingDir);
 }
 
 std::string windowsFolder() {
@@ -120,15 +121,17 @@ std::string windowsFolder() {
     return n > 0 && n < MAX_PATH ? toUtf8(std::wstring(buffer, n)) : std::string();
 }
 
-std::string startCommandLine(const std::string& commandLine) {
+std::string startCommandLine(const std::string& commandLine, const std::string& workingDir, bool console) {
     std::wstring line = toWide(commandLine);
+    std::wstring dir = toWide(workingDir);
     STARTUPINFOW startup{};
     startup.cb = sizeof startup;
     startup.dwFlags = STARTF_USESHOWWINDOW;
     startup.wShowWindow = SW_SHOWNORMAL;
     PROCESS_INFORMATION process{};
-    if (!CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, DETACHED_PROCESS, nullptr, nullptr,
-                        &startup, &process))
+    if (!CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE,
+                        console ? CREATE_NEW_CONSOLE : DETACHED_PROCESS, nullptr,
+                        dir.empty() ? nullptr : dir.c_str(), &startup, &process))
         return "cannot start " + commandLine + " (error " + std::to_string(GetLastError()) + ")";
     CloseHandle(process.hThread);
     CloseHandle(process.hProcess);
