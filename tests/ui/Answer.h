@@ -5,6 +5,7 @@
 
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QMessageBox>
 #include <QTimer>
 #include <QWidget>
 #include <QtTest>
@@ -20,6 +21,18 @@ inline void closeDialogs() {
     for (QWidget* w : QApplication::topLevelWidgets())
         if (w->isVisible() && !qobject_cast<ui::frmMain*>(w))
             w->close();
+}
+
+// Runs `run`, accepting every message box that shows meanwhile (the first-run message
+// of a main window's load, where there is one).
+inline void acceptingMessages(const std::function<void()>& run) {
+    QTimer answer;
+    QObject::connect(&answer, &QTimer::timeout, [] {
+        if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget()))
+            box->accept();
+    });
+    answer.start(10);
+    run();
 }
 
 // Runs `act` once `ready()` holds, for as long as it lives. `ready()` is checked every few

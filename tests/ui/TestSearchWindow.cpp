@@ -88,14 +88,10 @@ class TestSearchWindow : public QObject {
             opened.emplace_back(folder, withTree);
             return std::string();
         };
-        QTimer answer; // the first-run message, where there is one
-        connect(&answer, &QTimer::timeout, this, [] {
-            if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget()))
-                box->accept();
+        test::acceptingMessages([&] {
+            window = std::make_unique<ui::frmMain>(*state, catalogue(), commandLine);
+            window->Form_Load();
         });
-        answer.start(10);
-        window = std::make_unique<ui::frmMain>(*state, catalogue(), commandLine);
-        window->Form_Load();
         window->show();
     }
 

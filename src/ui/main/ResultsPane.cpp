@@ -4,6 +4,7 @@
 
 #include <QApplication>
 #include <QClipboard>
+#include <QContextMenuEvent>
 #include <QKeyEvent>
 #include <QPainter>
 #include <QScrollBar>
@@ -284,8 +285,38 @@ QString ResultsPane::selectedText() const {
     return text;
 }
 
+void ResultsPane::copyPath(size_t i) const {
+    QApplication::clipboard()->setText(QString::fromUtf8(row(i)));
+}
+
+void ResultsPane::contextMenuEvent(QContextMenuEvent* event) {
+    if (m_state != State::Rows || m_rows.empty())
+        return;
+    int64_t i = m_current;
+    QPoint at = event->globalPos();
+    if (event->reason() == QContextMenuEvent::Mouse) {
+        i = verticalScrollBar()->value() + (event->pos().y() - kMargin) / lineHeight();
+        if (event->pos().y() < kMargin || i >= static_cast<int64_t>(m_rows.size()))
+            return;
+        // A line outside the selection becomes the selection, as a left click makes it.
+        if (m_anchor < 0 || i < std::min(m_anchor, m_current) || i > std::max(m_anchor, m_current))
+            m_anchor = i;
+        m_current = i;
+        viewport()->update();
+    } else {
+        if (i < 0)
+            return;
+        at = viewport()->mapToGlobal(QPoint(kMargin + tagWidth(static_cast<size_t>(i)),
+                                            lineTop(static_cast<size_t>(i)) + lineHeight()));
+    }
+    emit menuRequested(i, at);
+}
+
 void ResultsPane::keyPressEvent(QKeyEvent* event) {
-    if (event->matches(QKeySequence::SelectAll) && !m_rows.empty()) {
+    if (event->key() == Qt::Key_C && event->modifiers() == (Qt::ControlModifier | Qt::ShiftModifier)) {
+        if (m_current >= 0)
+            copyPath(static_cast<size_t>(m_current));
+    } else if (event->matches(QKeySequence::SelectAll) && !m_rows.empty()) {
         m_anchor = 0;
         m_current = static_cast<int64_t>(m_rows.size()) - 1;
         viewport()->update();

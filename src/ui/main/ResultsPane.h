@@ -5,8 +5,9 @@
 // raw bytes, each without what it shares with the one before, and drawn only when
 // visible, so a million hits cost little more than what tells them apart.
 // Lines can be selected (click, Shift+click, Ctrl+A, the arrow, page and Home/End keys
-// with or without Shift), copied (Ctrl+C) and opened (Enter); a line wider than the pane
-// scrolls sideways and shows whole in a tool tip.
+// with or without Shift), copied (Ctrl+C; Ctrl+Shift+C the current line's path alone) and
+// opened (Enter); a line wider than the pane scrolls sideways and shows whole in a tool
+// tip. A right click or the menu key asks for a line's menu.
 
 #include <QAbstractScrollArea>
 #include <QPainter>
@@ -55,10 +56,16 @@ public:
     // Bytes held for the rows.
     size_t memoryBytes() const;
     QString selectedText() const;
+    // Puts line i's path alone on the clipboard, as it is (no line break after it).
+    void copyPath(size_t i) const;
+    int64_t currentRow() const { return m_current; }
 
 signals:
     // A double-click on a hit's underlined text, or Enter on the current line.
     void rowActivated(int64_t row);
+    // A right click on a line (which becomes the selection unless it is in it), or the
+    // menu key on the current line: its menu belongs at `globalPos`.
+    void menuRequested(int64_t row, QPoint globalPos);
     void pointerMoved();
 
 protected:
@@ -70,6 +77,7 @@ protected:
     void mouseDoubleClickEvent(QMouseEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
+    void contextMenuEvent(QContextMenuEvent* event) override;
     bool viewportEvent(QEvent* event) override;
 
 private:

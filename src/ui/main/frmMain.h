@@ -28,6 +28,8 @@
 #include <array>
 #include <memory>
 
+class QMenu;
+
 namespace qvl::ui {
 
 class ResultsPane;
@@ -66,6 +68,9 @@ public:
     void GoSearch(int16_t mode);
     // Opens the folder of results line `row` (the first line during the start-up search).
     void OpenExplorer(int64_t row);
+    // The menu of results line `row`: Open, Show in its parent folder (where the file
+    // manager can), Copy path, Open a terminal here. Made on demand, gone once closed.
+    QMenu* resultMenu(int64_t row);
     void AddSearchHistory(const QString& text);
     void showSearchHistory();
 

@@ -8,6 +8,7 @@
 #include "ui/dialogs/frmHistorySearch.h"
 #include "ui/dialogs/frmMessage.h"
 #include "ui/kit/ClickLabel.h"
+#include "ui/kit/FolderOpener.h"
 #include "ui/kit/Widgets.h"
 #include "ui/main/ResultsPane.h"
 #include "ui/main/frmMain.h"
@@ -18,6 +19,7 @@
 #include <QElapsedTimer>
 #include <QGuiApplication>
 #include <QKeyEvent>
+#include <QMenu>
 
 namespace qvl::ui {
 
@@ -53,6 +55,8 @@ void frmMain::connectSearch() {
         OpenExplorer(row);
         CloseMessage(m_state);
     });
+    connect(rTxt1, &ui::ResultsPane::menuRequested, this,
+            [this](int64_t row, QPoint at) { resultMenu(row)->popup(at); });
     connect(rTxt1, &ui::ResultsPane::pointerMoved, this, [this] {
         if (tb1->isVisible())
             tb1->hide();
@@ -251,6 +255,27 @@ void frmMain::OpenExplorer(int64_t row) {
     std::string failed = m_state.openFolder(folder, m_state.ExplorerMode == 1);
     if (!failed.empty())
         ShowErrorMessage(m_state, "Cannot open the folder", QString::fromStdString(failed), true, false);
+}
+
+QMenu* frmMain::resultMenu(int64_t row) {
+    auto* menu = new QMenu(this);
+    menu->setAttribute(Qt::WA_DeleteOnClose);
+    if (row < 0 || static_cast<size_t>(row) >= rTxt1->rowCount())
+        return menu;
+    const std::string folder = rTxt1->row(static_cast<size_t>(row));
+    auto failed = [this](const char* title, const std::string& why) {
+        if (!why.empty())
+            ShowErrorMessage(m_state, title, QString::fromStdString(why), true, false);
+    };
+    menu->addAction("Open", this, [this, row] { OpenExplorer(row); });
+    if (ui::canShowInParent())
+        menu->addAction("Show in its parent folder", this,
+                        [folder, failed] { failed("Cannot show the folder", ui::showInParent(folder)); });
+    menu->addAction("Copy path", QKeySequence("Ctrl+Shift+C"), this,
+                    [this, row] { rTxt1->copyPath(static_cast<size_t>(row)); });
+    menu->addAction("Open a terminal here", this,
+                    [folder, failed] { failed("Cannot open a terminal", ui::openTerminal(folder)); });
+    return menu;
 }
 
 void frmMain::AddSearchHistory(const QString& text) {
