@@ -19,6 +19,7 @@ std::unique_ptr<ui::frmMain> Main(ui::UiState& state, indexer::DriveCatalogue ca
                                   const QString& commandLine, const std::string& dbConnect,
                                   const std::string& templateFile) {
     ui::LoadSettings(state.ExplorerMode, state.VisualEffects);
+    state.AsYouType = ui::LoadAsYouType();
     // The index needs a database engine as the program once needed the data-access
     // components: where the system keeps no such version, the engine's stands for it.
     platform::setDataAccessVersion(store::engineVersion());

@@ -27,4 +27,18 @@ bool SaveSettings(int16_t explorerMode, int16_t visualEffects) {
     return settings.status() == QSettings::NoError;
 }
 
+bool LoadAsYouType() {
+    QSettings settings(QSettings::NativeFormat, QSettings::UserScope, "QVL", "QVL");
+    settings.beginGroup("Setup");
+    return settings.value("AsYouType", "0").toString().trimmed() == "1";
+}
+
+bool SaveAsYouType(bool on) {
+    QSettings settings(QSettings::NativeFormat, QSettings::UserScope, "QVL", "QVL");
+    settings.beginGroup("Setup");
+    settings.setValue("AsYouType", on ? "1" : "0");
+    settings.sync();
+    return settings.status() == QSettings::NoError;
+}
+
 } // namespace qvl::ui

@@ -11,4 +11,9 @@ void LoadSettings(int16_t& explorerMode, int16_t& visualEffects);
 // False when the store could not be written.
 bool SaveSettings(int16_t explorerMode, int16_t visualEffects);
 
+// Results as you type, key "AsYouType" of the same group: off unless it is "1".
+bool LoadAsYouType();
+// False when the store could not be written.
+bool SaveAsYouType(bool on);
+
 } // namespace qvl::ui

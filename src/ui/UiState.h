@@ -20,10 +20,11 @@ namespace qvl::ui {
 
 class frmPic;
 
-// The two settings (1 on, 0 off).
+// The settings (1 on, 0 off), and results as you type (off by default).
 struct SettingsState {
     int16_t ExplorerMode = 1;
     int16_t VisualEffects = 1;
+    bool AsYouType = false;
 };
 
 // What the message dialogs share, and with them every window that shows one: the one

@@ -46,8 +46,10 @@ private slots:
         QPointer<ui::frmSetup> setup = new ui::frmSetup(state, [&] { synced = true; });
         setup->show();
         QVERIFY(setup->chkEffects->isChecked() && setup->chkExplorer->isChecked());
+        QVERIFY(!setup->chkAsYouType->isChecked()); // results as you type: off unless chosen
         setup->chkEffects->setChecked(false);
         setup->chkExplorer->setChecked(false);
+        setup->chkAsYouType->setChecked(true);
         QString notice;
         test::Answer answer(
             [&] { return state.notice && state.notice->isVisible() && state.MessageWaiting != 0; },
@@ -61,10 +63,12 @@ private slots:
         QCOMPARE(notice, QString("Setup Saved"));
         QCOMPARE(state.ExplorerMode, int16_t(0));
         QCOMPARE(state.VisualEffects, int16_t(0));
+        QVERIFY(state.AsYouType);
         QVERIFY(synced); // the main window's shadows follow the new setting
         QTRY_VERIFY(setup.isNull());
         QSettings raw(QSettings::NativeFormat, QSettings::UserScope, "QVL", "QVL");
         QCOMPARE(raw.value("Setup/VisualEffects").toString(), QString("0"));
+        QCOMPARE(raw.value("Setup/AsYouType").toString(), QString("1"));
 
         // Opened again it shows the saved values; Escape and X close without saving.
         setup = new ui::frmSetup(state, {});

@@ -442,6 +442,50 @@ private slots:
             QVERIFY(window->lblInfo->text().startsWith(QString("%1 Matches.").arg(shown)));
     }
 
+    // Results as you type: off by default; each key starts a search and the one under way
+    // ends where it is; only a pause in the typing (or Enter) adds to the history, and
+    // only the text that was there at the pause.
+    void resultsAsYouTypeFollowTheTextAndTheHistoryOnlyItsPauses() {
+        writeManyFolders(70000);
+        load();
+        const auto history = [&] {
+            std::vector<std::string> texts;
+            store::listSearchHistory(state->DbConnect, texts);
+            return texts;
+        };
+        window->txtSearchString->clear();
+        QTest::keyClicks(window->txtSearchString, "win");
+        QCOMPARE(window->rTxt1->rowCount(), size_t(0)); // off: typing searches nothing
+
+        state->AsYouType = true;
+        window->txtSearchString->clear();
+        // "m" lists 70,001 folders; while they come the rest of "m00012" is typed.
+        QTimer poll;
+        connect(&poll, &QTimer::timeout, this, [&] {
+            if (window->rTxt1->rowCount() == 0)
+                return;
+            poll.stop();
+            QTest::keyClicks(window->txtSearchString, "00012");
+        });
+        poll.start(0);
+        QTest::keyClick(window->txtSearchString, Qt::Key_M);
+        QCOMPARE(hits(), QStringList{"/one/many/m00012/"});
+        QVERIFY(window->lblInfo->text().startsWith("1 Matches."));
+        QTRY_COMPARE_WITH_TIMEOUT(history(), std::vector<std::string>{"m00012"}, 10000);
+        // Enter after that pause: the text is not added twice.
+        QTest::keyClick(window->txtSearchString, Qt::Key_Return);
+        QCOMPARE(history(), std::vector<std::string>{"m00012"});
+        // Enter before the pause adds at once.
+        QTest::keyClick(window->txtSearchString, Qt::Key_Backspace);
+        QCOMPARE(window->rTxt1->rowCount(), size_t(10)); // m00010 .. m00019
+        QTest::keyClick(window->txtSearchString, Qt::Key_Return);
+        QCOMPARE(history(), (std::vector<std::string>{"m00012", "m0001"}));
+        // All of it deleted: no search, the pane as it was at the start.
+        window->txtSearchString->selectAll();
+        QTest::keyClick(window->txtSearchString, Qt::Key_Delete);
+        QCOMPARE(window->rTxt1->rowCount(), size_t(0));
+    }
+
     void startupSearchOpensTheFirstExactHitOnceThereIsAnIndex() {
         load("windows");
         QVERIFY(state->IsFirstRun);

@@ -53,6 +53,9 @@ frmSetup::frmSetup(DialogState& state, std::function<void()> syncShadows)
         new ui::WrapCheckBox("Show Directory Tree when opening Explorer (i.e. 2-Pane Explorer)", this);
     chkExplorer->setObjectName("chkExplorer");
     chkExplorer->setGeometry(pxRect(240, 1440, 4095, 615));
+    chkAsYouType = new ui::WrapCheckBox("Show results as you type", this);
+    chkAsYouType->setObjectName("chkAsYouType");
+    chkAsYouType->setGeometry(pxRect(240, 2070, 4095, 255));
 
     auto button = [this](const char* name, const char* text, const char* picture, int left) {
         auto* b = new QToolButton(this);
@@ -85,15 +88,17 @@ frmSetup::frmSetup(DialogState& state, std::function<void()> syncShadows)
     LoadSettings(explorer, effects);
     chkExplorer->setChecked(explorer == 1);
     chkEffects->setChecked(effects == 1);
+    chkAsYouType->setChecked(LoadAsYouType());
 }
 
 void frmSetup::cmdSave_Click() {
     int16_t explorer = chkExplorer->isChecked() ? 1 : 0, effects = chkEffects->isChecked() ? 1 : 0;
-    if (!SaveSettings(explorer, effects)) {
+    if (!SaveSettings(explorer, effects) || !SaveAsYouType(chkAsYouType->isChecked())) {
         ui::ShowErrorMessage(m_state, "Setup not saved", "The settings store cannot be written", true, true);
         return;
     }
     LoadSettings(m_state.ExplorerMode, m_state.VisualEffects);
+    m_state.AsYouType = LoadAsYouType();
     ui::ShowMessage(m_state, "Setup Saved", "", true, true);
     if (m_syncShadows)
         m_syncShadows();

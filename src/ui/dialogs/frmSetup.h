@@ -20,6 +20,7 @@ public:
 
     ui::WrapCheckBox* chkEffects;
     ui::WrapCheckBox* chkExplorer;
+    ui::WrapCheckBox* chkAsYouType; // results as you type
     QToolButton *cmdSave, *cmdCancel;
     QPushButton *cmdMinimize, *Command1;
 

@@ -64,8 +64,10 @@ public:
     // Whether an index run is under way (its walk runs on a worker thread).
     bool indexRunning() const { return m_indexThread != nullptr; }
 
-    // Search: mode 1 containing, 2 exact. A run asked for while one runs is refused.
-    void GoSearch(int16_t mode);
+    // Search: mode 1 containing, 2 exact. One asked for while one runs ends that one
+    // where it is and follows it. A search as the text is typed (`typed`) adds nothing
+    // to the history: a pause in the typing does (see searchAsTyped).
+    void GoSearch(int16_t mode, bool typed = false);
     // Opens the folder of results line `row` (the first line during the start-up search).
     void OpenExplorer(int64_t row);
     // The menu of results line `row`: Open, Show in its parent folder (where the file
@@ -165,7 +167,15 @@ private:
     bool m_searchStop = false; // the search's own stop, apart from the index run's
     bool m_indexAsked = false; // the index run's question is up
     int16_t m_nextSearch = -1; // the mode of a search asked for while one ran
-    void runSearch(int16_t mode);
+    bool m_nextTyped = false;  // and whether it came from typing
+    void runSearch(int16_t mode, bool typed);
+    // Results as you type: each edit of the box starts a search; a pause of
+    // kHistoryPauseMs in the typing adds the text to the history.
+    void searchAsTyped(const QString& text);
+    static constexpr int kHistoryPauseMs = 1500;
+    QTimer* m_historyPause = nullptr;
+    QString m_lastAdded;            // what the history got last from this window
+    QString m_pauseAdded;           // what a pause added since the last edit
     search::SearchService m_search; // the search runs on its worker
     DrivePanel m_drives;            // chkC .. chkZ
 

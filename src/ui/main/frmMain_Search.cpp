@@ -50,6 +50,18 @@ void frmMain::connectSearch() {
     // its own as well would run every key twice (and every F3 search twice).
     connect(txtSearchString, &QLineEdit::textChanged, this,
             [this](const QString& text) { cmdGoSearch->setEnabled(!text.isEmpty()); });
+    m_historyPause = new QTimer(this);
+    m_historyPause->setSingleShot(true);
+    m_historyPause->setInterval(kHistoryPauseMs);
+    connect(m_historyPause, &QTimer::timeout, this, [this] {
+        const QString text = txtSearchString->text();
+        if (!text.isEmpty() && text != kPlaceholder && text != m_lastAdded) {
+            AddSearchHistory(text);
+            m_pauseAdded = text;
+        }
+    });
+    // Only the user's edits, not the texts the program puts there.
+    connect(txtSearchString, &QLineEdit::textEdited, this, &frmMain::searchAsTyped);
     connect(rTxt1, &ui::ResultsPane::rowActivated, this, [this](int64_t row) {
         ShowMessage(m_state, "Openning Explorer", "please wait", false, false);
         OpenExplorer(row);
@@ -125,21 +137,45 @@ void frmMain::cmdGoSearch_Click() {
     cmdGoSearch->setFocus();
 }
 
-void frmMain::GoSearch(int16_t mode) {
+void frmMain::GoSearch(int16_t mode, bool typed) {
+    if (!typed)
+        m_historyPause->stop(); // this search adds its text itself
     if (m_searching) {
         // A new search while one runs: that one ends where it is, and this one follows.
         m_searchStop = true;
         m_nextSearch = mode;
+        m_nextTyped = typed;
         return;
     }
+    m_nextTyped = typed;
     for (int16_t next = mode; next >= 0;) {
         m_nextSearch = -1;
-        runSearch(next);
+        runSearch(next, m_nextTyped);
         next = m_nextSearch;
     }
 }
 
-void frmMain::runSearch(int16_t mode) {
+void frmMain::searchAsTyped(const QString& text) {
+    if (!m_state.AsYouType || m_state.IsFirstRun || indexRunning())
+        return;
+    if (text.isEmpty() || text == kPlaceholder) {
+        m_historyPause->stop();
+        if (m_searching) {
+            m_searchStop = true;
+            m_nextSearch = -1;
+        }
+        rTxt1->showPlaceholder();
+        return;
+    }
+    m_historyPause->start();
+    m_pauseAdded.clear();
+    if (!store::IndexHasRows(m_state.DbConnect))
+        return;
+    SetFrameTag();
+    GoSearch(static_cast<int16_t>(fSearchOpt->property("Tag").toInt()), /*typed=*/true);
+}
+
+void frmMain::runSearch(int16_t mode, bool typed) {
     m_searching = true;
     const QString text = txtSearchString->text(); // the box may change while it runs
     m_searchStop = false;                         // a stop pressed before this search is not for it
@@ -240,7 +276,11 @@ void frmMain::runSearch(int16_t mode) {
     yield();
     m_searchStop = false;
     yield();
-    AddSearchHistory(text);
+    // Enter after a pause that added this text already: not twice in a row.
+    if (!typed && text != m_pauseAdded)
+        AddSearchHistory(text);
+    if (!typed)
+        m_pauseAdded.clear();
     m_searching = false;
 }
 
@@ -279,6 +319,7 @@ QMenu* frmMain::resultMenu(int64_t row) {
 }
 
 void frmMain::AddSearchHistory(const QString& text) {
+    m_lastAdded = text;
     store::AddSearchHistory(m_state.DbConnect, text.toStdString()); // failures are not reported
 }
 
