@@ -6,6 +6,7 @@
 // ticks of a 5 ms timer in the window's thread meanwhile, and the memory of the pane.
 // With STOP_MS, F9 is pressed that long after Enter, and the time from F9 to the end of
 // the search is reported too.
+#include "BenchWindow.h"
 #include "GapMeter.h"
 #include "ui/UiState.h"
 #include "ui/main/ResultsPane.h"
@@ -53,13 +54,8 @@ int main(int argc, char** argv) {
     }
     QApplication app(argc, argv);
     ui::UiState state;
-    state.DbConnect = QDir(argv[1]).filePath("Files.dat").toStdString();
-    indexer::DriveCatalogue catalogue;
-    catalogue.add({'C', indexer::DriveFixed, "/bench"});
-    ui::frmMain window(state, catalogue);
-    window.Form_Load();
-    window.show();
-    QApplication::processEvents();
+    auto shown = openBenchWindow(state, argv[1]);
+    ui::frmMain& window = *shown;
 
     QElapsedTimer clock;
     clock.start();
