@@ -4,7 +4,6 @@
 #include "search/BestMatches.h"
 
 #include <QDBusMetaType>
-#include <QUrl>
 
 #include <cstdio>
 #include <cstring>

@@ -6,7 +6,7 @@
 
 #include <QCoreApplication>
 #include <QDBusConnection>
-#include <QDBusConnectionInterface>
+#include <QDBusError>
 #include <QFileInfo>
 #include <QTimer>
 

@@ -3,6 +3,7 @@
 #include "text/TextFold.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cstdint>
 #include <tuple>
 
@@ -25,7 +26,7 @@ bool better(const Ranked& a, const Ranked& b) {
 } // namespace
 
 SearchError bestMatches(const std::string& dbConnect, const std::string& text, size_t limit,
-                        std::vector<RankedHit>& out, std::string& message, const std::atomic<bool>* cancel) {
+                        std::vector<RankedHit>& out, std::string& message) {
     out.clear();
     // The scanners leave out, unread, what can no longer be among the best: once `limit`
     // are kept, any path as long as the worst of them (a later hit loses a tie), unless
@@ -39,8 +40,6 @@ SearchError bestMatches(const std::string& dbConnect, const std::string& text, s
     message = cursor.message();
     if (e != SearchError::None || limit == 0)
         return e;
-    if (cancel)
-        cursor.setCancel(cancel);
     const std::string wanted = text::fold(text);
     // A max-heap of the best so far: its top is the one the next better hit replaces.
     std::vector<Ranked> best;

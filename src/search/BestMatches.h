@@ -5,7 +5,6 @@
 
 #include "search/Search.h"
 
-#include <atomic>
 #include <string>
 #include <vector>
 
@@ -19,9 +18,8 @@ struct RankedHit {
 
 // The best `limit` folders of a containing search for `text` on every drive, best first.
 // Reads the whole index, keeping only `limit` folders at a time. The error and message
-// are the search's; `cancel` (may be null) ends it early with what was found so far.
+// are the search's.
 SearchError bestMatches(const std::string& dbConnect, const std::string& text, size_t limit,
-                        std::vector<RankedHit>& out, std::string& message,
-                        const std::atomic<bool>* cancel = nullptr);
+                        std::vector<RankedHit>& out, std::string& message);
 
 } // namespace qvl::search
