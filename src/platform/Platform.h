@@ -95,6 +95,9 @@ struct SystemDrive {
 // C: is "/" and D: onwards the other mounted real file systems in mount-table order
 // (virtual ones such as proc or sysfs get no letter); the catalogue keeps those stable.
 std::vector<SystemDrive> systemDrives();
+// The type of the file system that holds `folder`, as the system names it ("ext4",
+// "nfs4", "tmpfs"; "NTFS", "FAT32" on Windows); "" when it cannot be told.
+std::string fileSystemType(const std::string& folder);
 
 // One line of Linux's mount table (/proc/self/mountinfo), its fields unescaped.
 struct Mount {

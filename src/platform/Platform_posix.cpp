@@ -16,6 +16,7 @@
 #include <sys/stat.h>
 #include <sys/statfs.h>
 #include <sys/syscall.h>
+#include <sys/sysmacros.h>
 #include <sys/utsname.h>
 #include <sys/wait.h>
 #include <time.h>
@@ -368,6 +369,18 @@ std::vector<SystemDrive> systemDrives() {
             {next++, typeOf(m), m.root, m.fsType + " " + (uuid.empty() ? m.source : "UUID=" + uuid)});
     }
     return drives;
+}
+
+std::string fileSystemType(const std::string& folder) {
+    struct stat st;
+    if (::stat(folder.c_str(), &st) != 0)
+        return {};
+    // The mount table names each file system by its device: a bind mount is its source's.
+    const std::string device = std::to_string(major(st.st_dev)) + ":" + std::to_string(minor(st.st_dev));
+    for (const Mount& m : mountedFileSystems())
+        if (m.device == device)
+            return m.fsType;
+    return {};
 }
 
 namespace {

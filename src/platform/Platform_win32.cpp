@@ -171,6 +171,18 @@ std::vector<SystemDrive> systemDrives() {
     return drives;
 }
 
+std::string fileSystemType(const std::string& folder) {
+    // The volume that holds the folder: C:\ for C:\Users, the share for a folder on one.
+    std::wstring path = toWide(folder);
+    wchar_t volume[MAX_PATH + 1];
+    if (!GetVolumePathNameW(path.c_str(), volume, MAX_PATH + 1))
+        return {};
+    wchar_t type[MAX_PATH + 1];
+    if (!GetVolumeInformationW(volume, nullptr, 0, nullptr, nullptr, nullptr, type, MAX_PATH + 1))
+        return {};
+    return toUtf8(type, wcslen(type));
+}
+
 WalkRoot::WalkRoot(const std::string& rootPath, bool kernelResolve)
     : m_kernelResolve(kernelResolve) {
     std::wstring root = toWide(rootPath);
