@@ -58,9 +58,10 @@ void makeDeepChain(const fs::path& root, int depth, const std::string& name, con
         ::close(fd);
 }
 
-std::vector<std::string> findDirs(const std::string& root) {
+std::vector<std::string> findDirs(const std::string& root, const std::string& prune) {
     std::vector<std::string> dirs;
-    FILE* pipe = ::popen(("find '" + root + "' -mindepth 1 -type d -print0").c_str(), "r");
+    const std::string pruned = prune.empty() ? std::string() : " \\( " + prune + " \\) -prune -o";
+    FILE* pipe = ::popen(("find '" + root + "' -mindepth 1" + pruned + " -type d -print0").c_str(), "r");
     if (!pipe)
         return dirs;
     std::string all;
@@ -284,9 +285,10 @@ std::string FolderChurn::newName() {
     return std::string(kNames[m_rng() % std::size(kNames)]) + std::to_string(m_serial++ % 7);
 }
 
-std::string indexDiffersFromDisk(const fs::path& dataDir, const fs::path& root, const std::string& letters) {
+std::string indexDiffersFromDisk(const fs::path& dataDir, const fs::path& root, const std::string& letters,
+                                 const std::string& prune) {
     const std::string db = (dataDir / "Files.dat").string();
-    const std::vector<std::string> want = sorted(findDirs(root.string()));
+    const std::vector<std::string> want = sorted(findDirs(root.string(), prune));
     std::string text;
     for (char letter : letters.empty() ? std::string(1, '\0') : letters) {
         const std::vector<std::string> have = sorted(searchPaths(

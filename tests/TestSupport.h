@@ -36,8 +36,9 @@ void makeDeepChain(const std::filesystem::path& root, int depth, const std::stri
                    const std::string& leaf = {});
 
 // What `find ROOT -mindepth 1 -type d` lists, less everything at or below a name that
-// begins with a period, each with a trailing separator.
-std::vector<std::string> findDirs(const std::string& root);
+// begins with a period, each with a trailing separator. With `prune`, a test of find's
+// ("-name node_modules -o -path '/x'"), the folders it holds are pruned with all below them.
+std::vector<std::string> findDirs(const std::string& root, const std::string& prune = {});
 
 // An index of `count` folders (a multiple of 1,000) written straight through the writer,
 // fast enough for hundreds of thousands: /r/dNNNN/eNNNNNN/. Gives the index file.
@@ -122,6 +123,6 @@ bool waitFor(const std::function<bool()>& done, std::chrono::milliseconds limit 
 // the drives `letters`, all of them when empty); else the folders one has and the other
 // has not.
 std::string indexDiffersFromDisk(const std::filesystem::path& dataDir, const std::filesystem::path& root,
-                                 const std::string& letters = {});
+                                 const std::string& letters = {}, const std::string& prune = {});
 
 } // namespace qvl::test

@@ -202,14 +202,16 @@ TEST(Update, TimesReadBackInEitherLayoutOfTheirTable) {
         for (int i = 0; i < 150'000; ++i) // 2.4 MB: more than one piece
             written.entries.emplace_back(rng(), static_cast<int64_t>(rng() >> 1));
         std::sort(written.entries.begin(), written.entries.end());
-        ASSERT_EQ(store::putDriveTimes(db, 'C', 5, "0123456789abcdef"), "");
-        ASSERT_EQ(store::putDriveTimes(db, 'D', written.started, written.blob()), "");
+        ASSERT_EQ(store::putDriveTimes(db, 'C', 5, "0123456789abcdef", 0), "");
+        ASSERT_EQ(store::putDriveTimes(db, 'D', written.started, written.blob(), 0x8000000000000123ull), "");
         db.close();
 
         indexer::IndexEditor editor;
         ASSERT_EQ(editor.open(file), "");
         indexer::DriveTimes got = editor.readTimes('D');
         EXPECT_EQ(got.started, 77) << older;
+        EXPECT_EQ(got.leaveOut, 0x8000000000000123ull) << older;
+        EXPECT_EQ(editor.readTimes('C').leaveOut, 0u) << older;
         EXPECT_TRUE(got.entries == written.entries) << older << ": " << got.entries.size() << " entries";
         EXPECT_EQ(editor.readTimes('C').entries.size(), 1u) << older;
     }

@@ -3,6 +3,7 @@
 
 #include "TestSupport.h"
 
+#include "indexer/LeaveOut.h"
 #include "indexer/Update.h"
 #include "indexer/Watch.h"
 #include "indexer/WatchedPaths.h"
@@ -84,9 +85,11 @@ private:
 // Waits for the index to match the disk (on each of the drives `letters`), then gives
 // the difference. The watcher takes about a second; only one that never catches up
 // reaches the deadline.
-std::string settle(const fs::path& data, const fs::path& root, const std::string& letters = {}) {
+// With `prune`, against what find lists when it prunes those folders (see findDirs).
+std::string settle(const fs::path& data, const fs::path& root, const std::string& letters = {},
+                   const std::string& prune = {}) {
     std::string diff;
-    test::waitFor([&] { return (diff = test::indexDiffersFromDisk(data, root, letters)).empty(); });
+    test::waitFor([&] { return (diff = test::indexDiffersFromDisk(data, root, letters, prune)).empty(); });
     return diff;
 }
 
@@ -214,6 +217,67 @@ TEST(Watch, AFolderReachedTwiceAndFoldersPastThePathLimitAreFollowed) {
     ASSERT_EQ(settle(data.path(), root, "CD"), "") << ::testing::PrintToString(watcher.log());
     EXPECT_EQ(watcher.stop(), "");
     EXPECT_EQ(watcher.log(), std::vector<std::string>{}); // every folder watched, none rechecked
+}
+
+// The folders left out by name, pattern and path: a full index, an update and a watcher
+// each hold what `find -prune` lists by the same rules, as the disk changes and as the
+// rules do (then folders below unchanged ones come in or go).
+TEST(Watch, IndexUpdateAndWatchLeaveOutWhatFindPrunes) {
+    TempDir data, tree;
+    const fs::path root = tree.path() / "r";
+    const std::string r = root.string();
+    for (const char* rel :
+         {"a/node_modules/pkg/lib", "a/b/node_modules", "a/b/c", "node_modules", "NODE_MODULES/x",
+          "node_modules2/y", "c.cache/z", "c.cached", "build-1/o", "build-x/o", "keep/skip/deep",
+          "keep/skipped", "sp ace/node_modules/q", ".git/objects", "d/e/f/build-9/g"})
+        test::makeDirs(root, rel);
+    auto leaveOut = [&](const std::vector<std::pair<const char*, std::string>>& list) {
+        indexer::LeaveOut rules;
+        for (const auto& rule : list)
+            EXPECT_EQ(rules.add(rule.first, rule.second), "");
+        EXPECT_EQ(indexer::saveLeaveOut(data.path(), rules), "");
+    };
+    leaveOut({{"name", "node_modules"},
+              {"name", "*.cache"},
+              {"name", "build-[0-9]"},
+              {"path", r + "/keep/skip/"}});
+    std::string prune =
+        "-name node_modules -o -name '*.cache' -o -name 'build-[0-9]' -o -path '" + r + "/keep/skip'";
+    ASSERT_EQ(test::indexFolders(data.path(), {r}).error, "");
+    EXPECT_EQ(test::indexDiffersFromDisk(data.path(), root, "", prune), "");
+
+    indexer::DriveCatalogue drives;
+    drives.add({'C', indexer::DriveFixed, r});
+    auto update = [&] {
+        std::atomic<bool> stop{false};
+        return indexer::runUpdate(test::storeIn(data.path()), drives, "C", stop);
+    };
+    fs::rename(root / "keep/skip", root / "keep/unskipped");
+    fs::rename(root / "keep/skipped", root / "keep/skip");
+    test::makeDirs(root, "new/node_modules/n");
+    test::makeDirs(root, "new/old.cache");
+    ASSERT_EQ(update().error, "");
+    EXPECT_EQ(test::indexDiffersFromDisk(data.path(), root, "", prune), "");
+    leaveOut({{"name", "*.cache"}, {"name", "sp*"}, {"path", r + "/a/b"}});
+    prune = "-name '*.cache' -o -name 'sp*' -o -path '" + r + "/a/b'";
+    const indexer::UpdateResult changed = update();
+    ASSERT_EQ(changed.error, "");
+    EXPECT_EQ(test::indexDiffersFromDisk(data.path(), root, "", prune), "");
+    EXPECT_EQ(changed.notes.size(), 1u) << ::testing::PrintToString(changed.notes); // read whole, and said so
+
+    RunningWatcher watcher(data.path(), root);
+    ASSERT_TRUE(watcher.ready());
+    test::makeDirs(root, "w/node_modules/in");
+    test::makeDirs(root, "w/spin/out");
+    test::makeDirs(root, "a/b/still/out");
+    EXPECT_EQ(settle(data.path(), root, "", prune), "") << ::testing::PrintToString(watcher.log());
+    leaveOut({{"name", "node_modules"}});
+    prune = "-name node_modules";
+    EXPECT_EQ(settle(data.path(), root, "", prune), "") << ::testing::PrintToString(watcher.log());
+    test::makeDirs(root, "w/spin/node_modules/out");
+    test::makeDirs(root, "w/spin/now/in");
+    EXPECT_EQ(settle(data.path(), root, "", prune), "") << ::testing::PrintToString(watcher.log());
+    EXPECT_EQ(watcher.stop(), "");
 }
 
 void writeFile(const char* file, const std::string& text) {

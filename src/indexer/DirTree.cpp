@@ -64,6 +64,7 @@ SpilledTree& SpilledTree::operator=(SpilledTree&& other) noexcept {
         driveLetter = other.driveLetter;
         rootPath = std::move(other.rootPath);
         walkStarted = other.walkStarted;
+        leaveOut = other.leaveOut;
         m_file = std::exchange(other.m_file, nullptr);
         m_path = std::move(other.m_path);
         m_error = std::move(other.m_error);
@@ -333,7 +334,8 @@ private:
 IndexOrder::IndexOrder(const std::vector<DirTree>& trees) {
     for (const DirTree& t : trees) {
         m_cursors.push_back(std::make_unique<MemoryCursor>(t));
-        m_roots.push_back({t.driveLetter, t.times.empty() ? 0 : t.times[0], t.walkStarted, t.rows()});
+        m_roots.push_back(
+            {t.driveLetter, t.times.empty() ? 0 : t.times[0], t.walkStarted, t.rows(), t.leaveOut});
     }
     for (auto& c : m_cursors)
         m_live.push_back(c->advance());
@@ -342,7 +344,7 @@ IndexOrder::IndexOrder(const std::vector<DirTree>& trees) {
 IndexOrder::IndexOrder(std::vector<SpilledTree>& trees) {
     for (SpilledTree& t : trees) {
         auto cursor = std::make_unique<SpilledCursor>(t);
-        m_roots.push_back({t.driveLetter, cursor->rootTime(), t.walkStarted, t.rows()});
+        m_roots.push_back({t.driveLetter, cursor->rootTime(), t.walkStarted, t.rows(), t.leaveOut});
         m_cursors.push_back(std::move(cursor));
     }
     for (auto& c : m_cursors)

@@ -31,6 +31,7 @@ struct DirTree {
     // An update lists again only the folders whose time moved.
     std::vector<int64_t> times;
     int64_t walkStarted = 0; // wall clock, nanoseconds
+    uint64_t leaveOut = 0;   // the rules it was walked by (FolderRules::fingerprint)
     // Per node, after a walk given the previous tree: the same folder there, or kNew.
     std::vector<uint32_t> previous;
     static constexpr uint32_t kNew = UINT32_MAX;
@@ -83,6 +84,7 @@ public:
     char driveLetter = 'C';
     std::string rootPath; // ends in the separator
     int64_t walkStarted = 0;
+    uint64_t leaveOut = 0;
 
     // Creates the scratch file, which must not exist, and the root. "" or why not.
     std::string open(const std::filesystem::path& file);
@@ -152,6 +154,7 @@ public:
     struct Root {
         char driveLetter;
         int64_t time, walkStarted, rows;
+        uint64_t leaveOut;
     };
     const std::vector<Root>& roots() const { return m_roots; }
     // Calls `fn` with the tree and the path below the root (no separator at the end, ""

@@ -282,6 +282,7 @@ DriveTimes IndexEditor::readTimes(char drive) {
     if (blob.size() % 16 != 0 || static_cast<uint64_t>(s.integer(2)) != store::blobSum(blob))
         return times;
     times.started = s.integer(0);
+    times.leaveOut = static_cast<uint64_t>(s.integer(3));
     times.entries.resize(blob.size() / 16);
     for (size_t i = 0; i < times.entries.size(); ++i) {
         std::memcpy(&times.entries[i].first, blob.data() + 16 * i, 8);
@@ -612,7 +613,7 @@ std::string IndexEditor::Impl::editRows(const IndexChanges& changes, const std::
         if (!(err = store::putDrive(db, d)).empty())
             return err;
     for (const DriveTimes& dt : times)
-        if (!(err = store::putDriveTimes(db, dt.drive, dt.started, dt.blob())).empty())
+        if (!(err = store::putDriveTimes(db, dt.drive, dt.started, dt.blob(), dt.leaveOut)).empty())
             return err;
     err = db.exec(store::sql::kRowsCounted);
     return err.empty() ? db.exec(store::kNextGeneration) : err;
@@ -816,6 +817,7 @@ DriveTimes treeTimes(const DirTree& tree) {
     DriveTimes times;
     times.drive = tree.driveLetter;
     times.started = tree.walkStarted;
+    times.leaveOut = tree.leaveOut;
     // A folder changed within the clock's granularity of being listed may have changed
     // again unseen at the same time: only times clearly before the walk are trusted.
     const int64_t trusted = tree.walkStarted - 2'000'000'000;

@@ -35,6 +35,7 @@ struct IndexChanges {
 struct DriveTimes {
     char drive = 0;
     int64_t started = 0;
+    uint64_t leaveOut = 0;                             // the rules of the folders left out it was walked by
     std::vector<std::pair<uint64_t, int64_t>> entries; // (pathKey, time), sorted by key
     static uint64_t pathKey(std::string_view relPath);
     int64_t find(std::string_view relPath) const; // 0 when not recorded

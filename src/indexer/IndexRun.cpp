@@ -1,6 +1,7 @@
 #include "indexer/IndexRun.h"
 
 #include "indexer/IndexEdit.h"
+#include "indexer/LeaveOut.h"
 #include "store/Sqlite.h"
 
 #include <algorithm>
@@ -96,6 +97,7 @@ std::string writeRows(const fs::path& file, IndexOrder& order, int64_t total,
         times.emplace_back();
         times.back().drive = root.driveLetter;
         times.back().started = root.walkStarted;
+        times.back().leaveOut = root.leaveOut;
         // One entry a folder, reserved at once: doubling would need the memory twice.
         times.back().entries.reserve(static_cast<size_t>(root.rows) + 1);
     }
@@ -151,7 +153,7 @@ std::string writeRows(const fs::path& file, IndexOrder& order, int64_t total,
             err = writer.addDrive({d.letter, d.root, d.identity});
     for (const DriveTimes& t : times)
         if (err.empty())
-            err = writer.addTimes(t.drive, t.started, t.blob());
+            err = writer.addTimes(t.drive, t.started, t.blob(), t.leaveOut);
     std::string finished = writer.finish();
     return err.empty() ? finished : err;
 }
@@ -200,6 +202,8 @@ IndexRunResult runIndex(const store::StoreLocation& location, const DriveCatalog
     if (!err.empty())
         result.error = "Cannot create the index in " + location.dataDir.string() + ": " + err;
 
+    LeaveOut rules;
+    result.notes = loadLeaveOut(location.dataDir, rules);
     std::vector<SpilledTree> trees;
     std::vector<Drive> walked;
     for (char letter : letters) {
@@ -208,8 +212,12 @@ IndexRunResult runIndex(const store::StoreLocation& location, const DriveCatalog
             continue;
         if (callbacks.driveStarted)
             callbacks.driveStarted(drive->letter);
+        const std::string leftOut = driveLeftOut(rules, *drive);
+        if (!leftOut.empty())
+            result.notes.push_back("drive " + std::string(1, drive->letter) + ": (" + drive->root +
+                                   ") was passed over: it is left out (" + leftOut + ")");
         // Once an error has ended the run, the remaining drives are only unticked.
-        if (result.error.empty()) {
+        if (result.error.empty() && leftOut.empty()) {
             std::string root = drive->root;
             trees.emplace_back();
             walked.push_back(*drive);
@@ -218,7 +226,8 @@ IndexRunResult runIndex(const store::StoreLocation& location, const DriveCatalog
             std::string opened = trees.back().open(lock.tempFile());
             WalkStatus status;
             if (opened.empty())
-                status = ScanDirectory(root, drive->letter, trees.back(), StopRequested, callbacks.progress);
+                status = ScanDirectory(root, drive->letter, trees.back(), StopRequested, callbacks.progress,
+                                       0, FolderRules(rules, root));
             else
                 status.fatalError = opened;
             if (!status.fatalError.empty())

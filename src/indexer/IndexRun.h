@@ -25,6 +25,7 @@ struct IndexRunResult {
     bool busy = false;      // it failed because another writer holds the writers' lock
     int64_t unreadable = 0; // folders whose contents could not be listed
     std::vector<std::string> firstUnreadable; // the first few of them, with the reason
+    std::vector<std::string> notes;           // drives left out whole, a file of rules not all read
     // "Done. (N dirs)" or "Canceled. (N dirs)": only for a run whose error is "".
     std::string caption() const;
     // "N folders could not be read: ..." naming the first few; "" when there were none.
@@ -38,9 +39,10 @@ struct IndexRunResult {
 // of its own and renamed over the old one when complete, so an interrupted or failed
 // run (a drive that cannot be opened, a walk out of handles or memory, a full disk)
 // leaves the old index whole. Letters that are not usable drives are passed over.
-// StopRequested ends the walks, or the writing after them (the rows found or written so
-// far are kept and the result is "Canceled.") and is cleared when the run ends. Runs on
-// the calling thread; the walks use helper threads.
+// The folders the data folder's rules leave out (see LeaveOut.h) are not walked, nor a
+// drive they leave out whole. StopRequested ends the walks, or the writing after them (the rows found or
+// written so far are kept and the result is "Canceled.") and is cleared when the run ends. Runs on the
+// calling thread; the walks use helper threads.
 IndexRunResult runIndex(const store::StoreLocation& location, const DriveCatalogue& catalogue,
                         std::string_view letters, std::atomic<bool>& StopRequested,
                         const IndexRunCallbacks& callbacks = {});

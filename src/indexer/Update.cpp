@@ -12,29 +12,38 @@ std::string UpdateResult::caption() const {
 }
 
 UpdateResult updateDrives(IndexEditor& editor, const std::vector<Drive>& drives, std::atomic<bool>& stop,
-                          const ProgressFn& progress, std::vector<DirTree>* trees) {
+                          const ProgressFn& progress, std::vector<DirTree>* trees, const LeaveOut& rules) {
     UpdateResult result;
     struct Previous {
         DriveTimes times;
         std::unique_ptr<TreeLoader> loader;
         DirTree tree;
-        bool whole = false;     // no usable previous tree: every row of the drive goes
-        bool clockBack = false; // the times were dropped, and the user told so
+        bool whole = false;   // no usable previous tree: every row of the drive goes
+        bool dropped = false; // the times were dropped, and the user told so
+        std::string leftOut;  // why the drive is left out whole
     };
     std::map<char, Previous> previous;
     const int64_t now = wallClockNow();
     for (const Drive& d : drives) {
         Previous& p = previous[d.letter];
         p.times = editor.readTimes(d.letter);
+        std::string root = d.root;
+        if (root.empty() || root.back() != platform::kSeparator)
+            root += platform::kSeparator;
+        p.leftOut = driveLeftOut(rules, d);
         if (p.times.started > now) {
             result.notes.push_back("the clock is behind the time drive " + std::string(1, d.letter) +
                                    ": was last read; it was read whole");
             p.times = DriveTimes();
-            p.clockBack = true;
+            p.dropped = true;
+        } else if (p.times.started != 0 && p.leftOut.empty() &&
+                   p.times.leaveOut != FolderRules(rules, root).fingerprint()) {
+            // A folder kept by an unchanged folder would stay, or one let in now stay out.
+            result.notes.push_back("the folders to leave out changed since drive " +
+                                   std::string(1, d.letter) + ": was last read; it was read whole");
+            p.times = DriveTimes();
+            p.dropped = true;
         }
-        std::string root = d.root;
-        if (root.empty() || root.back() != platform::kSeparator)
-            root += platform::kSeparator;
         p.loader = std::make_unique<TreeLoader>(root, p.times);
     }
     result.error = editor.readRows([&](char drive, std::string_view path, std::string_view folded) {
@@ -58,9 +67,27 @@ UpdateResult updateDrives(IndexEditor& editor, const std::vector<Drive>& drives,
         }
         p.loader.reset();
         std::string root = d.root;
+        if (!p.leftOut.empty()) {
+            // Its rows go; its times too, so that once let in again it is read whole.
+            if (root.empty() || root.back() != platform::kSeparator)
+                root += platform::kSeparator;
+            if (p.tree.nodes.size() > 1 || p.whole) {
+                result.notes.push_back("drive " + std::string(1, d.letter) + ": (" + d.root +
+                                       ") is left out (" + p.leftOut + "); its folders left the index");
+                changes.removedTrees.push_back({d.letter, root});
+            }
+            if (p.times.started != 0 || !p.times.entries.empty()) {
+                DriveTimes none;
+                none.drive = d.letter;
+                times.push_back(std::move(none));
+                timesMoved = true;
+            }
+            result.leftOut += d.letter;
+            continue;
+        }
         DirTree fresh;
-        WalkStatus status =
-            ScanDirectory(root, d.letter, fresh, stop, progress, 0, p.whole ? nullptr : &p.tree);
+        WalkStatus status = ScanDirectory(root, d.letter, fresh, stop, progress, 0,
+                                          p.whole ? nullptr : &p.tree, FolderRules(rules, root));
         if (!status.fatalError.empty()) {
             result.error = status.fatalError;
             return result;
@@ -83,7 +110,7 @@ UpdateResult updateDrives(IndexEditor& editor, const std::vector<Drive>& drives,
             p.tree = DirTree();
             p.tree.nodes.emplace_back();
             fresh.previous.assign(fresh.nodes.size(), DirTree::kNew);
-        } else if (p.times.started == 0 && p.tree.nodes.size() > 1 && !p.clockBack) {
+        } else if (p.times.started == 0 && p.tree.nodes.size() > 1 && !p.dropped) {
             result.notes.push_back("drive " + std::string(1, d.letter) +
                                    ": had no recorded folder times yet; it was read whole");
         }
@@ -127,10 +154,13 @@ UpdateResult runUpdate(const store::StoreLocation& location, const DriveCatalogu
         if (d && d->usable())
             drives.push_back(*d);
     }
+    LeaveOut rules;
+    std::vector<std::string> problems = loadLeaveOut(location.dataDir, rules);
     IndexEditor editor;
     result.error = editor.open(location.dbFile());
     if (result.error.empty())
-        result = updateDrives(editor, drives, stop, progress);
+        result = updateDrives(editor, drives, stop, progress, nullptr, rules);
+    result.notes.insert(result.notes.begin(), problems.begin(), problems.end());
     if (!result.error.empty() && !result.busy)
         result.error = "Cannot update the index " + dbFile + ": " + result.error;
     stop.store(false);

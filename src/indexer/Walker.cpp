@@ -46,6 +46,8 @@ struct Listing {
     std::vector<uint32_t> rawEnd, foldedEnd, order;
     std::vector<uint32_t> oldChild; // per entry in `order`: the same folder in the previous tree
     int64_t time = 0;
+    const FolderRules* rules = nullptr;
+    std::string_view parent; // the folder listed, below the root
 
     void clear() {
         raw.clear();
@@ -71,9 +73,9 @@ struct Listing {
         return {folded.data() + b, foldedEnd[i] - b};
     }
     static void onSubdir(void* ctx, std::string_view name) {
-        if (name.empty() || name[0] == '.')
-            return;
         auto* self = static_cast<Listing*>(ctx);
+        if (self->rules->leavesOut(self->parent, name))
+            return;
         self->raw.append(name);
         self->rawEnd.push_back(static_cast<uint32_t>(self->raw.size()));
         text::foldAppend(name, self->folded);
@@ -93,14 +95,16 @@ class Walk {
 public:
     // Into `tree`, or when it is null into `spilled`.
     Walk(const platform::WalkRoot& root, std::string rootPath, DirTree* tree, SpilledTree* spilled,
-         const std::atomic<bool>& stop, const ProgressFn& progress, const DirTree* previous)
+         const std::atomic<bool>& stop, const ProgressFn& progress, const DirTree* previous,
+         const FolderRules& rules)
         : m_root(root)
         , m_rootPath(std::move(rootPath))
         , m_tree(tree)
         , m_spilled(spilled)
         , m_stop(stop)
         , m_progress(progress)
-        , m_old(previous) {}
+        , m_old(previous)
+        , m_rules(rules) {}
 
     // `threads` to begin with, and up to `most` while listings wait for the disk.
     void run(unsigned threads, unsigned most) {
@@ -123,6 +127,7 @@ public:
 private:
     void work() {
         Listing listing;
+        listing.rules = &m_rules;
         std::vector<char> buffer;
         unsigned listed = 0;
         while (true) {
@@ -137,6 +142,7 @@ private:
                 ++m_busy;
             }
             listing.clear();
+            listing.parent = task.relPath;
             int err = 0;
             Timing timing = Timing::None;
             // An unchanged folder of an update is only looked at, not listed; that waits
@@ -327,6 +333,7 @@ private:
     const std::atomic<bool>& m_stop;
     const ProgressFn& m_progress;
     const DirTree* m_old; // the previous walk's tree, or nullptr
+    const FolderRules& m_rules;
 
     std::mutex m_mutex;
     std::condition_variable m_wake;
@@ -349,7 +356,7 @@ namespace {
 // Opens the root and walks it; `tree` or `spilled` is ready for the walk.
 WalkStatus walk(const std::string& path, DirTree* tree, SpilledTree* spilled,
                 const std::atomic<bool>& StopRequested, const ProgressFn& progress, unsigned threads,
-                const DirTree* previous) {
+                const DirTree* previous, const FolderRules& rules) {
     platform::WalkRoot root(path);
     if (root.error() != 0) {
         // That is the drive's fault, not an empty drive: the run must not replace what
@@ -364,7 +371,7 @@ WalkStatus walk(const std::string& path, DirTree* tree, SpilledTree* spilled,
         threads = std::clamp(std::thread::hardware_concurrency(), 1u, 8u);
         most = std::max(threads, kMaxInFlight);
     }
-    Walk walk(root, path, tree, spilled, StopRequested, progress, previous);
+    Walk walk(root, path, tree, spilled, StopRequested, progress, previous, rules);
     walk.run(threads, most);
     return walk.status;
 }
@@ -378,7 +385,7 @@ void endInSeparator(std::string& path) {
 
 WalkStatus ScanDirectory(std::string& path, char driveLetter, DirTree& tree,
                          const std::atomic<bool>& StopRequested, const ProgressFn& progress, unsigned threads,
-                         const DirTree* previous) {
+                         const DirTree* previous, const FolderRules& rules) {
     endInSeparator(path);
     tree = DirTree();
     tree.driveLetter = driveLetter;
@@ -386,24 +393,26 @@ WalkStatus ScanDirectory(std::string& path, char driveLetter, DirTree& tree,
     tree.nodes.emplace_back();
     tree.times.push_back(0);
     tree.walkStarted = wallClockNow();
+    tree.leaveOut = rules.fingerprint();
     if (previous)
         tree.previous.push_back(previous->nodes.empty() ? DirTree::kNew : 0);
-    return walk(path, &tree, nullptr, StopRequested, progress, threads, previous);
+    return walk(path, &tree, nullptr, StopRequested, progress, threads, previous, rules);
 }
 
 WalkStatus ScanDirectory(std::string& path, char driveLetter, SpilledTree& tree,
-                         const std::atomic<bool>& StopRequested, const ProgressFn& progress,
-                         unsigned threads) {
+                         const std::atomic<bool>& StopRequested, const ProgressFn& progress, unsigned threads,
+                         const FolderRules& rules) {
     endInSeparator(path);
     tree.driveLetter = driveLetter;
     tree.rootPath = path;
     tree.walkStarted = wallClockNow();
+    tree.leaveOut = rules.fingerprint();
     if (!tree.error().empty()) {
         WalkStatus status;
         status.fatalError = tree.error();
         return status;
     }
-    return walk(path, nullptr, &tree, StopRequested, progress, threads, nullptr);
+    return walk(path, nullptr, &tree, StopRequested, progress, threads, nullptr, rules);
 }
 
 } // namespace qvl::indexer

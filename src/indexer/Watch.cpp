@@ -29,6 +29,7 @@ constexpr int64_t kClockSlack = 2'000'000'000;
 struct WatchedDrive {
     Drive drive;
     std::string root; // ends in the separator
+    FolderRules rules;
     // Open only while a batch is listed: a folder held open could not be unmounted, and
     // its removal would make no event.
     std::unique_ptr<platform::WalkRoot> walkRoot;
@@ -100,6 +101,13 @@ public:
                 // A full index renames a new file over the old one: follow it.
                 if (platform::fileIdentity(m_options.location.dbFile()) != m_identity)
                     m_resync = true;
+                // New rules of what to leave out: an update by them, and watches to match.
+                LeaveOut rules;
+                loadLeaveOut(m_options.location.dataDir, rules);
+                if (rules != m_rules) {
+                    log("the folders to leave out changed; updating the watched drives");
+                    m_resync = true;
+                }
                 nextCheck = now + std::chrono::seconds(2);
             }
             if (now >= nextSweep) {
@@ -174,6 +182,8 @@ private:
         m_pending = IndexChanges();
         m_sweepDrive = 0;
         m_drives.clear();
+        for (const std::string& problem : loadLeaveOut(m_options.location.dataDir, m_rules))
+            log(problem);
         const int64_t limit = platform::FolderNotifier::watchLimit();
         m_share = limit > 0 ? std::max<int64_t>(1, limit * std::clamp(m_options.watchShare, 1, 100) / 100)
                             : INT64_MAX;
@@ -207,7 +217,10 @@ private:
                 for (char c : letters)
                     if (const Drive* d = drives.find(c); d && d->usable())
                         chosen.push_back(*d);
-                UpdateResult r = updateDrives(m_editor, chosen, m_stop, {}, &trees);
+                UpdateResult r = updateDrives(m_editor, chosen, m_stop, {}, &trees, m_rules);
+                // A drive left out whole is not watched.
+                std::erase_if(chosen,
+                              [&](const Drive& d) { return r.leftOut.find(d.letter) != std::string::npos; });
                 for (const std::string& note : r.notes)
                     log(note);
                 err = r.error;
@@ -270,6 +283,7 @@ private:
         auto& w = *m_drives.emplace_back(std::make_unique<WatchedDrive>());
         w.drive = drive;
         w.root = tree.rootPath;
+        w.rules = FolderRules(m_rules, w.root);
         w.folders = static_cast<int64_t>(tree.nodes.size());
         w.sweepSince = tree.walkStarted - kClockSlack;
         w.passStarted = wallClockNow();
@@ -462,7 +476,7 @@ private:
     }
 
     // A folder the change service names: listed again if it is one of the index's (the
-    // walk passes over names that begin with a period, and so does this).
+    // walk passes over the folders the rules leave out, and so does this).
     void reported(const std::string& path) {
         for (uint32_t d = 0; d < m_drives.size(); ++d) {
             WatchedDrive& w = *m_drives[d];
@@ -471,7 +485,7 @@ private:
                 continue;
             std::string_view rel = std::string_view(folder).substr(w.realRoot.size());
             rel.remove_suffix(rel.empty() ? 0 : 1);
-            if (rel.starts_with('.') || rel.find(std::string{kSep, '.'}) != std::string_view::npos)
+            if (w.rules.leavesOutPath(rel))
                 continue;
             m_dirty.insert({d, std::string(rel)});
         }
@@ -536,10 +550,13 @@ private:
         std::vector<std::string> names;
         int64_t time = 0;
         int error = 0;
+        const FolderRules* rules;
+        std::string_view parent;
     };
     static void onName(void* ctx, std::string_view name) {
-        if (!name.empty() && name[0] != '.') // the same rule as the walk
-            static_cast<Listed*>(ctx)->names.emplace_back(name);
+        auto* listed = static_cast<Listed*>(ctx);
+        if (!listed->rules->leavesOut(listed->parent, name)) // the same rules as the walk
+            listed->names.emplace_back(name);
     }
     void closeRoots() {
         for (auto& w : m_drives)
@@ -548,6 +565,8 @@ private:
 
     Listed list(WatchedDrive& w, const std::string& rel) {
         Listed l;
+        l.rules = &w.rules;
+        l.parent = rel;
         l.error = w.opened().listSubdirs(rel, m_buffer, &Watcher::onName, &l, &l.time);
         if (l.error != 0 && !platform::WalkRoot::isPassedOver(l.error))
             l.names.clear(); // unreadable: kept as a row without subfolders, like the walk does
@@ -666,6 +685,7 @@ private:
     int64_t m_budget = INT64_MAX; // the same, or fewer once the system's limit was met
     IndexChanges m_pending;
     std::vector<char> m_buffer;
+    LeaveOut m_rules; // as the last update went by them
     bool m_resync = false;
     bool m_limitSaid = false;
     bool m_watchErrorSaid = false;

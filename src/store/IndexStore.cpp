@@ -293,8 +293,8 @@ std::string IndexWriter::addDrive(const IndexedDrive& drive) {
     return putDrive(m->db, drive);
 }
 
-std::string IndexWriter::addTimes(char letter, int64_t started, std::string_view entries) {
-    return putDriveTimes(m->db, letter, started, entries);
+std::string IndexWriter::addTimes(char letter, int64_t started, std::string_view entries, uint64_t leaveOut) {
+    return putDriveTimes(m->db, letter, started, entries, leaveOut);
 }
 
 std::string IndexWriter::finish() {

@@ -111,7 +111,7 @@ public:
     // Records a drive whose rows this index holds.
     std::string addDrive(const IndexedDrive& drive);
     // Records when the folders of a drive were listed (see indexer::DriveTimes).
-    std::string addTimes(char letter, int64_t started, std::string_view entries);
+    std::string addTimes(char letter, int64_t started, std::string_view entries, uint64_t leaveOut = 0);
     // Writes what is pending and commits; the file is complete and synced afterwards.
     std::string finish();
 

@@ -237,7 +237,16 @@ int Stmt::step() {
     return rc;
 }
 
-std::string putDriveTimes(const Db& db, char letter, int64_t started, std::string_view entries) {
+std::string putDriveTimes(const Db& db, char letter, int64_t started, std::string_view entries,
+                          uint64_t leaveOut) {
+    const std::string key = "leave out " + std::string(1, letter);
+    Stmt rules(db, leaveOut ? "INSERT OR REPLACE INTO qvlMeta VALUES (?, ?)"
+                            : "DELETE FROM qvlMeta WHERE Key = ?");
+    rules.bind(1, std::string_view(key));
+    if (leaveOut)
+        rules.bind(2, static_cast<int64_t>(leaveOut));
+    if (rules.step() != SQLITE_DONE)
+        return rules.error();
     // The blob goes in as zeros and is written in pieces: bound whole, SQLite would build
     // its record in a copy, on ten million folders another 160 MB (see kCreateTimes).
     Stmt put(db, "INSERT OR REPLACE INTO qvlTimes (Letter, Started, Times, Sum) VALUES (?,?,zeroblob(?),?)");

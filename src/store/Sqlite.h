@@ -145,7 +145,9 @@ inline constexpr const char* kCreateTimes =
     " Sum INTEGER NOT NULL, Times BLOB NOT NULL);";
 
 // Records when the folders of a drive were listed (table qvlTimes): `entries` is the
-// sorted (path key, time) pairs the update reads back. "" or the error.
-std::string putDriveTimes(const Db& db, char letter, int64_t started, std::string_view entries);
+// sorted (path key, time) pairs the update reads back; `leaveOut` the rules of the folders
+// left out that the walk went by (qvlMeta's 'leave out LETTER', none when 0). "" or the error.
+std::string putDriveTimes(const Db& db, char letter, int64_t started, std::string_view entries,
+                          uint64_t leaveOut);
 
 } // namespace qvl::store

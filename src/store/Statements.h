@@ -73,7 +73,10 @@ inline constexpr const char* kRowsCounted =
 inline constexpr const char* kCreateDrives = "CREATE TABLE IF NOT EXISTS qvlDrives (Letter TEXT PRIMARY KEY, "
                                              "Root BLOB NOT NULL, Identity BLOB NOT NULL);";
 inline constexpr const char* kPutDrive = "INSERT OR REPLACE INTO qvlDrives VALUES (?,?,?)";
-inline constexpr const char* kDriveTimes = "SELECT Started, Times, Sum FROM qvlTimes WHERE Letter = ?";
+// With the rules of the folders left out that the drive was walked by (0: none).
+inline constexpr const char* kDriveTimes =
+    "SELECT Started, Times, Sum, (SELECT Value FROM qvlMeta WHERE Key = "
+    "'leave out ' || Letter) FROM qvlTimes WHERE Letter = ?";
 
 // What a search reads: the first and last block number (each in a query of its own, so
 // that SQLite reads one end of the table, not all of it); one part of the filters or grams
