@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <fstream>
 #include <iconv.h>
 #include <pty.h>
@@ -240,4 +241,54 @@ TEST_F(Cli, QvlItselfTellsATerminalFromAPipe) {
     waitpid(child, nullptr, 0);
     EXPECT_NE(shown.find("/Docs/a'$'\\033'']0;PWNED'$'\\a''z/'"), std::string::npos) << shown;
     EXPECT_EQ(shown.find('\x1b'), std::string::npos) << shown;
+}
+
+// The folders to leave out: kept in the data folder, shown, refused when they are not
+// rules, obeyed by index and update; a rule of a file system's type leaves out whole drives
+// (the type as findmnt tells it, case ignored), and taking it back lets them in again.
+TEST_F(Cli, LeaveOutRulesAreKeptShownAndObeyed) {
+    EXPECT_EQ(qvl({"leave-out"}), 0);
+    EXPECT_EQ(out.str(), "");
+    EXPECT_EQ(qvl({"leave-out", "add", "name", "tools", "*.tmp"}), 0);
+    EXPECT_EQ(out.str(), "name tools\nname *.tmp\n");
+    for (std::vector<std::string> wrong : {std::vector<std::string>{"leave-out", "add", "path", "rel/x"},
+                                           {"leave-out", "add", "name", "a/b"},
+                                           {"leave-out", "add", "nam", "x"},
+                                           {"leave-out", "remove", "name", "gone"},
+                                           {"leave-out", "add", "name"}})
+        EXPECT_EQ(qvl(wrong), 2) << wrong[3];
+    EXPECT_EQ(qvl({"leave-out"}), 0);
+    EXPECT_EQ(out.str(), "name tools\nname *.tmp\n"); // nothing half done
+    EXPECT_EQ(qvl({"--help"}), 0);
+    EXPECT_NE(out.str().find("): name tools, name *.tmp\n"), std::string::npos) << out.str();
+
+    EXPECT_EQ(qvl({"index"}), 0);
+    EXPECT_EQ(out.str(), "Done. (2 dirs)\n"); // Work/tools is left out
+
+    FILE* pipe = ::popen(("findmnt -n -o FSTYPE -T '" + tree.str() + "'").c_str(), "r");
+    char line[256] = {};
+    ASSERT_TRUE(pipe && std::fgets(line, sizeof line, pipe));
+    ::pclose(pipe);
+    std::string type(line, std::strcspn(line, "\n"));
+    std::string shouted = type;
+    for (char& c : shouted)
+        c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    EXPECT_EQ(qvl({"leave-out", "add", "fs", shouted}), 0);
+    EXPECT_EQ(qvl({"drives"}), 0);
+    EXPECT_NE(
+        out.str().find("C:\tHard Drive\t" + tree.str() + "/Docs\tleft out (file system " + type + ")\n"),
+        std::string::npos)
+        << out.str();
+    EXPECT_EQ(qvl({"update"}), 0);
+    EXPECT_EQ(out.str(), "Done. (0 added, 2 removed; 0 dirs)\n") << err.str();
+    EXPECT_EQ(qvl({"leave-out", "remove", "fs", type}), 0);
+    EXPECT_EQ(qvl({"update"}), 0);
+    EXPECT_EQ(out.str(), "Done. (2 added, 0 removed; 2 dirs)\n") << err.str();
+
+    // A file written by hand: what is not a rule is named by its line, the rest still counts.
+    std::ofstream(data.path() / "LeaveOut.txt") << "# mine\nname a\nbogus\n  path relative\n\tname  b \r\n";
+    EXPECT_EQ(qvl({"leave-out"}), 0);
+    EXPECT_EQ(out.str(), "name a\nname b\n");
+    EXPECT_NE(err.str().find("line 3: not a kind of rule: bogus"), std::string::npos) << err.str();
+    EXPECT_NE(err.str().find("line 4: not a full path: relative"), std::string::npos) << err.str();
 }

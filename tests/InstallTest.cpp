@@ -88,7 +88,7 @@ TEST(Install, ManualNamesTheCommandsAndOptionsOfTheUsage) {
     EXPECT_EQ(commands(synopsis), commands(usageLines));
     EXPECT_EQ(options(synopsis), options(usageLines));
     EXPECT_EQ(commands(help), (std::set<std::string>{"drives", "index", "update", "watch", "find", "history",
-                                                     "serve-changes"}));
+                                                     "leave-out", "serve-changes"}));
     // Every option of the usage is described, and nothing else is.
     std::set<std::string> described = options(manSection(roff, "OPTIONS"));
     described.erase("-h");
@@ -121,7 +121,7 @@ TEST(Install, BashCompletionOffersCommandsLettersAndPastSearches) {
     };
     EXPECT_EQ(complete("qvl u", 1), "update\n");
     EXPECT_EQ(complete("qvl ''", 1),
-              "drives\nindex\nupdate\nwatch\nfind\nhistory\nserve-changes\n--help\n--version\n");
+              "drives\nindex\nupdate\nwatch\nfind\nhistory\nleave-out\nserve-changes\n--help\n--version\n");
     EXPECT_EQ(complete("qvl index ''", 2), "C\nE\n");
     EXPECT_EQ(complete("qvl find -d e", 3), "E\n");
     EXPECT_EQ(complete("qvl find -", 2), "-e\n-d\n-0\n-c\n-l\n-N\n");
@@ -129,4 +129,9 @@ TEST(Install, BashCompletionOffersCommandsLettersAndPastSearches) {
     EXPECT_EQ(complete("qvl find photo", 2), "photo%2019\nphotos\n");
     EXPECT_EQ(complete("qvl find -e B", 3), "Bob\\'s\\ Files\n");
     EXPECT_EQ(complete("qvl history --", 2), "--clear\n");
+    // Only the rules there are can be removed.
+    run("QVL_DATA_DIR=" + shellQuoted(data.str()) + " " + QVL_BINARY +
+        " leave-out add name node_modules nope '*.tmp' a.nope >/dev/null 2>&1");
+    EXPECT_EQ(complete("qvl leave-out remove name no", 4), "node_modules\nnope\n");
+    EXPECT_EQ(complete("qvl leave-out remove name ''", 4), "node_modules\nnope\n\\*.tmp\na.nope\n");
 }

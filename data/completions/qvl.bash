@@ -10,7 +10,7 @@ _qvl() {
     cur=${COMP_WORDS[COMP_CWORD]}
     prev=${COMP_WORDS[COMP_CWORD - 1]}
     if ((COMP_CWORD == 1)); then
-        mapfile -t COMPREPLY < <(compgen -W 'drives index update watch find history serve-changes --help --version' -- "$cur")
+        mapfile -t COMPREPLY < <(compgen -W 'drives index update watch find history leave-out serve-changes --help --version' -- "$cur")
         return
     fi
     case ${COMP_WORDS[1]} in
@@ -22,6 +22,22 @@ _qvl() {
             mapfile -t COMPREPLY < <(compgen -W '--socket' -- "$cur")
         else
             mapfile -t COMPREPLY < <(compgen -d -- "$cur")
+        fi
+        ;;
+    leave-out)
+        if ((COMP_CWORD == 2)); then
+            mapfile -t COMPREPLY < <(compgen -W 'add remove' -- "$cur")
+        elif ((COMP_CWORD == 3)); then
+            mapfile -t COMPREPLY < <(compgen -W 'name path fs' -- "$cur")
+        elif [[ ${COMP_WORDS[3]} == path ]]; then
+            mapfile -t COMPREPLY < <(compgen -d -- "$cur")
+        elif [[ ${COMP_WORDS[2]} == remove ]]; then
+            # The rules there are of that kind, each one word.
+            local rule
+            COMPREPLY=()
+            while IFS= read -r rule; do
+                [[ $rule == "${COMP_WORDS[3]} $cur"* ]] && COMPREPLY+=("$(printf '%q' "${rule#* }")")
+            done < <(qvl leave-out 2>/dev/null)
         fi
         ;;
     history)

@@ -5,7 +5,7 @@ function __qvl_letters
     qvl drives 2>/dev/null | string replace -r ':.*' ''
 end
 
-set -l commands drives index update watch find history serve-changes
+set -l commands drives index update watch find history leave-out serve-changes
 complete -c qvl -f
 complete -c qvl -n "not __fish_seen_subcommand_from $commands" -a drives -d 'One line per drive: letter, type, root'
 complete -c qvl -n "not __fish_seen_subcommand_from $commands" -a index -d 'Rebuild the index of those drives'
@@ -13,6 +13,9 @@ complete -c qvl -n "not __fish_seen_subcommand_from $commands" -a update -d 'Bri
 complete -c qvl -n "not __fish_seen_subcommand_from $commands" -a watch -d 'Keep the index up to date'
 complete -c qvl -n "not __fish_seen_subcommand_from $commands" -a find -d 'Folders whose name contains TEXT'
 complete -c qvl -n "not __fish_seen_subcommand_from $commands" -a history -d 'The search history'
+complete -c qvl -n "not __fish_seen_subcommand_from $commands" -a leave-out -d 'The folders every index leaves out'
+complete -c qvl -n "__fish_seen_subcommand_from leave-out; and not __fish_seen_subcommand_from add remove" -a 'add remove'
+complete -c qvl -n "__fish_seen_subcommand_from add remove; and not __fish_seen_subcommand_from name path fs" -a 'name path fs'
 complete -c qvl -n "not __fish_seen_subcommand_from $commands" -a serve-changes -d 'The system change service (as root)'
 complete -c qvl -n "__fish_seen_subcommand_from serve-changes" -l socket -r -d 'Where to listen'
 complete -c qvl -n "not __fish_seen_subcommand_from $commands" -l help -d 'Print the usage'

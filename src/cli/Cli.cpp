@@ -3,6 +3,7 @@
 #include "Version.h"
 #include "indexer/DriveCatalogue.h"
 #include "indexer/IndexRun.h"
+#include "indexer/LeaveOut.h"
 #include "indexer/Update.h"
 #include "indexer/Watch.h"
 #include "platform/ChangeService.h"
@@ -39,6 +40,16 @@ constexpr const char* kUsage = R"(usage:
                                      (-0: NUL after each); -c: only how many; -l: stop
                                      after N folders; -N: print paths as they are (below)
   qvl history [-N] [--clear]         the search history, oldest first, or empty it
+  qvl leave-out [add|remove KIND VALUE...]
+                                     the folders every index, update and watch leaves out,
+                                     one rule a line (none by default), or add or remove
+                                     rules. KIND is name (a folder's name or pattern, with
+                                     * ? [a-z] as in the shell: node_modules .git '*.cache'),
+                                     path (a folder's full path) or fs (a file system's type,
+                                     for whole drives: nfs4 tmpfs). A folder left out goes
+                                     with every folder below it; names that begin with a
+                                     period are always left out. The next update reads the
+                                     drives whole by the new rules; a watcher follows them
   qvl serve-changes [--socket PATH] [FOLDERS]
                                      the system's change service (as root, off by default):
                                      tells each user's qvl watch which folders changed on the
@@ -145,6 +156,24 @@ bool parseLetters(const std::string& text, std::string& letters) {
     return true;
 }
 
+// The rules of the folders left out, each problem with the file said on `err`.
+indexer::LeaveOut leaveOutRules(std::ostream& err, const CliContext& context) {
+    indexer::LeaveOut rules;
+    for (const std::string& problem : indexer::loadLeaveOut(context.location.dataDir, rules))
+        err << "qvl: " << problem << "\n";
+    return rules;
+}
+
+// The rules on one line: "name node_modules, name .git, path /srv".
+std::string rulesInOneLine(const indexer::LeaveOut& rules) {
+    std::string lines = rules.lines(), text;
+    for (size_t start = 0, end; start < lines.size(); start = end + 1) {
+        end = lines.find('\n', start);
+        text += (text.empty() ? "" : ", ") + lines.substr(start, end - start);
+    }
+    return text;
+}
+
 int drivesCommand(std::ostream& out, std::ostream& err, const CliContext& context) {
     indexer::DriveCatalogue catalogue;
     std::string problem = catalogue.load(store::indexedDrives(store::BuildConnectString(context.location)));
@@ -152,12 +181,60 @@ int drivesCommand(std::ostream& out, std::ostream& err, const CliContext& contex
         err << "qvl: " << problem << "\n";
         return 2;
     }
+    const indexer::LeaveOut rules = leaveOutRules(err, context);
     for (const indexer::Drive& d : catalogue.drives()) {
         const char* text = indexer::driveTypeText(d.type);
         const char* none = d.type == indexer::DriveNoRootDir ? "(not mounted)" : "(not indexed)";
         out << d.letter << ":\t" << (*text ? text : none) << "\t";
-        printLine(out, d.root, context.outputIsTerminal);
+        // A fourth field for a drive the rules leave out whole.
+        const std::string leftOut = d.usable() ? indexer::driveLeftOut(rules, d) : std::string();
+        printLine(out, leftOut.empty() ? d.root : d.root + "\tleft out (" + leftOut + ")",
+                  context.outputIsTerminal);
     }
+    // Beside the drives, not among them: a script reads one line per drive.
+    if (!rules.empty())
+        err << "qvl: left out: " << forTerminal(rulesInOneLine(rules)) << " (see qvl leave-out)\n";
+    return 0;
+}
+
+int leaveOutCommand(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
+                    const CliContext& context) {
+    indexer::LeaveOut rules = leaveOutRules(err, context);
+    if (args.size() > 1) {
+        const bool adding = args[1] == "add";
+        if ((!adding && args[1] != "remove") || args.size() < 4)
+            return usageError(err, "leave-out takes add or remove, a kind (name, path or fs) and values");
+        const std::string& kind = args[2];
+        if (kind != indexer::LeaveOut::kName && kind != indexer::LeaveOut::kPath &&
+            kind != indexer::LeaveOut::kFileSystem)
+            return usageError(err, "not a kind of rule: " + kind + " (name, path or fs)");
+        for (size_t i = 3; i < args.size(); ++i) {
+            if (adding) {
+                if (std::string why = rules.add(kind, args[i]); !why.empty()) {
+                    err << "qvl: " << forTerminal(why) << "; nothing was changed\n";
+                    return 2;
+                }
+            } else if (!rules.remove(kind, args[i])) {
+                err << "qvl: there is no rule " << kind << " " << forTerminal(args[i])
+                    << "; nothing was changed\n";
+                return 2;
+            }
+        }
+        std::string failed = store::checkDataFolder(context.location.dataDir, /*create=*/true);
+        if (failed.empty())
+            failed = indexer::saveLeaveOut(context.location.dataDir, rules);
+        if (!failed.empty()) {
+            err << "qvl: " << failed << "\n";
+            return 2;
+        }
+    }
+    const std::string lines = rules.lines();
+    for (size_t start = 0, end; start < lines.size(); start = end + 1) {
+        end = lines.find('\n', start);
+        printLine(out, std::string_view(lines).substr(start, end - start), context.outputIsTerminal);
+    }
+    if (rules.empty())
+        err << "qvl: no folder is left out but those whose name begins with a period\n";
     return 0;
 }
 
@@ -358,6 +435,8 @@ int indexCommand(const std::vector<std::string>& args, std::ostream& out, std::o
         err << "qvl: " << result.error << "\n";
         return 2;
     }
+    for (const std::string& note : result.notes)
+        err << "qvl: " << forTerminal(note) << "\n";
     out << result.caption() << "\n";
     if (result.unreadable > 0)
         err << "qvl: " << result.unreadableText() << "\n";
@@ -496,6 +575,8 @@ int runCommand(const std::vector<std::string>& args, std::ostream& out, std::ost
         return findCommand(args, out, err, context);
     if (command == "history")
         return historyCommand(args, out, err, context);
+    if (command == "leave-out")
+        return leaveOutCommand(args, out, err, context);
     return usageError(err, "unknown command: " + command);
 }
 
@@ -508,6 +589,11 @@ int run(const std::vector<std::string>& args, std::ostream& out, std::ostream& e
     const std::string& command = args[0];
     if (command == "--help" || command == "-h" || command == "help") {
         out << kUsage;
+        indexer::LeaveOut rules;
+        if (store::checkDataFolder(context.location.dataDir, /*create=*/false).empty() &&
+            indexer::loadLeaveOut(context.location.dataDir, rules).empty() && !rules.empty())
+            out << "Left out now (" << forTerminal(indexer::leaveOutFile(context.location.dataDir).string())
+                << "): " << forTerminal(rulesInOneLine(rules)) << "\n";
         return 0;
     }
     if (command == "--version") {
