@@ -22,7 +22,7 @@ int main(int argc, char** argv) {
         state.AuthorEmail = "quorvel@example.org";
         state.HomePageHost = "www.quorvel.org";
         if (what == "setup")
-            (new ui::frmSetup(state, {}))->show();
+            (new ui::frmSetup(state, std::filesystem::path(state.DbConnect).parent_path(), {}))->show();
         else if (what == "about")
             ui::showAbout(state, false);
         else if (what == "help")

@@ -4,6 +4,7 @@
 #include "platform/Registry.h"
 #include "ui/UiState.h"
 #include "ui/dialogs/InfoWindows.h"
+#include "ui/dialogs/NoticeWindow.h"
 #include "ui/dialogs/frmAbout.h"
 #include "ui/dialogs/frmDocument.h"
 #include "ui/dialogs/frmMDAC.h"
@@ -22,7 +23,7 @@ using namespace qvl;
 class TestInfoWindows : public QObject {
     Q_OBJECT
 
-    QTemporaryDir settingsDir;
+    QTemporaryDir settingsDir, dataDir;
     std::vector<int> applied;
 
 private slots:
@@ -43,7 +44,8 @@ private slots:
     void setupSavesAndAppliesAtOnce() {
         ui::UiState state;
         bool synced = false;
-        QPointer<ui::frmSetup> setup = new ui::frmSetup(state, [&] { synced = true; });
+        QPointer<ui::frmSetup> setup =
+            new ui::frmSetup(state, dataDir.path().toStdString(), [&] { synced = true; });
         setup->show();
         QVERIFY(setup->chkEffects->isChecked() && setup->chkExplorer->isChecked());
         QVERIFY(!setup->chkAsYouType->isChecked()); // results as you type: off unless chosen
@@ -71,12 +73,12 @@ private slots:
         QCOMPARE(raw.value("Setup/AsYouType").toString(), QString("1"));
 
         // Opened again it shows the saved values; Escape and X close without saving.
-        setup = new ui::frmSetup(state, {});
+        setup = new ui::frmSetup(state, dataDir.path().toStdString(), {});
         QVERIFY(!setup->chkEffects->isChecked());
         setup->chkEffects->setChecked(true);
         QTest::keyClick(setup, Qt::Key_Escape);
         QTRY_VERIFY(setup.isNull());
-        setup = new ui::frmSetup(state, {});
+        setup = new ui::frmSetup(state, dataDir.path().toStdString(), {});
         setup->chkExplorer->setChecked(true);
         QTest::mouseClick(setup->Command1, Qt::LeftButton);
         QTRY_VERIFY(setup.isNull());
@@ -85,8 +87,57 @@ private slots:
 
         raw.setValue("Setup/ExplorerMode", "sometimes"); // a word, not a number: both on again
         raw.sync();
-        setup = new ui::frmSetup(state, {});
+        setup = new ui::frmSetup(state, dataDir.path().toStdString(), {});
         QVERIFY(setup->chkEffects->isChecked() && setup->chkExplorer->isChecked());
+        setup->close();
+    }
+
+    // The folders to leave out, one rule a line: saved to the data folder's file that qvl
+    // reads too; a line that is not a rule saves nothing and names itself.
+    void setupKeepsTheFoldersToLeaveOut() {
+        ui::UiState state;
+        auto save = [&](ui::frmSetup* setup) {
+            QString first, second;
+            test::Answer answer(
+                [&] {
+                    return (state.notice && state.notice->isVisible() && state.MessageWaiting != 0) ||
+                           (state.errorWindow && state.errorWindow->isVisible() && state.MessageWaiting != 0);
+                },
+                [&] {
+                    auto* shown = qobject_cast<ui::NoticeWindow*>(
+                        state.errorWindow && state.errorWindow->isVisible() ? state.errorWindow.data()
+                                                                            : state.notice.data());
+                    first = shown->lblmsg1->text();
+                    second = shown->lblmsg2->text();
+                    QTest::mouseClick(shown->cmdMsgOk, Qt::LeftButton);
+                },
+                "the notice or the error window after Save");
+            QTest::mouseClick(setup->cmdSave, Qt::LeftButton);
+            return first + "|" + second;
+        };
+        const QString file = dataDir.filePath("LeaveOut.txt");
+        QPointer<ui::frmSetup> setup = new ui::frmSetup(state, dataDir.path().toStdString(), {});
+        setup->show();
+        QCOMPARE(setup->txtLeaveOut->toPlainText(), QString()); // none by default
+        QTest::mouseClick(setup->txtLeaveOut, Qt::LeftButton);
+        for (const char* line : {"name node_modules", "  path /srv//scratch/", "bogus"}) {
+            QTest::keyClicks(setup->txtLeaveOut, line);
+            QTest::keyClick(setup->txtLeaveOut, Qt::Key_Return);
+        }
+        QCOMPARE(save(setup),
+                 QString("Setup not saved|Leave out, line 3: not a kind of rule: bogus (name, path or fs)"));
+        QVERIFY(!QFile::exists(file));
+        QVERIFY(!setup.isNull()); // still open, to be mended
+        setup->txtLeaveOut->setPlainText("name node_modules\n  path /srv//scratch/\n\nfs nfs4\n");
+        QCOMPARE(save(setup), QString("Setup Saved|"));
+        QTRY_VERIFY(setup.isNull());
+        QFile saved(file);
+        QVERIFY(saved.open(QIODevice::ReadOnly));
+        QVERIFY(saved.readAll().endsWith("\nname node_modules\npath /srv/scratch\nfs nfs4\n"));
+
+        setup = new ui::frmSetup(state, dataDir.path().toStdString(), {});
+        QCOMPARE(setup->txtLeaveOut->toPlainText(),
+                 QString("name node_modules\npath /srv/scratch\nfs nfs4\n"));
         setup->close();
     }
 

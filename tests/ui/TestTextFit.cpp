@@ -129,7 +129,7 @@ private slots:
         state->DbConnect = settingsDir.filePath("Files.dat").toStdString();
         auto main = std::make_unique<ui::frmMain>(*state, catalogue);
         check(main.get());
-        check(std::make_unique<ui::frmSetup>(*state, [] {}).get());
+        check(std::make_unique<ui::frmSetup>(*state, settingsDir.path().toStdString(), [] {}).get());
         check(std::make_unique<ui::frmAbout>(*state).get());
         check(std::make_unique<ui::frmAbout2>(*state).get());
         check(std::make_unique<ui::frmDocument>(*state, ui::frmDocument::Kind::Help).get());

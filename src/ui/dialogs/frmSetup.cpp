@@ -1,5 +1,7 @@
 #include "ui/dialogs/frmSetup.h"
 
+#include "indexer/LeaveOut.h"
+#include "store/DataFolder.h"
 #include "ui/Settings.h"
 #include "ui/dialogs/Messages.h"
 #include "ui/kit/ARGradient.h"
@@ -17,14 +19,15 @@ namespace qvl::ui {
 
 using ui::pxRect;
 
-frmSetup::frmSetup(DialogState& state, std::function<void()> syncShadows)
+frmSetup::frmSetup(DialogState& state, std::filesystem::path dataDir, std::function<void()> syncShadows)
     : QWidget(nullptr, Qt::Window | Qt::FramelessWindowHint)
     , m_state(state)
+    , m_dataDir(std::move(dataDir))
     , m_syncShadows(std::move(syncShadows)) {
     setObjectName("frmSetup");
     setWindowTitle("Setup");
     setAttribute(Qt::WA_DeleteOnClose);
-    setFixedSize(ui::px(4680), ui::px(3165));
+    setFixedSize(ui::px(4680), ui::px(4680));
     setFont(ui::makeFont("Tahoma", 8.25, false));
 
     auto* strip = new ui::ARGradient(this);
@@ -56,12 +59,24 @@ frmSetup::frmSetup(DialogState& state, std::function<void()> syncShadows)
     chkAsYouType = new ui::WrapCheckBox("Show results as you type", this);
     chkAsYouType->setObjectName("chkAsYouType");
     chkAsYouType->setGeometry(pxRect(240, 2070, 4095, 255));
+    lblLeaveOut =
+        ui::makeLabel(this, "lblLeaveOut",
+                      "Leave out these folders, one a line: name node_modules, name *.cache, "
+                      "path /srv/scratch, fs nfs4 (a file system's drives)",
+                      pxRect(240, 2430, 4200, 420), ui::makeFont("Tahoma", 8.25, false), QColor(0, 0, 0));
+    lblLeaveOut->setWordWrap(true);
+    txtLeaveOut = new QPlainTextEdit(this);
+    txtLeaveOut->setObjectName("txtLeaveOut");
+    txtLeaveOut->setGeometry(pxRect(240, 2880, 4200, 960));
+    txtLeaveOut->setLineWrapMode(QPlainTextEdit::NoWrap);
+    txtLeaveOut->setTabChangesFocus(true);
+    lblLeaveOut->setBuddy(txtLeaveOut);
 
     auto button = [this](const char* name, const char* text, const char* picture, int left) {
         auto* b = new QToolButton(this);
         b->setObjectName(name);
         b->setText(text);
-        b->setGeometry(pxRect(left, 2400, 1455, 615));
+        b->setGeometry(pxRect(left, 3915, 1455, 615));
         b->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
         b->setIcon(m_state.pictures().picture(picture)); // SetPics
         b->setIconSize(QSize(24, 24));
@@ -89,9 +104,34 @@ frmSetup::frmSetup(DialogState& state, std::function<void()> syncShadows)
     chkExplorer->setChecked(explorer == 1);
     chkEffects->setChecked(effects == 1);
     chkAsYouType->setChecked(LoadAsYouType());
+    indexer::LeaveOut rules;
+    for (const std::string& problem : indexer::loadLeaveOut(m_dataDir, rules))
+        qWarning("%s", problem.c_str());
+    m_rules = QString::fromStdString(rules.lines());
+    txtLeaveOut->setPlainText(m_rules);
 }
 
 void frmSetup::cmdSave_Click() {
+    // The rules first: one that is not a rule saves nothing, and says which line it is.
+    indexer::LeaveOut rules;
+    const std::vector<std::string> problems = rules.parse(txtLeaveOut->toPlainText().toStdString());
+    if (!problems.empty()) {
+        ui::ShowErrorMessage(m_state, "Setup not saved",
+                             QString::fromStdString("Leave out, " + problems.front()), true, true);
+        return;
+    }
+    if (QString::fromStdString(rules.lines()) != m_rules) {
+        std::string failed = store::checkDataFolder(m_dataDir, /*create=*/true);
+        if (failed.empty())
+            failed = indexer::saveLeaveOut(m_dataDir, rules);
+        if (!failed.empty()) {
+            qWarning("%s", failed.c_str());
+            ui::ShowErrorMessage(m_state, "Setup not saved", "The folders to leave out cannot be written",
+                                 true, true);
+            return;
+        }
+        m_rules = QString::fromStdString(rules.lines());
+    }
     int16_t explorer = chkExplorer->isChecked() ? 1 : 0, effects = chkEffects->isChecked() ? 1 : 0;
     if (!SaveSettings(explorer, effects) || !SaveAsYouType(chkAsYouType->isChecked())) {
         ui::ShowErrorMessage(m_state, "Setup not saved", "The settings store cannot be written", true, true);

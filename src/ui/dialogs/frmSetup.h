@@ -1,13 +1,17 @@
 #pragma once
-// The setup window: the two settings as check boxes, written back on Save.
+// The setup window: the settings as check boxes and the folders every index leaves out as
+// text, one rule a line, written back on Save.
 
 #include "ui/UiState.h"
 #include "ui/kit/WrapCheckBox.h"
 
+#include <QLabel>
+#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QToolButton>
 #include <QWidget>
 
+#include <filesystem>
 #include <functional>
 
 namespace qvl::ui {
@@ -15,12 +19,15 @@ namespace qvl::ui {
 class frmSetup : public QWidget {
     Q_OBJECT
 public:
-    // `syncShadows` brings the main window's shadows in line after a save.
-    frmSetup(DialogState& state, std::function<void()> syncShadows);
+    // `syncShadows` brings the main window's shadows in line after a save; the rules of the
+    // folders to leave out are those of the data folder `dataDir`.
+    frmSetup(DialogState& state, std::filesystem::path dataDir, std::function<void()> syncShadows);
 
     ui::WrapCheckBox* chkEffects;
     ui::WrapCheckBox* chkExplorer;
     ui::WrapCheckBox* chkAsYouType; // results as you type
+    QLabel* lblLeaveOut;
+    QPlainTextEdit* txtLeaveOut; // the folders to leave out, one rule a line
     QToolButton *cmdSave, *cmdCancel;
     QPushButton *cmdMinimize, *Command1;
 
@@ -33,6 +40,8 @@ protected:
 
 private:
     DialogState& m_state;
+    std::filesystem::path m_dataDir;
+    QString m_rules; // as the file has them
     std::function<void()> m_syncShadows;
 };
 

@@ -136,7 +136,8 @@ void frmMain::FakePress(const QString& command) {
 
 void frmMain::cmdSetup_Click() {
     if (!m_state.setup)
-        m_state.setup = new ui::frmSetup(m_state, [this] { SyncShadows(); });
+        m_state.setup = new ui::frmSetup(m_state, std::filesystem::path(m_state.DbConnect).parent_path(),
+                                         [this] { SyncShadows(); });
     m_state.setup->show();
     m_state.setup->activateWindow();
 }

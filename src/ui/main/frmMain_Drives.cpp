@@ -147,6 +147,14 @@ void frmMain::finishIndexRun(const indexer::IndexRunResult& result) {
                                                 : QString("Index not complete."));
     if (result.unreadable > 0)
         qWarning("%s", result.unreadableText().c_str());
+    for (const std::string& note : result.notes)
+        qWarning("%s", note.c_str());
+    // A drive ticked but left out whole (by the setup's rules) is not passed over unsaid.
+    if (result.error.empty() && !result.notes.empty()) {
+        QString note = QString::fromStdString(result.notes.front());
+        note[0] = note[0].toUpper();
+        ShowMessage(m_state, "Not all was indexed", note, true, false);
+    }
     cmdScan->setEnabled(true);
     m_state.IsFirstRun = false;
     m_state.StopRequested = false;
