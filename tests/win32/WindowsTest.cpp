@@ -2,6 +2,7 @@
 // watch, and the file browser's command lines (the registry's are in SystemChecksTest).
 #include "cli/Cli.h"
 #include "indexer/IndexRun.h"
+#include "indexer/LeaveOut.h"
 #include "indexer/Update.h"
 #include "indexer/Watch.h"
 #include "platform/Platform.h"
@@ -99,6 +100,44 @@ TEST(Windows, LinksAndJunctionsAreNotFollowed) {
     auto status = indexer::ScanDirectory(rootPath, 'C', dirs, stop);
     EXPECT_EQ(rootPath.back(), '\\');
     EXPECT_EQ(status.rows, 2); // real and real\inside; the link is not a folder of its own
+}
+
+// The folders to leave out, on Windows: names and paths ignore case as the system does, a
+// path may be written with slashes, and the drives have file-system types to go by.
+TEST(Windows, FoldersAreLeftOutByNameAndPathWhateverTheirCase) {
+    TempDir tree;
+    for (const char* rel : kTree)
+        fs::create_directories(tree.path / u8path(rel));
+    std::string root = u8(tree.path);
+    indexer::LeaveOut rules;
+    ASSERT_EQ(rules.add("name", "WINDOWS"), "");
+    ASSERT_EQ(rules.add("name", "CAF?"), "");
+    std::string programFiles = root + "\\program files\\";
+    std::replace(programFiles.begin(), programFiles.end(), '\\', '/');
+    ASSERT_EQ(rules.add("path", programFiles), "");
+    indexer::DirTree dirs;
+    std::atomic<bool> stop{false};
+    const indexer::FolderRules reach(rules, root);
+    indexer::ScanDirectory(root, 'C', dirs, stop, {}, 0, nullptr, reach);
+    std::vector<std::string> found;
+    indexer::eachPath(dirs, [&](uint32_t, const std::string& path) {
+        found.push_back(path.substr(root.size()));
+        return true;
+    });
+    std::vector<std::string> kept{
+        "Apps\\",       "Bob's Files\\", "Microsoft.NET\\", "data\\",
+        "data\\v1.2\\", "windows2\\",    "\xc3\x84rger\\",  "\xc3\x84rger\\\xc3\xa4rger\\"};
+    std::sort(found.begin(), found.end());
+    std::sort(kept.begin(), kept.end());
+    EXPECT_EQ(found, kept);
+
+    const std::string type = platform::fileSystemType("C:\\");
+    ASSERT_NE(type, "");
+    std::string lower = type;
+    std::transform(lower.begin(), lower.end(), lower.begin(),
+                   [](char c) { return static_cast<char>(std::tolower(c)); });
+    ASSERT_EQ(rules.add("fs", lower), "");
+    EXPECT_EQ(indexer::driveLeftOut(rules, {'C', indexer::DriveFixed, "C:\\"}), "file system " + type);
 }
 
 TEST(Windows, ExplorerCommandLines) {
