@@ -2,6 +2,7 @@
 #include "Answer.h"
 #include "ui/UiState.h"
 #include "ui/dialogs/frmDialogMessage.h"
+#include "ui/dialogs/frmMessage.h"
 #include "ui/kit/Shape.h"
 #include "ui/kit/mdlLayeredWindow.h"
 #include "ui/main/DrivePanel.h"
@@ -164,6 +165,31 @@ private slots:
         runIndex(Qt::Key_Y);
         QVERIFY(finished.count() == 2 || finished.wait(10000));
         QCOMPARE(window->lblSearchPath->text(), QString("Done. (20 dirs)"));
+    }
+
+    // The folders the data folder's rules leave out are not indexed; a line of the rules
+    // that is not one is said once the run is done.
+    void indexRunLeavesOutWhatTheRulesName() {
+        makeTree(3, 4);
+        {
+            QFile rules(QDir(data.path()).filePath("LeaveOut.txt"));
+            QVERIFY(rules.open(QIODevice::WriteOnly));
+            rules.write(("name sub1\npath " + tree.path() + "/top0\nbogus\n").toUtf8());
+        }
+        load();
+        QSignalSpy finished(window.get(), &ui::frmMain::indexRunFinished);
+        window->driveBox('Z')->setChecked(true);
+        runIndex(Qt::Key_Y);
+        QVERIFY(finished.count() == 1 || finished.wait(10000));
+        // top1 and top2 with three of their four folders, on C and on Z.
+        QCOMPARE(window->lblSearchPath->text(), QString("Done. (16 dirs)"));
+        QTRY_VERIFY(state->notice && state->notice->isVisible());
+        auto* notice = qobject_cast<ui::frmMessage*>(state->notice.data());
+        QCOMPARE(notice->lblmsg1->text(), QString("Index note"));
+        QVERIFY2(notice->lblmsg2->text().endsWith(
+                     "line 3: not a kind of rule: bogus (name, path or fs); passed over"),
+                 qPrintable(notice->lblmsg2->text()));
+        notice->close();
     }
 
     void altF10TwiceLeavesEveryColourAsItWasAndF11IsNotItsInverse() {

@@ -149,11 +149,12 @@ void frmMain::finishIndexRun(const indexer::IndexRunResult& result) {
         qWarning("%s", result.unreadableText().c_str());
     for (const std::string& note : result.notes)
         qWarning("%s", note.c_str());
-    // A drive ticked but left out whole (by the setup's rules) is not passed over unsaid.
+    // A drive ticked but left out whole by the setup's rules, or a rule that is none, is
+    // not passed over unsaid.
     if (result.error.empty() && !result.notes.empty()) {
         QString note = QString::fromStdString(result.notes.front());
         note[0] = note[0].toUpper();
-        ShowMessage(m_state, "Not all was indexed", note, true, false);
+        ShowMessage(m_state, "Index note", note, true, false);
     }
     cmdScan->setEnabled(true);
     m_state.IsFirstRun = false;
