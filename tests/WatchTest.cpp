@@ -264,6 +264,10 @@ TEST(Watch, IndexUpdateAndWatchLeaveOutWhatFindPrunes) {
     ASSERT_EQ(changed.error, "");
     EXPECT_EQ(test::indexDiffersFromDisk(data.path(), root, "", prune), "");
     EXPECT_EQ(changed.notes.size(), 1u) << ::testing::PrintToString(changed.notes); // read whole, and said so
+    // A rule that leaves nothing out changes no row, and still is what the drive was read by.
+    leaveOut({{"name", "*.cache"}, {"name", "sp*"}, {"path", r + "/a/b"}, {"name", "none-such"}});
+    EXPECT_EQ(update().notes.size(), 1u);
+    EXPECT_EQ(update().notes, std::vector<std::string>{});
 
     RunningWatcher watcher(data.path(), root);
     ASSERT_TRUE(watcher.ready());

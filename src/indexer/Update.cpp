@@ -118,7 +118,7 @@ UpdateResult updateDrives(IndexEditor& editor, const std::vector<Drive>& drives,
         if (p.tree.nodes.empty() || p.whole)
             changes.drives.push_back({d.letter, d.root, d.identity});
         DriveTimes t = treeTimes(fresh);
-        timesMoved = timesMoved || t.entries != p.times.entries;
+        timesMoved = timesMoved || t.entries != p.times.entries || t.leaveOut != p.times.leaveOut;
         times.push_back(std::move(t));
         if (trees)
             trees->push_back(std::move(fresh));
