@@ -88,10 +88,13 @@ std::string lowered(std::string_view text) {
     return out;
 }
 
-// A name or path as the rules compare it: case ignored on Windows, as the system does.
+// A name or path as the rules compare it: on Windows case ignored, as the system does,
+// and either slash the separator (a drive's folder may be given with slashes).
 std::string comparable(std::string_view text) {
 #ifdef _WIN32
-    return text::fold(text);
+    std::string folded = text::fold(text);
+    std::replace(folded.begin(), folded.end(), '/', kSep);
+    return folded;
 #else
     return std::string(text);
 #endif

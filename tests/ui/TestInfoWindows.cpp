@@ -116,11 +116,17 @@ private slots:
             return first + "|" + second;
         };
         const QString file = dataDir.filePath("LeaveOut.txt");
+        // A full path with a doubled separator and one at the end, as typed, and as kept.
+#ifdef Q_OS_WIN
+        const QString typed = "C:/srv//scratch/", kept = "C:\\srv\\scratch";
+#else
+        const QString typed = "/srv//scratch/", kept = "/srv/scratch";
+#endif
         QPointer<ui::frmSetup> setup = new ui::frmSetup(state, dataDir.path().toStdString(), {});
         setup->show();
         QCOMPARE(setup->txtLeaveOut->toPlainText(), QString()); // none by default
         QTest::mouseClick(setup->txtLeaveOut, Qt::LeftButton);
-        for (const char* line : {"name node_modules", "  path /srv//scratch/", "bogus"}) {
+        for (const QString& line : {QString("name node_modules"), "  path " + typed, QString("bogus")}) {
             QTest::keyClicks(setup->txtLeaveOut, line);
             QTest::keyClick(setup->txtLeaveOut, Qt::Key_Return);
         }
@@ -128,16 +134,16 @@ private slots:
                  QString("Setup not saved|Leave out, line 3: not a kind of rule: bogus (name, path or fs)"));
         QVERIFY(!QFile::exists(file));
         QVERIFY(!setup.isNull()); // still open, to be mended
-        setup->txtLeaveOut->setPlainText("name node_modules\n  path /srv//scratch/\n\nfs nfs4\n");
+        setup->txtLeaveOut->setPlainText("name node_modules\n  path " + typed + "\n\nfs nfs4\n");
         QCOMPARE(save(setup), QString("Setup Saved|"));
         QTRY_VERIFY(setup.isNull());
         QFile saved(file);
         QVERIFY(saved.open(QIODevice::ReadOnly));
-        QVERIFY(saved.readAll().endsWith("\nname node_modules\npath /srv/scratch\nfs nfs4\n"));
+        QVERIFY(
+            QString::fromUtf8(saved.readAll()).endsWith("\nname node_modules\npath " + kept + "\nfs nfs4\n"));
 
         setup = new ui::frmSetup(state, dataDir.path().toStdString(), {});
-        QCOMPARE(setup->txtLeaveOut->toPlainText(),
-                 QString("name node_modules\npath /srv/scratch\nfs nfs4\n"));
+        QCOMPARE(setup->txtLeaveOut->toPlainText(), "name node_modules\npath " + kept + "\nfs nfs4\n");
         setup->close();
     }
 
