@@ -166,11 +166,9 @@ indexer::LeaveOut leaveOutRules(std::ostream& err, const CliContext& context) {
 
 // The rules on one line: "name node_modules, name .git, path /srv".
 std::string rulesInOneLine(const indexer::LeaveOut& rules) {
-    std::string lines = rules.lines(), text;
-    for (size_t start = 0, end; start < lines.size(); start = end + 1) {
-        end = lines.find('\n', start);
-        text += (text.empty() ? "" : ", ") + lines.substr(start, end - start);
-    }
+    std::string text;
+    for (const std::string& line : rules.lines())
+        text += (text.empty() ? "" : ", ") + line;
     return text;
 }
 
@@ -228,11 +226,8 @@ int leaveOutCommand(const std::vector<std::string>& args, std::ostream& out, std
             return 2;
         }
     }
-    const std::string lines = rules.lines();
-    for (size_t start = 0, end; start < lines.size(); start = end + 1) {
-        end = lines.find('\n', start);
-        printLine(out, std::string_view(lines).substr(start, end - start), context.outputIsTerminal);
-    }
+    for (const std::string& line : rules.lines())
+        printLine(out, line, context.outputIsTerminal);
     if (rules.empty())
         err << "qvl: no folder is left out but those whose name begins with a period\n";
     return 0;

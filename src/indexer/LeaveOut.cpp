@@ -1,6 +1,7 @@
 #include "indexer/LeaveOut.h"
 
 #include "platform/Platform.h"
+#include "store/SearchIndex.h"
 #include "text/TextFold.h"
 
 #include <algorithm>
@@ -21,27 +22,10 @@ constexpr size_t kNone = std::string_view::npos;
 // The character at `i`: gives its length in bytes and its code point. A byte that does
 // not begin a whole UTF-8 character is one character, apart from every code point.
 size_t charAt(std::string_view s, size_t i, uint32_t& code) {
-    const auto c = static_cast<unsigned char>(s[i]);
-    const size_t n = c < 0x80                 ? 1
-                     : c >= 0xC2 && c <= 0xDF ? 2
-                     : c >= 0xE0 && c <= 0xEF ? 3
-                     : c >= 0xF0 && c <= 0xF4 ? 4
-                                              : 0;
-    if (n == 1) {
-        code = c;
-        return 1;
-    }
-    if (n > 1 && i + n <= s.size()) {
-        uint32_t v = c & (0x7F >> n);
-        size_t k = 1;
-        for (; k < n && (static_cast<unsigned char>(s[i + k]) & 0xC0) == 0x80; ++k)
-            v = v << 6 | (static_cast<unsigned char>(s[i + k]) & 0x3F);
-        if (k == n) {
-            code = v;
-            return n;
-        }
-    }
-    code = 0x110000 + c;
+    const auto* at = reinterpret_cast<const unsigned char*>(s.data()) + i;
+    if (const size_t n = *at < 0x80 ? 0 : text::decodeUtf8(at, s.size() - i, code); n != 0)
+        return n;
+    code = *at < 0x80 ? *at : 0x110000 + *at;
     return 1;
 }
 
@@ -258,14 +242,21 @@ std::vector<std::string> LeaveOut::parse(std::string_view text) {
     return problems;
 }
 
-std::string LeaveOut::lines() const {
-    std::string out;
+std::vector<std::string> LeaveOut::lines() const {
+    std::vector<std::string> out;
     for (const std::string& n : names)
-        out += std::string(kName) + " " + n + "\n";
+        out.push_back(std::string(kName) + " " + n);
     for (const std::string& p : paths)
-        out += std::string(kPath) + " " + p + "\n";
+        out.push_back(std::string(kPath) + " " + p);
     for (const std::string& t : fileSystems)
-        out += std::string(kFileSystem) + " " + t + "\n";
+        out.push_back(std::string(kFileSystem) + " " + t);
+    return out;
+}
+
+std::string LeaveOut::text() const {
+    std::string out;
+    for (const std::string& line : lines())
+        (out += line) += '\n';
     return out;
 }
 
@@ -300,7 +291,7 @@ std::string saveLeaveOut(const fs::path& dataDir, const LeaveOut& rules) {
                "#                 (* ? [a-z] as the shell has them; \\ before one of them means itself)\n"
                "#   path FOLDER   that folder, by its full path\n"
                "#   fs TYPE       every drive whose file system is of that type: nfs4, tmpfs\n"
-            << rules.lines();
+            << rules.text();
         out.close();
         if (!out)
             return "cannot write " + temp.string();
@@ -325,27 +316,21 @@ FolderRules::FolderRules(const LeaveOut& rules, std::string_view root) {
         if (path.size() > base.size() && path.starts_with(base))
             m_paths.push_back(path.substr(base.size()));
     }
-    m_any = !m_names.empty() || !m_literals.empty() || !m_paths.empty();
-    if (!m_any)
+    if (m_names.empty() && m_literals.empty() && m_paths.empty())
         return;
-    // FNV-1a over the rules in a fixed order.
+    // The rules in a fixed order, each ended by a byte no name or path holds.
     auto sorted = [](std::vector<std::string> v) {
         std::sort(v.begin(), v.end());
         return v;
     };
-    uint64_t h = 14695981039346656037ull;
-    auto mix = [&h](std::string_view s, char end) {
-        for (char c : s)
-            h = (h ^ static_cast<unsigned char>(c)) * 1099511628211ull;
-        h = (h ^ static_cast<unsigned char>(end)) * 1099511628211ull;
-    };
+    std::string key;
     for (const std::string& n : sorted(m_literals))
-        mix(n, '\0');
+        (key += n) += '\0';
     for (const std::string& n : sorted(m_names))
-        mix(n, '\1');
+        (key += n) += '\1';
     for (const std::string& p : sorted(m_paths))
-        mix(p, '\2');
-    m_fingerprint = h == 0 ? 1 : h;
+        (key += p) += '\2';
+    m_fingerprint = std::max<uint64_t>(store::nameHash(key), 1);
 }
 
 bool FolderRules::ruled(std::string_view parent, std::string_view name) const {

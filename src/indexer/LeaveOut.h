@@ -36,8 +36,10 @@ struct LeaveOut {
     // One rule a line, "KIND VALUE", blank lines and lines beginning with # passed over.
     // Gives the lines that are not rules ("line 3: ..."); the others still count.
     std::vector<std::string> parse(std::string_view text);
-    // The rules, one a line, as parse() reads them.
-    std::string lines() const;
+    // The rules, "KIND VALUE" each, as parse() reads them.
+    std::vector<std::string> lines() const;
+    // The same, each line ended by a new line.
+    std::string text() const;
 };
 
 // The file of `dataDir` that holds the rules.
@@ -64,7 +66,7 @@ public:
     // A folder by its parent's path below the root ("" for the root itself, names joined
     // by the separator) and its name.
     bool leavesOut(std::string_view parent, std::string_view name) const {
-        return name.empty() || name[0] == '.' || (m_any && ruled(parent, name));
+        return name.empty() || name[0] == '.' || (m_fingerprint != 0 && ruled(parent, name));
     }
     // Whether the folder `rel` below the root, or one above it, is left out.
     bool leavesOutPath(std::string_view rel) const;
@@ -77,8 +79,7 @@ private:
     std::vector<std::string> m_names;    // folded first on Windows, where names ignore case
     std::vector<std::string> m_literals; // names without a special character, matched whole
     std::vector<std::string> m_paths;    // below the root, without it
-    bool m_any = false;
-    uint64_t m_fingerprint = 0;
+    uint64_t m_fingerprint = 0;          // 0 while there is no rule
 };
 
 // Why the whole of `drive` is left out: "file system nfs4" or "path /mnt" (its folder or

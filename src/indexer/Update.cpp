@@ -21,6 +21,7 @@ UpdateResult updateDrives(IndexEditor& editor, const std::vector<Drive>& drives,
         bool whole = false;   // no usable previous tree: every row of the drive goes
         bool dropped = false; // the times were dropped, and the user told so
         std::string leftOut;  // why the drive is left out whole
+        FolderRules reach;    // the rules as they reach its folders
     };
     std::map<char, Previous> previous;
     const int64_t now = wallClockNow();
@@ -31,13 +32,13 @@ UpdateResult updateDrives(IndexEditor& editor, const std::vector<Drive>& drives,
         if (root.empty() || root.back() != platform::kSeparator)
             root += platform::kSeparator;
         p.leftOut = driveLeftOut(rules, d);
+        p.reach = FolderRules(rules, root);
         if (p.times.started > now) {
             result.notes.push_back("the clock is behind the time drive " + std::string(1, d.letter) +
                                    ": was last read; it was read whole");
             p.times = DriveTimes();
             p.dropped = true;
-        } else if (p.times.started != 0 && p.leftOut.empty() &&
-                   p.times.leaveOut != FolderRules(rules, root).fingerprint()) {
+        } else if (p.times.started != 0 && p.leftOut.empty() && p.times.leaveOut != p.reach.fingerprint()) {
             // A folder kept by an unchanged folder would stay, or one let in now stay out.
             result.notes.push_back("the folders to leave out changed since drive " +
                                    std::string(1, d.letter) + ": was last read; it was read whole");
@@ -86,8 +87,8 @@ UpdateResult updateDrives(IndexEditor& editor, const std::vector<Drive>& drives,
             continue;
         }
         DirTree fresh;
-        WalkStatus status = ScanDirectory(root, d.letter, fresh, stop, progress, 0,
-                                          p.whole ? nullptr : &p.tree, FolderRules(rules, root));
+        WalkStatus status =
+            ScanDirectory(root, d.letter, fresh, stop, progress, 0, p.whole ? nullptr : &p.tree, p.reach);
         if (!status.fatalError.empty()) {
             result.error = status.fatalError;
             return result;

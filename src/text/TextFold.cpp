@@ -31,8 +31,8 @@ uint32_t foldCodePoint(uint32_t cp) {
     return static_cast<uint32_t>(static_cast<int32_t>(cp) + r.delta);
 }
 
-// Decodes one well-formed UTF-8 sequence at s[0..n); returns its length, or 0 when the
-// bytes there are not one (the caller then takes a single byte as it is).
+} // namespace
+
 size_t decodeUtf8(const unsigned char* s, size_t n, uint32_t& cp) {
     unsigned char c = s[0];
     size_t len = c >= 0xF0 ? 4 : c >= 0xE0 ? 3 : c >= 0xC0 ? 2 : 0;
@@ -49,8 +49,6 @@ size_t decodeUtf8(const unsigned char* s, size_t n, uint32_t& cp) {
         return 0;
     return len;
 }
-
-} // namespace
 
 void foldAppend(std::string_view text, std::string& out) {
     const auto* s = reinterpret_cast<const unsigned char*>(text.data());

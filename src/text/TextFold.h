@@ -3,10 +3,16 @@
 // "ärger" finds "Ärger". Folding maps each code point to one code point; bytes that are
 // not valid UTF-8 pass through unchanged, so any name can be folded and compared.
 
+#include <cstddef>
+#include <cstdint>
 #include <string>
 #include <string_view>
 
 namespace qvl::text {
+
+// Decodes one well-formed UTF-8 sequence at s[0..n); returns its length, or 0 when the
+// bytes there are not one (the caller then takes a single byte as it is).
+size_t decodeUtf8(const unsigned char* s, size_t n, uint32_t& cp);
 
 // Appends the folded form of `text` to `out`.
 void foldAppend(std::string_view text, std::string& out);

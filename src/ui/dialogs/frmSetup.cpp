@@ -1,6 +1,5 @@
 #include "ui/dialogs/frmSetup.h"
 
-#include "indexer/LeaveOut.h"
 #include "store/DataFolder.h"
 #include "ui/Settings.h"
 #include "ui/dialogs/Messages.h"
@@ -104,11 +103,9 @@ frmSetup::frmSetup(DialogState& state, std::filesystem::path dataDir, std::funct
     chkExplorer->setChecked(explorer == 1);
     chkEffects->setChecked(effects == 1);
     chkAsYouType->setChecked(LoadAsYouType());
-    indexer::LeaveOut rules;
-    for (const std::string& problem : indexer::loadLeaveOut(m_dataDir, rules))
+    for (const std::string& problem : indexer::loadLeaveOut(m_dataDir, m_rules))
         qWarning("%s", problem.c_str());
-    m_rules = QString::fromStdString(rules.lines());
-    txtLeaveOut->setPlainText(m_rules);
+    txtLeaveOut->setPlainText(QString::fromStdString(m_rules.text()));
 }
 
 void frmSetup::cmdSave_Click() {
@@ -120,7 +117,7 @@ void frmSetup::cmdSave_Click() {
                              QString::fromStdString("Leave out, " + problems.front()), true, true);
         return;
     }
-    if (QString::fromStdString(rules.lines()) != m_rules) {
+    if (rules != m_rules) {
         std::string failed = store::checkDataFolder(m_dataDir, /*create=*/true);
         if (failed.empty())
             failed = indexer::saveLeaveOut(m_dataDir, rules);
@@ -130,7 +127,7 @@ void frmSetup::cmdSave_Click() {
                                  true, true);
             return;
         }
-        m_rules = QString::fromStdString(rules.lines());
+        m_rules = rules;
     }
     int16_t explorer = chkExplorer->isChecked() ? 1 : 0, effects = chkEffects->isChecked() ? 1 : 0;
     if (!SaveSettings(explorer, effects) || !SaveAsYouType(chkAsYouType->isChecked())) {

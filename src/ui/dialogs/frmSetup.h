@@ -2,6 +2,7 @@
 // The setup window: the settings as check boxes and the folders every index leaves out as
 // text, one rule a line, written back on Save.
 
+#include "indexer/LeaveOut.h"
 #include "ui/UiState.h"
 #include "ui/kit/WrapCheckBox.h"
 
@@ -41,7 +42,7 @@ protected:
 private:
     DialogState& m_state;
     std::filesystem::path m_dataDir;
-    QString m_rules; // as the file has them
+    indexer::LeaveOut m_rules; // as the file has them
     std::function<void()> m_syncShadows;
 };
 
