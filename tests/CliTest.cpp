@@ -255,8 +255,10 @@ TEST_F(Cli, LeaveOutRulesAreKeptShownAndObeyed) {
                                            {"leave-out", "add", "name", "a/b"},
                                            {"leave-out", "add", "nam", "x"},
                                            {"leave-out", "remove", "name", "gone"},
-                                           {"leave-out", "add", "name"}})
-        EXPECT_EQ(qvl(wrong), 2) << wrong[3];
+                                           {"leave-out", "add", "name"},
+                                           {"leave-out", "add", "name", "two\nlines"},
+                                           {"leave-out", "add", "name", "blank "}})
+        EXPECT_EQ(qvl(wrong), 2) << wrong.back();
     EXPECT_EQ(qvl({"leave-out"}), 0);
     EXPECT_EQ(out.str(), "name tools\nname *.tmp\n"); // nothing half done
     EXPECT_EQ(qvl({"--help"}), 0);

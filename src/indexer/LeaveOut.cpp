@@ -177,6 +177,11 @@ std::string LeaveOut::add(std::string_view kind, std::string_view value) {
         return "not a kind of rule: " + std::string(kind) + " (name, path or fs)";
     if (value.empty())
         return std::string(kind) + " needs a value";
+    // The file keeps one rule a line and reads a line without its blanks at either end.
+    if (value.find_first_of("\r\n") != kNone || value.front() == ' ' || value.front() == '\t' ||
+        value.back() == ' ' || value.back() == '\t')
+        return "a rule cannot hold a line break or begin or end with a blank (in a name, ? stands for "
+               "such a character)";
     if (kind == kName) {
         if (value.find('/') != kNone || value == "." || value == "..")
             return "not a folder's name: " + std::string(value) + " (a name holds no /)";
